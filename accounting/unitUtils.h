@@ -1,0 +1,39 @@
+#pragma once
+// File locations and the ledger operations. Each operation reads or writes the
+// data file at the moment it runs, in the order given; nothing is cached.
+
+#include "IniFile.h"
+
+#include <QString>
+
+#include <memory>
+
+// The per-user configuration folder that stands in for the Windows directory:
+// $XDG_CONFIG_HOME/brantle-vantrel (~/.config/brantle-vantrel by default).
+QString WindowsDirectory();
+QString DataFileName();    // WindowsDirectory + "/Vantrel Data.ini"
+QString OptionsFileName(); // WindowsDirectory + "/Vantrel Options.ini"
+
+// Entry names travel as QString in the program and as bytes in the files.
+std::string ledgerName(const QString& entryName);
+QString fromLedgerName(const std::string& bytes);
+
+// DataIni: the one accessor of the data file, opened by the main window and
+// released when the program closes. nullptr while closed.
+IniFile* DataIni();
+void OpenDataIni(const QString& fileName);
+void ReleaseDataIni();
+
+// Ledger operations on an accessor; they throw IniWriteError on a refused write.
+void AddMinute(IniFile& ini, const QString& entryName);
+void CarryMinutes(IniFile& ini, const QString& entryName);
+void AddHour(IniFile& ini, const QString& entryName);
+void ResetEntry(IniFile& ini, const QString& entryName);
+void ResetAllEntries(IniFile& ini);
+
+// The same on DataIni.
+void AddMinute(const QString& entryName);
+void CarryMinutes(const QString& entryName);
+void AddHour(const QString& entryName);
+void ResetEntry(const QString& entryName);
+void ResetAllEntries();

@@ -1,0 +1,128 @@
+#pragma once
+// The Remote Access service as the monitor sees it: the published record
+// layouts (fixed by their dwSize values) and the calls it makes. Plain C++,
+// so every platform (rasapi32, NetworkManager, the test fake) can sit behind it.
+
+#include <cstddef>
+#include <cstdint>
+
+namespace ras {
+
+using DWORD = std::uint32_t;
+// The 32-bit handle of the 412-byte RASCONNA layout.
+using HRASCONN = std::uint32_t;
+
+constexpr DWORD SUCCESS = 0;
+constexpr DWORD ERROR_BUFFER_TOO_SMALL = 603;
+// Used by service implementations for "nothing useful to say".
+constexpr DWORD ERROR_CANNOT_FIND_PHONEBOOK_ENTRY = 623;
+constexpr DWORD ERROR_INVALID_HANDLE = 6;
+
+constexpr std::size_t RAS_MaxEntryName = 256;
+constexpr std::size_t RAS_MaxDeviceType = 16;
+constexpr std::size_t RAS_MaxDeviceName = 128;
+constexpr std::size_t RAS_MaxPhoneNumber = 128;
+constexpr std::size_t RAS_MaxAreaCode = 10;
+
+// RASCONNSTATE values the monitor knows by name.
+enum RASCONNSTATE : DWORD {
+    RASCS_OpenPort = 0,
+    RASCS_PortOpened = 1,
+    RASCS_ConnectDevice = 2,
+    RASCS_DeviceConnected = 3,
+    RASCS_AllDevicesConnected = 4,
+    RASCS_Authenticate = 5,
+    RASCS_AuthNotify = 6,
+    RASCS_Authenticated = 14,
+    RASCS_Projected = 18,
+    RASCS_StartAuthentication = 19,
+    RASCS_LogonNetwork = 21,
+    RASCS_Interactive = 0x1000,
+    RASCS_Connected = 0x2000,
+    RASCS_Disconnected = 0x2001,
+};
+
+struct RASENTRYNAMEA {
+    DWORD dwSize;
+    char szEntryName[RAS_MaxEntryName + 1];
+};
+static_assert(sizeof(RASENTRYNAMEA) == 264);
+static_assert(offsetof(RASENTRYNAMEA, szEntryName) == 4);
+
+struct RASCONNA {
+    DWORD dwSize;
+    HRASCONN hrasconn;
+    char szEntryName[RAS_MaxEntryName + 1];
+    char szDeviceType[RAS_MaxDeviceType + 1];
+    char szDeviceName[RAS_MaxDeviceName + 1];
+};
+static_assert(sizeof(RASCONNA) == 412);
+static_assert(offsetof(RASCONNA, hrasconn) == 4);
+static_assert(offsetof(RASCONNA, szEntryName) == 8);
+static_assert(offsetof(RASCONNA, szDeviceType) == 265);
+static_assert(offsetof(RASCONNA, szDeviceName) == 282);
+
+struct RASCONNSTATUSA {
+    DWORD dwSize;
+    DWORD rasconnstate;
+    DWORD dwError;
+    char szDeviceType[RAS_MaxDeviceType + 1];
+    char szDeviceName[RAS_MaxDeviceName + 1];
+};
+static_assert(sizeof(RASCONNSTATUSA) == 160);
+static_assert(offsetof(RASCONNSTATUSA, rasconnstate) == 4);
+
+// Only szLocalPhoneNumber is read; the rest of the 1768-byte record is kept
+// opaque so the size matches what the service expects.
+struct RASENTRYA {
+    DWORD dwSize;
+    DWORD dwfOptions;
+    DWORD dwCountryID;
+    DWORD dwCountryCode;
+    char szAreaCode[RAS_MaxAreaCode + 1];
+    char szLocalPhoneNumber[RAS_MaxPhoneNumber + 1];
+    unsigned char rest[1768 - 156];
+};
+static_assert(sizeof(RASENTRYA) == 1768);
+static_assert(offsetof(RASENTRYA, szLocalPhoneNumber) == 27);
+
+constexpr DWORD kEntryNameSize = sizeof(RASENTRYNAMEA);
+constexpr DWORD kConnSize = sizeof(RASCONNA);
+constexpr DWORD kConnStatusSize = sizeof(RASCONNSTATUSA);
+constexpr DWORD kEntrySize = sizeof(RASENTRYA);
+
+// Signature of the entry-properties routine as the loader hands it out.
+using RasGetEntryPropertiesProc = DWORD (*)(const char* phonebook, const char* entryName,
+                                            RASENTRYA* entry, DWORD* entrySize, void* deviceInfo,
+                                            DWORD* deviceInfoSize);
+
+// The three calls the monitor makes directly. Each must return promptly: they
+// are called from the GUI thread every 500 ms.
+class RasService {
+public:
+    virtual ~RasService() = default;
+
+    // buffer holds *bufferSize bytes of RASENTRYNAMEA records, the first with
+    // dwSize set. 603 writes the needed size back into *bufferSize.
+    virtual DWORD RasEnumEntriesA(const char* reserved, const char* phonebook,
+                                  RASENTRYNAMEA* buffer, DWORD* bufferSize, DWORD* entryCount) = 0;
+    virtual DWORD RasEnumConnectionsA(RASCONNA* buffer, DWORD* bufferSize,
+                                      DWORD* connectionCount) = 0;
+    virtual DWORD RasGetConnectStatusA(HRASCONN connection, RASCONNSTATUSA* status) = 0;
+
+    // The routine the loader's "rasapi32.dll" exports as RasGetEntryPropertiesA
+    // where the platform has no such library (see Ras.h).
+    virtual DWORD RasGetEntryPropertiesA(const char* phonebook, const char* entryName,
+                                         RASENTRYA* entry, DWORD* entrySize, void* deviceInfo,
+                                         DWORD* deviceInfoSize) = 0;
+};
+
+// Copies a zero-terminated text field of at most `size` bytes.
+template <std::size_t N> inline std::size_t fieldLength(const char (&field)[N]) {
+    std::size_t n = 0;
+    while (n < N && field[n] != '\0')
+        ++n;
+    return n;
+}
+
+} // namespace ras
