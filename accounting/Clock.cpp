@@ -7,6 +7,10 @@ std::shared_ptr<Clock>& current() {
 }
 } // namespace
 
-Clock& appClock() { return *current(); }
+Clock& appClock() {
+    return *current();
+}
 
-void setAppClock(std::shared_ptr<Clock> c) { current() = c ? std::move(c) : std::make_shared<SystemClock>(); }
+void setAppClock(std::shared_ptr<Clock> c) {
+    current() = c ? std::move(c) : std::make_shared<SystemClock>();
+}

@@ -16,8 +16,12 @@ std::shared_ptr<RasService> rasServicePtr() {
     return service;
 }
 
-RasService& rasService() { return *rasServicePtr(); }
+RasService& rasService() {
+    return *rasServicePtr();
+}
 
-void setRasService(std::shared_ptr<RasService> service) { current() = std::move(service); }
+void setRasService(std::shared_ptr<RasService> service) {
+    current() = std::move(service);
+}
 
 } // namespace ras

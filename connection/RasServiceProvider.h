@@ -2,6 +2,7 @@
 // The process-wide Remote Access service. The platform factory installs the
 // real one at start; tests install a fake.
 
+#include "Ras.h"
 #include "RasApi.h"
 
 #include <memory>

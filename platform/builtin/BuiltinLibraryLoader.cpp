@@ -11,8 +11,8 @@ int g_rasapi32; // its address is the handle of the built-in "rasapi32.dll"
 
 DWORD forwardGetEntryProperties(const char* phonebook, const char* entryName, RASENTRYA* entry,
                                 DWORD* entrySize, void* deviceInfo, DWORD* deviceInfoSize) {
-    return rasService().RasGetEntryPropertiesA(phonebook, entryName, entry, entrySize,
-                                               deviceInfo, deviceInfoSize);
+    return rasService().RasGetEntryPropertiesA(phonebook, entryName, entry, entrySize, deviceInfo,
+                                               deviceInfoSize);
 }
 } // namespace
 

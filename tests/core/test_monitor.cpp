@@ -1,0 +1,355 @@
+#include "MonitorFixture.h"
+
+#include <QCoreApplication>
+#include <QTimer>
+
+#include <utility>
+#include <vector>
+
+using namespace ras;
+
+namespace {
+struct Events {
+    std::vector<TCStatus> statuses;
+    std::vector<bool> changes;
+    void attach(TZorvRasConnect& m) {
+        m.OnConnectionStatus = [this](TZorvRasConnect*, TCStatus s) { statuses.push_back(s); };
+        m.OnStatusChange = [this](TZorvRasConnect*, bool c) { changes.push_back(c); };
+    }
+    void clear() {
+        statuses.clear();
+        changes.clear();
+    }
+};
+} // namespace
+
+TEST_F(MonitorTest, OwnerMustBeAFormWithoutAnotherMonitor) {
+    try {
+        TZorvRasConnect m(nullptr);
+        FAIL() << "constructed without an owner";
+    } catch (const RasError& e) {
+        EXPECT_STREQ(e.what(), "Please drop the component onto a Form!");
+    }
+    QObject notAForm;
+    EXPECT_THROW(TZorvRasConnect m(&notAForm), RasError);
+    EXPECT_TRUE(notAForm.children().isEmpty()) << "a failed monitor must leave its owner";
+
+    service->entries = {{"Office", "555"}};
+    auto* first = new TZorvRasConnect(&form);
+    try {
+        TZorvRasConnect second(&form);
+        FAIL() << "a second monitor on one form";
+    } catch (const RasError& e) {
+        EXPECT_STREQ(e.what(), "There is TZorvRasConnect component already on this form");
+    }
+    EXPECT_EQ(form.children().size(), 1);
+    service->connections = {conn("Office", RASCS_Connected)};
+    first->TimerTick(nullptr);
+    EXPECT_TRUE(first->IsConnected());
+    EXPECT_EQ(first->ConnectedNumber(), "555");
+}
+
+TEST_F(MonitorTest, DerivedMonitorDoesNotCountAsAnotherOne) {
+    struct Derived : TZorvRasConnect {
+        using TZorvRasConnect::TZorvRasConnect;
+    };
+    new Derived(&form);
+    EXPECT_NO_THROW(new TZorvRasConnect(&form));
+}
+
+TEST_F(MonitorTest, StartsIdleWithDefaults) {
+    TZorvRasConnect m(&form);
+    EXPECT_FALSE(m.IsConnected());
+    EXPECT_TRUE(m.Status().isEmpty());
+    EXPECT_TRUE(m.ConnectedEntry().isEmpty());
+    EXPECT_EQ(m.ConnStatus(), csDisconnected);
+    EXPECT_EQ(m.Language(), croatian);
+    EXPECT_FALSE(m.DoTimer());
+    EXPECT_FALSE(m.pollTimer()->isActive());
+    EXPECT_EQ(m.pollTimer()->interval(), 500);
+    EXPECT_EQ(service->enumConnectionsCalls, 0);
+
+    m.setDoTimer(true);
+    m.setDoTimer(true);
+    EXPECT_TRUE(m.pollTimer()->isActive());
+    EXPECT_EQ(m.findChildren<QTimer*>().size(), 1);
+    m.setDoTimer(false);
+    EXPECT_FALSE(m.pollTimer()->isActive());
+}
+
+TEST_F(MonitorTest, EntryListRetriesOnceAfterBufferTooSmall) {
+    service->entries = {{"One", "1"}, {"Two", "2"}, {"Three", "3"}};
+    TZorvRasConnect m(&form);
+    ASSERT_EQ(service->enumEntriesCalls.size(), 2u);
+    EXPECT_EQ(service->enumEntriesCalls[0].bufferSize, 264u);
+    EXPECT_EQ(service->enumEntriesCalls[1].bufferSize, 792u);
+    EXPECT_EQ(service->enumEntriesCalls[1].firstDwSize, 264u);
+    EXPECT_TRUE(service->enumEntriesCalls[1].bufferZeroed);
+    EXPECT_EQ(m.AvailableEntries(), QStringList({"One", "Two", "Three"}));
+    EXPECT_EQ(m.AvailableNumbers(), QStringList({"1", "2", "3"}));
+}
+
+TEST_F(MonitorTest, EntryListStaysEmptyWhenTheServiceFails) {
+    service->entries = {{"One", "1"}, {"Two", "2"}};
+    service->enumEntriesResults = {ERROR_BUFFER_TOO_SMALL, ERROR_BUFFER_TOO_SMALL};
+    {
+        TZorvRasConnect m(&form);
+        EXPECT_EQ(service->enumEntriesCalls.size(), 2u);
+        EXPECT_TRUE(m.AvailableEntries().isEmpty());
+        EXPECT_TRUE(m.AvailableNumbers().isEmpty());
+    }
+    service->enumEntriesCalls.clear();
+    service->enumEntriesResults = {621};
+    TZorvRasConnect m(&form);
+    EXPECT_EQ(service->enumEntriesCalls.size(), 1u);
+    EXPECT_TRUE(m.AvailableEntries().isEmpty());
+    EXPECT_TRUE(loader->loadCalls.empty()) << "no entries: no library is loaded";
+}
+
+TEST_F(MonitorTest, EntryCountBeyondTheBufferIsNotBelieved) {
+    service->entries = {{"One", "1"}};
+    service->enumEntriesResults = {ERROR_BUFFER_TOO_SMALL};
+    service->neededEntriesSize = 100; // less than one record
+    TZorvRasConnect m(&form);
+    EXPECT_EQ(service->enumEntriesCalls[1].bufferSize, 264u);
+    EXPECT_EQ(m.AvailableEntries(), QStringList({"One"}));
+}
+
+TEST_F(MonitorTest, NumbersAreReadOncePerEntryAndAFailedRecordGivesAnEmptyNumber) {
+    service->entries = {{"Home", "555-0100"}, {"Work", "555-0199"}};
+    service->entries[1].secondCallResult = 623;
+    TZorvRasConnect m(&form);
+    EXPECT_EQ(m.AvailableNumbers(), QStringList({"555-0100", ""}));
+    EXPECT_EQ(service->entryPropertiesCalls,
+              (std::vector<std::string>{"Home", "Home", "Work", "Work"}));
+}
+
+TEST_F(MonitorTest, OneUnreadableEntryDoesNotStopTheProgram) {
+    service->entries = {{"Broken", "1"}, {"Fine", "2"}};
+    service->entries[0].firstCallResult = SUCCESS; // not 603
+    TZorvRasConnect m(&form);
+    EXPECT_EQ(m.AvailableNumbers(), QStringList({"", "2"}));
+
+    // The routine itself still reports the failure, in the current language.
+    try {
+        m.GetEntryNumber("Broken");
+        FAIL();
+    } catch (const RasError& e) {
+        EXPECT_STREQ(e.what(), "Ne mogu dobiti informacije o vezi Broken");
+    }
+    m.setLanguage(english);
+    try {
+        m.GetEntryNumber("Broken");
+        FAIL();
+    } catch (const RasError& e) {
+        EXPECT_STREQ(e.what(), "RasGetEntryProperties failed: Broken");
+    }
+}
+
+TEST_F(MonitorTest, LoaderErrorsLeaveNumbersEmptyButPassOutOfGetEntryNumber) {
+    service->entries = {{"A", "1"}, {"B", "2"}};
+    ras::setLibraryLoader(std::make_shared<FakeLibraryLoader>()); // no library at all
+    TZorvRasConnect m(&form);
+    EXPECT_EQ(m.AvailableNumbers(), QStringList({"", ""}));
+    try {
+        m.GetEntryNumber("A");
+        FAIL();
+    } catch (const RasError& e) {
+        EXPECT_STREQ(e.what(), "Error opening rasapi32.dll");
+    }
+}
+
+TEST_F(MonitorTest, ConnectedNumberMatchesNamesExactlyAndTheLastDuplicateWins) {
+    service->entries = {{"Dup", "111"}, {"Other", "222"}, {"Dup", "333"}};
+    TZorvRasConnect m(&form);
+    EXPECT_EQ(m.AvailableNumbers(), QStringList({"111", "222", "333"}));
+    service->connections = {conn("Dup", RASCS_Connected)};
+    m.PollConnections();
+    EXPECT_EQ(m.ConnectedNumber(), "333");
+    service->connections = {conn("dup", RASCS_Connected)};
+    m.PollConnections();
+    EXPECT_EQ(m.ConnectedEntry(), "dup");
+    EXPECT_TRUE(m.ConnectedNumber().isEmpty());
+    service->connections = {conn("Unknown", RASCS_Connected)};
+    m.PollConnections();
+    EXPECT_TRUE(m.ConnectedNumber().isEmpty());
+}
+
+TEST_F(MonitorTest, ConnectSequenceRaisesOneEventPerGroup) {
+    service->entries = {{"Office", "555"}};
+    TZorvRasConnect m(&form);
+    m.setLanguage(english);
+    Events ev;
+    ev.attach(m);
+
+    const DWORD states[] = {RASCS_OpenPort, RASCS_PortOpened, RASCS_Authenticate, RASCS_Connected};
+    for (DWORD s : states) {
+        service->connections = {conn("Office", s)};
+        m.TimerTick(nullptr);
+    }
+    EXPECT_EQ(ev.statuses, (std::vector<TCStatus>{csConnecting, csAuthenticating, csConnected}));
+    EXPECT_EQ(ev.changes, (std::vector<bool>{true, true, true, true}));
+    EXPECT_TRUE(m.IsConnected());
+    EXPECT_EQ(m.Status(), "modem ttyS0 Connected succesfully");
+    EXPECT_EQ(m.ConnectedEntry(), "Office");
+    EXPECT_EQ(m.ConnectedNumber(), "555");
+
+    ev.clear();
+    m.TimerTick(nullptr);
+    EXPECT_TRUE(ev.statuses.empty());
+    EXPECT_EQ(ev.changes, std::vector<bool>{false});
+
+    // The connection vanishes from the list.
+    ev.clear();
+    service->connections.clear();
+    m.TimerTick(nullptr);
+    EXPECT_TRUE(ev.statuses.empty());
+    EXPECT_EQ(ev.changes, std::vector<bool>{true});
+    EXPECT_FALSE(m.IsConnected());
+    EXPECT_TRUE(m.ConnectedEntry().isEmpty());
+    EXPECT_TRUE(m.ConnectedNumber().isEmpty());
+    EXPECT_EQ(m.Status(), "Disconnected or failed connection");
+    EXPECT_EQ(m.ConnStatus(), csDisconnected);
+    EXPECT_EQ(m.ConnStatusCount(), 0);
+}
+
+TEST_F(MonitorTest, NoConnectionPollsReportAChangeOnlyTheFirstTime) {
+    TZorvRasConnect m(&form);
+    Events ev;
+    ev.attach(m);
+    m.TimerTick(nullptr);
+    m.TimerTick(nullptr);
+    EXPECT_EQ(ev.changes, (std::vector<bool>{true, false}));
+    EXPECT_EQ(m.Status(), "Nismo spojeni");
+    EXPECT_TRUE(ev.statuses.empty());
+}
+
+TEST_F(MonitorTest, ListedDisconnectedConnectionRaisesDisconnectedGroup) {
+    TZorvRasConnect m(&form);
+    Events ev;
+    ev.attach(m);
+    m.TimerTick(nullptr);
+    service->connections = {conn("Office", RASCS_Disconnected)};
+    m.TimerTick(nullptr);
+    EXPECT_EQ(ev.statuses, std::vector<TCStatus>{csDisconnected});
+    EXPECT_FALSE(m.IsConnected());
+    EXPECT_EQ(m.ConnectedEntry(), "Office");
+}
+
+TEST_F(MonitorTest, StateWithoutRowKeepsFlagsAndLeavesAnEmptyStateText) {
+    TZorvRasConnect m(&form);
+    Events ev;
+    ev.attach(m);
+    service->connections = {conn("Office", RASCS_Projected)};
+    m.TimerTick(nullptr);
+    EXPECT_EQ(m.Status(), "modem ttyS0 ");
+    EXPECT_FALSE(m.IsConnected());
+    EXPECT_TRUE(ev.statuses.empty());
+
+    // A connected state stays connected through a state without a row.
+    service->connections = {conn("Office", RASCS_Connected)};
+    m.TimerTick(nullptr);
+    service->connections = {conn("Office", RASCS_Interactive)};
+    m.TimerTick(nullptr);
+    EXPECT_TRUE(m.IsConnected());
+    EXPECT_EQ(m.ConnStatus(), csConnected);
+}
+
+TEST_F(MonitorTest, StatusTextFollowsLanguageAndEmptyFields) {
+    TZorvRasConnect m(&form);
+    Events ev;
+    ev.attach(m);
+    auto c = conn("Office", RASCS_Connected);
+    c.deviceType = "";
+    service->connections = {c};
+    m.TimerTick(nullptr);
+    EXPECT_EQ(m.Status(), " ttyS0 Spojeni smo");
+    m.setLanguage(english);
+    EXPECT_EQ(m.Status(), " ttyS0 Spojeni smo") << "a language switch alone changes nothing";
+    m.TimerTick(nullptr);
+    EXPECT_EQ(m.Status(), " ttyS0 Connected succesfully");
+    EXPECT_EQ(ev.changes, (std::vector<bool>{true, true}));
+
+    m.setLanguage(croatian);
+    service->connections = {conn("Office", RASCS_ConnectDevice)};
+    m.TimerTick(nullptr);
+    EXPECT_EQ(m.Status(), QString::fromUtf8("modem ttyS0 Spajamo se na mrežu"));
+}
+
+TEST_F(MonitorTest, SeveralConnectionsLastOneWins) {
+    TZorvRasConnect m(&form);
+    m.setLanguage(english);
+    Events ev;
+    ev.attach(m);
+    auto a = conn("A", RASCS_Connected, 1);
+    auto b = conn("B", RASCS_Projected, 2);
+    b.deviceName = "";
+    service->connections = {a, b};
+    m.TimerTick(nullptr);
+    // State text from A (B has no row), device name from A (B's is empty), entry from B.
+    EXPECT_EQ(m.Status(), "modem ttyS0 Connected succesfully");
+    EXPECT_EQ(m.ConnectedEntry(), "B");
+    EXPECT_TRUE(m.IsConnected());
+
+    // Two connections in one group: the count reaches 2 and no event fires.
+    ev.clear();
+    service->connections = {conn("A", RASCS_OpenPort, 1), conn("B", RASCS_PortOpened, 2)};
+    m.TimerTick(nullptr);
+    EXPECT_EQ(m.ConnStatusCount(), 2);
+    EXPECT_TRUE(ev.statuses.empty());
+
+    // Two groups: the count restarts every poll and the later group fires every poll.
+    ev.clear();
+    service->connections = {conn("A", RASCS_OpenPort, 1), conn("B", RASCS_Authenticate, 2)};
+    m.TimerTick(nullptr);
+    m.TimerTick(nullptr);
+    EXPECT_EQ(ev.statuses, (std::vector<TCStatus>{csAuthenticating, csAuthenticating}));
+}
+
+TEST_F(MonitorTest, StateOfOneConnectionIsNeverReportedForAnother) {
+    TZorvRasConnect m(&form);
+    auto a = conn("A", RASCS_Connected, 1);
+    auto b = conn("B", RASCS_Connected, 2);
+    b.writeState = false; // the query writes nothing
+    service->connections = {a, b};
+    m.PollConnections();
+    // B must not inherit A's state: with a cleared record it reads as state 0.
+    EXPECT_EQ(m.ConnStatus(), csConnecting);
+    EXPECT_EQ(m.ConnStatusCount(), 1);
+
+    b.writeState = true;
+    b.statusResult = ERROR_INVALID_HANDLE; // a failed query has no state
+    service->connections = {conn("A", RASCS_Disconnected, 1), b};
+    m.PollConnections();
+    EXPECT_FALSE(m.IsConnected());
+    EXPECT_EQ(m.ConnStatus(), csDisconnected);
+}
+
+TEST_F(MonitorTest, MoreThanTwentyConnectionsTakeTheNoConnectionPath) {
+    TZorvRasConnect m(&form);
+    m.setLanguage(english);
+    for (HRASCONN h = 1; h <= 20; ++h)
+        service->connections.push_back(conn("E" + std::to_string(h), RASCS_Connected, h));
+    m.PollConnections();
+    EXPECT_TRUE(m.IsConnected());
+    EXPECT_EQ(m.ConnectedEntry(), "E20");
+    EXPECT_EQ(service->connectStatusCalls, 20);
+
+    service->connections.push_back(conn("E21", RASCS_Connected, 21));
+    m.PollConnections();
+    EXPECT_FALSE(m.IsConnected());
+    EXPECT_TRUE(m.ConnectedEntry().isEmpty());
+    EXPECT_EQ(m.Status(), "Disconnected or failed connection");
+}
+
+TEST_F(MonitorTest, FrozenWhileTimerIsOff) {
+    TZorvRasConnect m(&form);
+    service->connections = {conn("Office", RASCS_Connected)};
+    m.PollConnections();
+    m.setDoTimer(true);
+    m.setDoTimer(false);
+    service->connections.clear();
+    QCoreApplication::processEvents();
+    EXPECT_TRUE(m.IsConnected());
+    EXPECT_EQ(m.ConnectedEntry(), "Office");
+}
