@@ -1,19 +1,38 @@
-// Placeholder program: shows the monitor's state until the real windows land.
-#include "connection/ZorvRasConnect.h"
+// The program: the startup window first, then the main window, then the loop.
+#include "AppErrors.h"
+#include "connection/Ras.h"
+#include "unitMain.h"
+#include "unitStartup.h"
 
-#include <QApplication>
-#include <QLabel>
+#include <memory>
 
 int main(int argc, char** argv) {
-    QApplication app(argc, argv);
-    QApplication::setApplicationName("Brantle Vantrel");
-    QLabel window("Not connected.");
-    window.setWindowTitle("Brantle Vantrel");
-    TZorvRasConnect monitor(&window);
-    monitor.setLanguage(english);
-    monitor.OnStatusChange = [&](TZorvRasConnect* m, bool) { window.setText(m->Status()); };
-    monitor.setDoTimer(true);
-    window.resize(321, 189);
-    window.show();
-    return app.exec();
+    TApplication app(argc, argv);
+    QApplication::setApplicationName("brantle-vantrel");
+    QApplication::setApplicationDisplayName("Brantle Vantrel");
+    // The program lives in the notification area; it ends when the startup window closes.
+    QApplication::setQuitOnLastWindowClosed(false);
+
+    auto startup = std::make_unique<TfrmStartup>();
+    startup->showMinimized();
+
+    std::unique_ptr<TfrmMain> mainWindow;
+    try {
+        mainWindow = std::make_unique<TfrmMain>();
+    } catch (const std::exception& e) {
+        // The loop has not started: nothing else could show this.
+        showMessageBox("Application Error", applicationErrorText(e, &e), QMessageBox::Critical);
+        return 1;
+    }
+    try {
+        mainWindow->FormCreate();
+    } catch (const std::exception& e) {
+        reportError(e);
+    }
+
+    const int code = app.exec();
+    mainWindow.reset();
+    startup.reset();
+    ras::finalizeRas();
+    return code;
 }

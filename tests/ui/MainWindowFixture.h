@@ -1,0 +1,92 @@
+#pragma once
+
+#include "accounting/Clock.h"
+#include "accounting/unitUtils.h"
+#include "connection/Ras.h"
+#include "connection/RasServiceProvider.h"
+#include "platform/fake/FakeRasService.h"
+#include "ui/AppErrors.h"
+#include "ui/unitMain.h"
+
+#include <QApplication>
+#include <QFile>
+#include <QTemporaryDir>
+#include <QWidget>
+
+#include <gtest/gtest.h>
+
+#include <memory>
+#include <vector>
+
+// A main window over the scripted service, with its ledger in a fresh folder
+// and every modal box answered by the test.
+class MainWindowTest : public ::testing::Test {
+protected:
+    void SetUp() override {
+        ASSERT_TRUE(m_home.isValid());
+        qputenv("XDG_CONFIG_HOME", m_home.path().toLocal8Bit());
+        service = std::make_shared<ras::FakeRasService>();
+        ras::setRasService(service);
+        ras::setLibraryLoader(
+            std::make_shared<ras::FakeLibraryLoader>(ras::FakeLibraryLoader::withRasapi32()));
+        setMessageBoxHandler([this](const MessageBoxRequest& r) { boxes.push_back(r); });
+    }
+
+    void TearDown() override {
+        closeDialogs();
+        window.reset();
+        ReleaseDataIni();
+        setMessageBoxHandler({});
+        setAppClock(nullptr);
+        ras::setLibraryLoader(nullptr);
+        ras::setRasService(nullptr);
+    }
+
+    // Creates the window as the program does, after the phonebook is scripted.
+    TfrmMain& create(std::vector<ras::FakeRasService::Entry> entries = {{"Office", "555-0100"},
+                                                                         {"Home", "555-0199"}}) {
+        service->entries = std::move(entries);
+        window = std::make_unique<TfrmMain>();
+        window->FormCreate();
+        window->ZorvRasConnect->setDoTimer(false); // the tests poll by hand
+        window->tmrCount->stop();
+        window->tmrVerifyFirstofMonth->stop();
+        return *window;
+    }
+
+    IniFile& ini() { return *DataIni(); }
+    std::string value(const std::string& section, const std::string& key) {
+        return ini().LoadText(section, key, "<missing>");
+    }
+    void connect(const std::string& entry, ras::DWORD state = ras::RASCS_Connected) {
+        ras::FakeRasService::Connection c;
+        c.entryName = entry;
+        c.deviceType = "modem";
+        c.deviceName = "ttyACM0";
+        c.state = state;
+        service->connections = {c};
+        window->ZorvRasConnect->TimerTick(nullptr);
+    }
+    void disconnect() {
+        service->connections.clear();
+        window->ZorvRasConnect->TimerTick(nullptr);
+    }
+
+    template <class T> std::vector<T*> openDialogs() {
+        std::vector<T*> found;
+        for (QWidget* w : QApplication::topLevelWidgets())
+            if (auto* d = qobject_cast<T*>(w); d && d->isVisible())
+                found.push_back(d);
+        return found;
+    }
+    void closeDialogs() {
+        for (QWidget* w : QApplication::topLevelWidgets())
+            if (w != window.get() && w->testAttribute(Qt::WA_DeleteOnClose))
+                delete w;
+    }
+
+    QTemporaryDir m_home;
+    std::shared_ptr<ras::FakeRasService> service;
+    std::unique_ptr<TfrmMain> window;
+    std::vector<MessageBoxRequest> boxes;
+};

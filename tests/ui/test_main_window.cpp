@@ -1,0 +1,369 @@
+#include "MainWindowFixture.h"
+
+#include "ui/UpDown.h"
+#include "ui/unitOvertimeWarning.h"
+
+#include <QCheckBox>
+#include <QComboBox>
+#include <QGroupBox>
+#include <QLabel>
+#include <QLineEdit>
+#include <QMenu>
+#include <QPushButton>
+#include <QSignalSpy>
+#include <QTest>
+#include <QTimer>
+
+namespace {
+QRect geo(const QWidget* w) { return w->geometry(); }
+} // namespace
+
+TEST_F(MainWindowTest, LayoutMatchesTheTable) {
+    TfrmMain& w = create();
+    EXPECT_EQ(w.windowTitle(), "Brantle Vantrel");
+    EXPECT_EQ(w.size(), QSize(321, 189));
+    EXPECT_EQ(w.minimumSize(), w.maximumSize()) << "fixed border";
+    EXPECT_FALSE(w.windowFlags() & Qt::WindowMinimizeButtonHint);
+    EXPECT_FALSE(w.windowFlags() & Qt::WindowMaximizeButtonHint);
+    EXPECT_EQ(w.font().pixelSize(), 11);
+
+    EXPECT_EQ(geo(w.imgIcon), QRect(8, 8, 32, 32));
+    EXPECT_EQ(w.lblNothing1->pos(), QPoint(48, 8));
+    EXPECT_TRUE(w.lblNothing1->font().bold());
+    EXPECT_EQ(w.lblNothing1->text(), "Brantle Vantrel");
+    EXPECT_EQ(w.lblNothing2->text(), "Current status:");
+    EXPECT_EQ(w.lblNothing2->pos(), QPoint(48, 24));
+    EXPECT_EQ(w.lblConnectionStatus->text(), "Not connected.");
+    EXPECT_EQ(w.lblConnectionStatus->pos(), QPoint(144, 24));
+    EXPECT_EQ(w.lblConnectionStatus->palette().color(QPalette::WindowText), QColor(0, 0, 255));
+    EXPECT_EQ(geo(w.GroupBox), QRect(8, 48, 305, 105));
+    EXPECT_EQ(w.GroupBox->title(), " Statistics ");
+    EXPECT_EQ(w.GroupBox->palette().color(QPalette::Window), QColor(253, 253, 253));
+
+    EXPECT_EQ(w.lblNothing3->parentWidget(), w.GroupBox);
+    EXPECT_EQ(w.lblNothing3->pos(), QPoint(8, 18));
+    EXPECT_EQ(w.lblNothing4->pos(), QPoint(8, 48));
+    EXPECT_TRUE(w.lblNothing4->autoFillBackground());
+    EXPECT_EQ(geo(w.lblTotalTime), QRect(120, 48, 90, 13));
+    EXPECT_EQ(w.lblTotalTime->palette().color(QPalette::WindowText), QColor(0, 128, 0));
+    EXPECT_EQ(w.lblNothing6->text(), "hour(s) of use.");
+    EXPECT_EQ(w.lblNothing6->pos(), QPoint(176, 80));
+    EXPECT_EQ(geo(w.cboDialups), QRect(104, 16, 193, 21));
+    EXPECT_FALSE(w.cboDialups->isEditable());
+    EXPECT_EQ(geo(w.btnResetCount), QRect(216, 42, 81, 25));
+    EXPECT_EQ(w.btnResetCount->text(), "&Reset count");
+    EXPECT_EQ(geo(w.ud_WarnLimit), QRect(153, 78, 15, 21));
+    EXPECT_EQ(w.ud_WarnLimit->maximum(), 32000);
+    EXPECT_EQ(w.ud_WarnLimit->focusPolicy(), Qt::NoFocus);
+    EXPECT_EQ(geo(w.edtWarnLimit), QRect(116, 78, 37, 21));
+    EXPECT_EQ(w.edtWarnLimit->palette().color(QPalette::Text), QColor(128, 0, 128));
+    EXPECT_EQ(geo(w.chkWarnOverTime), QRect(8, 80, 105, 17));
+    EXPECT_EQ(w.chkWarnOverTime->text(), "Warn me after");
+    EXPECT_EQ(geo(w.btnHide), QRect(80, 160, 73, 23));
+    EXPECT_TRUE(w.btnHide->isDefault());
+    EXPECT_EQ(geo(w.btnAbout), QRect(160, 160, 73, 23));
+    EXPECT_EQ(w.btnAbout->text(), "&About");
+
+    // Tab order: the group box's controls, then Hide and About.
+    const QWidget* expected[] = {w.btnResetCount, w.edtWarnLimit, w.chkWarnOverTime, w.btnHide,
+                                 w.btnAbout, w.cboDialups};
+    const QWidget* at = w.cboDialups;
+    for (const QWidget* next : expected) {
+        at = at->nextInFocusChain();
+        while (at->focusPolicy() == Qt::NoFocus || !at->isVisibleTo(&w) ||
+               at->parentWidget() == w.cboDialups)
+            at = at->nextInFocusChain();
+        EXPECT_EQ(at, next) << at->objectName().toStdString();
+    }
+
+    QStringList items;
+    for (QAction* a : w.TrayPopup->actions())
+        items << (a->isSeparator() ? "-" : a->text());
+    EXPECT_EQ(items, QStringList({"&Show window", "&About...", "-", "&Close program"}));
+    EXPECT_EQ(w.tmrCount->interval(), 60000);
+    EXPECT_EQ(w.tmrVerifyFirstofMonth->interval(), 1000);
+    EXPECT_EQ(w.ZorvRasConnect->Language(), english);
+}
+
+TEST_F(MainWindowTest, StartSelectsTheFirstEntryAndShowsItsTime) {
+    TfrmMain& w = create();
+    EXPECT_EQ(w.cboDialups->count(), 2);
+    EXPECT_EQ(w.cboDialups->currentText(), "Office");
+    EXPECT_EQ(w.lblTotalTime->text(), "0 H., 0 Min");
+    EXPECT_TRUE(w.chkWarnOverTime->isChecked()) << "an entry without the key warns";
+    EXPECT_EQ(value("Office", "WarnOverTime"), "1") << "the refresh writes the shown value back";
+}
+
+TEST_F(MainWindowTest, EmptyPhonebookLeavesTheDesignTextsAndStoresNothing) {
+    TfrmMain& w = create({});
+    EXPECT_EQ(w.cboDialups->currentIndex(), -1);
+    EXPECT_EQ(w.lblTotalTime->text(), "<select dialup>");
+    w.chkWarnOverTime->setChecked(true);
+    w.edtWarnLimit->setText("7");
+    EXPECT_FALSE(QFile::exists(DataFileName()));
+
+    w.btnResetCountClick();
+    ASSERT_EQ(boxes.size(), 1u);
+    EXPECT_EQ(boxes[0].title, "Error");
+    EXPECT_EQ(boxes[0].text, "No item is selected. Please select a dialup entry and only then "
+                             "click on this button.");
+    EXPECT_EQ(boxes[0].icon, QMessageBox::Warning);
+
+    // Minutes still go to the connected entry.
+    connect("Mobile");
+    w.tmrCountTimer();
+    EXPECT_EQ(value("Mobile", "Minutes"), "1");
+    EXPECT_EQ(w.lblTotalTime->text(), "<select dialup>");
+}
+
+TEST_F(MainWindowTest, HandlersStoreTheSelectedEntrysSettings) {
+    TfrmMain& w = create();
+    w.cboDialups->setCurrentIndex(1);
+    w.cboDialupsClick();
+
+    w.edtWarnLimit->clear();
+    EXPECT_EQ(value("Home", "WarnHourCount"), "0") << "an emptied edit stores nothing";
+    QTest::keyClicks(w.edtWarnLimit, "1");
+    EXPECT_EQ(value("Home", "WarnHourCount"), "1");
+    QTest::keyClicks(w.edtWarnLimit, "2");
+    EXPECT_EQ(value("Home", "WarnHourCount"), "12");
+    QTest::keyClicks(w.edtWarnLimit, "x");
+    EXPECT_EQ(w.edtWarnLimit->text(), "12") << "digits only";
+
+    QTest::keyClick(w.edtWarnLimit, Qt::Key_Up);
+    EXPECT_EQ(value("Home", "WarnHourCount"), "13");
+    QTest::keyClick(w.edtWarnLimit, Qt::Key_Down);
+    QTest::keyClick(w.edtWarnLimit, Qt::Key_Down);
+    EXPECT_EQ(value("Home", "WarnHourCount"), "11");
+
+    w.edtWarnLimit->setText("40000");
+    EXPECT_EQ(w.edtWarnLimit->text(), "32000") << "pulled into the range";
+    EXPECT_EQ(value("Home", "WarnHourCount"), "32000");
+    QTest::keyClick(w.edtWarnLimit, Qt::Key_Up);
+    EXPECT_EQ(value("Home", "WarnHourCount"), "32000");
+    w.edtWarnLimit->setText("1000");
+    EXPECT_EQ(w.edtWarnLimit->text(), "1000") << "no digit grouping";
+
+    w.chkWarnOverTime->setChecked(false);
+    EXPECT_EQ(value("Home", "WarnOverTime"), "0");
+    w.chkWarnOverTime->setChecked(true);
+    EXPECT_EQ(value("Home", "WarnOverTime"), "1");
+    EXPECT_EQ(value("Office", "WarnHourCount"), "0") << "the other entry is untouched";
+}
+
+TEST_F(MainWindowTest, UpDownClickStoresWhenTheTextHandlerDidNot) {
+    TfrmMain& w = create();
+    QSignalSpy clicks(w.ud_WarnLimit, &TUpDown::clicked);
+    w.ud_WarnLimit->step(1);
+    EXPECT_EQ(clicks.count(), 0) << "the text handler took the new position over";
+    EXPECT_EQ(value("Office", "WarnHourCount"), "1");
+
+    // A text handler that cannot store (no entry selected) leaves the click to report it.
+    w.cboDialups->setCurrentIndex(-1);
+    w.ud_WarnLimit->step(1);
+    EXPECT_EQ(clicks.count(), 1);
+    w.ud_WarnLimit->setPosition(0);
+    w.ud_WarnLimit->step(-1);
+    EXPECT_EQ(clicks.count(), 1) << "nothing at the end of the range";
+}
+
+TEST_F(MainWindowTest, RefreshWritesTheShownValuesBack) {
+    TfrmMain& w = create();
+    ini().StoreNumber("Home", "WarnHourCount", 9);
+    ini().StoreText("Home", "Hours", "3");
+    ini().StoreText("Home", "Minutes", "12");
+    w.cboDialups->setCurrentIndex(1);
+    w.cboDialupsClick();
+    EXPECT_EQ(w.lblTotalTime->text(), "3 H., 12 Min");
+    EXPECT_EQ(w.edtWarnLimit->text(), "9");
+
+    // Back to an entry without a limit: the edit shows 0 and stores it for that entry.
+    ini().StoreFlag("Office", "WarnOverTime", false);
+    w.cboDialups->setCurrentIndex(0);
+    w.cboDialupsClick();
+    EXPECT_EQ(w.edtWarnLimit->text(), "0");
+    EXPECT_EQ(value("Office", "WarnHourCount"), "0");
+    EXPECT_FALSE(w.chkWarnOverTime->isChecked());
+
+    // Stored texts are shown as they stand.
+    ini().StoreText("Office", "Minutes", "abc");
+    w.cboDialupsClick();
+    EXPECT_EQ(w.lblTotalTime->text(), "0 H., abc Min");
+}
+
+TEST_F(MainWindowTest, StoredLimitOutsideTheRangeIsClampedNotCut) {
+    TfrmMain& w = create();
+    ini().StoreNumber("Home", "WarnHourCount", 70000);
+    ini().StoreNumber("Office", "WarnHourCount", -5);
+    w.cboDialups->setCurrentIndex(1);
+    w.cboDialupsClick();
+    EXPECT_EQ(w.edtWarnLimit->text(), "32000");
+    EXPECT_EQ(value("Home", "WarnHourCount"), "32000");
+    w.cboDialups->setCurrentIndex(0);
+    w.cboDialupsClick();
+    EXPECT_EQ(w.edtWarnLimit->text(), "0");
+}
+
+TEST_F(MainWindowTest, ConnectingSelectsTheConnectedEntryAndShowsTheState) {
+    TfrmMain& w = create();
+    connect("Home", ras::RASCS_OpenPort);
+    EXPECT_EQ(w.lblConnectionStatus->text(), "Not connected.")
+        << "a changed status that is not connected";
+    EXPECT_EQ(w.cboDialups->currentText(), "Office");
+
+    connect("Home", ras::RASCS_Connected);
+    EXPECT_EQ(w.lblConnectionStatus->text(), "Connected");
+    EXPECT_EQ(w.cboDialups->currentText(), "Home");
+
+    // An unchanged poll that enters a group leaves the monitor's own status text.
+    service->connections[0].state = ras::RASCS_Connected;
+    w.ZorvRasConnect->PollConnections();
+    w.ZorvRasConnectConnectionStatus(w.ZorvRasConnect, csConnected);
+    EXPECT_EQ(w.lblConnectionStatus->text(), "modem ttyACM0 Connected succesfully");
+
+    disconnect();
+    EXPECT_EQ(w.lblConnectionStatus->text(), "Not connected.");
+    EXPECT_EQ(w.cboDialups->currentText(), "Home") << "the selection stays";
+
+    connect("Unknown");
+    EXPECT_EQ(w.cboDialups->currentText(), "Home") << "an unlisted entry moves nothing";
+}
+
+TEST_F(MainWindowTest, ResetCountClearsTheSelectedEntryOnly) {
+    TfrmMain& w = create();
+    ini().StoreText("Office", "Hours", "5");
+    ini().StoreText("Office", "Minutes", "7");
+    ini().StoreText("Home", "Hours", "2");
+    w.btnResetCountClick();
+    EXPECT_EQ(value("Office", "Hours"), "0");
+    EXPECT_EQ(value("Office", "Minutes"), "0");
+    EXPECT_EQ(value("Home", "Hours"), "2");
+    EXPECT_EQ(w.lblTotalTime->text(), "0 H., 0 Min");
+    EXPECT_TRUE(boxes.empty());
+}
+
+TEST_F(MainWindowTest, CountingTickCarriesAndWarnsInTheTickThatReachesTheLimit) {
+    TfrmMain& w = create();
+    w.tmrCountTimer();
+    EXPECT_EQ(value("Office", "Minutes"), "<missing>") << "nothing counted while offline";
+
+    ini().StoreText("Office", "Hours", "4");
+    ini().StoreText("Office", "Minutes", "59");
+    ini().StoreNumber("Office", "WarnHourCount", 5);
+    connect("Office");
+    w.tmrCountTimer();
+    EXPECT_EQ(value("Office", "Minutes"), "0");
+    EXPECT_EQ(value("Office", "Hours"), "5");
+    EXPECT_EQ(w.lblTotalTime->text(), "5 H., 0 Min");
+    auto warnings = openDialogs<TfrmOverTimeWarning>();
+    ASSERT_EQ(warnings.size(), 1u);
+    EXPECT_EQ(warnings[0]->EntryName, "Office");
+    EXPECT_EQ(warnings[0]->lblMsg->text(),
+              "You're using the \"Office\" dialup account longer than you should. (The limit "
+              "set by yourself is 5 hours.)");
+
+    w.tmrCountTimer();
+    EXPECT_EQ(openDialogs<TfrmOverTimeWarning>().size(), 2u) << "one more every minute";
+}
+
+TEST_F(MainWindowTest, OvertimeRuleReadsTheConnectedEntryNotTheShownOne) {
+    TfrmMain& w = create();
+    ini().StoreText("Home", "Hours", "8");
+    ini().StoreNumber("Home", "WarnHourCount", 8);
+    ini().StoreText("Office", "Hours", "1");
+    connect("Home");
+    w.cboDialups->setCurrentIndex(0); // the user looks at another entry
+    w.cboDialupsClick();
+    w.tmrCountTimer();
+    EXPECT_EQ(w.lblTotalTime->text(), "1 H., 0 Min");
+    EXPECT_EQ(openDialogs<TfrmOverTimeWarning>().size(), 1u);
+
+    // A non-numeric Hours of the connected entry is reported, and no warning opens.
+    closeDialogs();
+    ini().StoreText("Home", "Hours", "lots");
+    EXPECT_THROW(
+        {
+            try {
+                w.tmrCountTimer();
+            } catch (const ConvertError& e) {
+                EXPECT_STREQ(e.what(), "'lots' is not a valid integer value");
+                throw;
+            }
+        },
+        ConvertError);
+    EXPECT_TRUE(openDialogs<TfrmOverTimeWarning>().empty());
+}
+
+TEST_F(MainWindowTest, WarningCloseStoresItsOwnEntrysSwitch) {
+    TfrmMain& w = create();
+    ini().StoreNumber("Home", "WarnHourCount", 1);
+    ini().StoreText("Home", "Hours", "1");
+    connect("Home");
+    w.tmrCountTimer();
+    w.tmrCountTimer();
+    auto warnings = openDialogs<TfrmOverTimeWarning>();
+    ASSERT_EQ(warnings.size(), 2u);
+    disconnect();
+    w.cboDialups->setCurrentIndex(0);
+
+    warnings[0]->chkDisableWarning->setChecked(true);
+    warnings[0]->btnCloseClick();
+    QApplication::processEvents();
+    EXPECT_EQ(value("Home", "WarnOverTime"), "0");
+    warnings[1]->close(); // the close box does the same as the button
+    EXPECT_EQ(value("Home", "WarnOverTime"), "1");
+    EXPECT_TRUE(openDialogs<TfrmOverTimeWarning>().empty());
+}
+
+TEST_F(MainWindowTest, CheckBoxMatchesTheOvertimeRulesDefault) {
+    TfrmMain& w = create();
+    w.chkWarnOverTime->setChecked(false);
+    w.cboDialups->setCurrentIndex(1);
+    w.cboDialupsClick();
+    EXPECT_TRUE(w.chkWarnOverTime->isChecked());
+    EXPECT_EQ(value("Home", "WarnOverTime"), "1");
+}
+
+TEST_F(MainWindowTest, ClosingOnlyHidesWhileATrayExistsAndEscapeDoesNothing) {
+    TfrmMain& w = create();
+    w.TrayPop_ShowWindowClick();
+    EXPECT_TRUE(w.isVisible());
+    QTest::keyClick(&w, Qt::Key_Escape);
+    EXPECT_TRUE(w.isVisible());
+    w.btnHideClick();
+    EXPECT_FALSE(w.isVisible());
+}
+
+TEST_F(MainWindowTest, ErrorTextRule) {
+    EXPECT_EQ(errorBoxText("Unable to write to /x/Vantrel Data.ini"),
+              "Unable to write to /x/Vantrel Data.ini.");
+    EXPECT_EQ(errorBoxText("'x' is not a valid integer value"),
+              "'x' is not a valid integer value.");
+    EXPECT_EQ(errorBoxText("Done."), "Done.");
+    EXPECT_EQ(errorBoxText("Odd!"), "Odd!") << "'!' sorts before '.'";
+    EXPECT_EQ(errorBoxText(""), "");
+}
+
+TEST_F(MainWindowTest, FailureInAHandlerIsShownOnceAndTheProgramGoesOn) {
+    create();
+    // Exceptions leaving a timer's slot reach the application's notify().
+    int shown = 0;
+    setMessageBoxHandler([&](const MessageBoxRequest& r) {
+        ++shown;
+        EXPECT_EQ(r.title, "Brantle Vantrel");
+        EXPECT_EQ(r.icon, QMessageBox::Critical);
+        EXPECT_EQ(r.text, "'abc' is not a valid integer value.");
+        // A second failure with the same text while this box is open is not stacked.
+        reportError(ConvertError("'abc' is not a valid integer value"));
+    });
+    reportError(ConvertError("'abc' is not a valid integer value"));
+    EXPECT_EQ(shown, 1);
+}
+
+TEST_F(MainWindowTest, FailureLeavingATimerSlotIsCaughtByTheLoop) {
+    create();
+    QTimer::singleShot(0, [] { throw IniWriteError("Unable to write to /nowhere/Vantrel Data.ini"); });
+    QTRY_COMPARE_WITH_TIMEOUT(boxes.size(), size_t(1), 5000);
+    EXPECT_EQ(boxes[0].text, "Unable to write to /nowhere/Vantrel Data.ini.");
+    EXPECT_EQ(boxes[0].title, "Brantle Vantrel");
+}

@@ -1,0 +1,87 @@
+#include "AppErrors.h"
+
+#include <QFileInfo>
+#include <QLoggingCategory>
+#include <QSet>
+
+#include <cxxabi.h>
+#include <memory>
+#include <typeinfo>
+
+Q_LOGGING_CATEGORY(lcErrors, "bv.errors", QtCriticalMsg)
+
+namespace {
+MessageBoxHandler& handler() {
+    static MessageBoxHandler h;
+    return h;
+}
+
+QSet<QString>& openErrorTexts() {
+    static QSet<QString> texts;
+    return texts;
+}
+
+QString typeName(const std::exception& e) {
+    const char* mangled = typeid(e).name();
+    int status = 0;
+    std::unique_ptr<char, void (*)(void*)> demangled(
+        abi::__cxa_demangle(mangled, nullptr, nullptr, &status), std::free);
+    return QString::fromLatin1(status == 0 && demangled ? demangled.get() : mangled);
+}
+} // namespace
+
+void setMessageBoxHandler(MessageBoxHandler h) { handler() = std::move(h); }
+
+void showMessageBox(const QString& title, const QString& text, QMessageBox::Icon icon) {
+    if (handler()) {
+        handler()({title, text, icon});
+        return;
+    }
+    QMessageBox box(icon, title, text, QMessageBox::Ok);
+    box.exec();
+}
+
+QString errorBoxText(const QString& message) {
+    if (!message.isEmpty() && message.back() > QLatin1Char('.'))
+        return message + QLatin1Char('.');
+    return message;
+}
+
+void reportError(const QString& message) {
+    const QString text = errorBoxText(message);
+    qCWarning(lcErrors) << text;
+    if (openErrorTexts().contains(text))
+        return;
+    openErrorTexts().insert(text);
+    struct Release {
+        QString text;
+        ~Release() { openErrorTexts().remove(text); }
+    } release{text};
+    showMessageBox(QApplication::applicationDisplayName(), text, QMessageBox::Critical);
+}
+
+void reportError(const std::exception& e) { reportError(QString::fromLocal8Bit(e.what())); }
+
+QString applicationErrorText(const std::exception& e, const void* address) {
+    const QString message = QString::fromLocal8Bit(e.what());
+    const QString module = QFileInfo(QCoreApplication::applicationFilePath()).fileName();
+    const bool needsDot = !message.isEmpty() && !message.endsWith(QLatin1Char('.'));
+    return QStringLiteral("Exception %1 in module %2 at %3.\n%4%5")
+        .arg(typeName(e), module,
+             QStringLiteral("%1").arg(reinterpret_cast<quintptr>(address), 8, 16, QLatin1Char('0'))
+                 .toUpper(),
+             message, needsDot ? QStringLiteral(".") : QString());
+}
+
+TApplication::TApplication(int& argc, char** argv) : QApplication(argc, argv) {}
+
+bool TApplication::notify(QObject* receiver, QEvent* event) {
+    try {
+        return QApplication::notify(receiver, event);
+    } catch (const std::exception& e) {
+        reportError(e);
+    } catch (...) {
+        reportError(QStringLiteral("Unknown error"));
+    }
+    return false;
+}

@@ -1,0 +1,10 @@
+#pragma once
+// The about box.
+
+#include "DialogBase.h"
+
+class TfrmAbout : public TDialogBase {
+    Q_OBJECT
+public:
+    TfrmAbout();
+};

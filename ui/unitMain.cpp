@@ -1,0 +1,410 @@
+#include "unitMain.h"
+
+#include "AppErrors.h"
+#include "Fonts.h"
+#include "UpDown.h"
+#include "accounting/unitUtils.h"
+#include "connection/ZorvRasConnect.h"
+#include "unitAbout.h"
+#include "unit1st_of_Month_Notification.h"
+#include "unitOvertimeWarning.h"
+#include "unitStartup.h"
+#include "unitTrayAccess.h"
+
+#include <QAction>
+#include <QCheckBox>
+#include <QCloseEvent>
+#include <QComboBox>
+#include <QGroupBox>
+#include <QGuiApplication>
+#include <QLabel>
+#include <QLineEdit>
+#include <QMenu>
+#include <QPushButton>
+#include <QRegularExpressionValidator>
+#include <QScreen>
+#include <QSystemTrayIcon>
+#include <QTimer>
+
+TfrmMain* frmMain = nullptr;
+
+namespace {
+const QString kTitle = QStringLiteral("Brantle Vantrel");
+const std::string kWarnHourCount = "WarnHourCount";
+const std::string kWarnOverTime = "WarnOverTime";
+
+QLabel* makeLabel(QWidget* parent, const char* name, const QString& text, int x, int y) {
+    auto* label = new QLabel(text, parent);
+    label->setObjectName(name);
+    label->move(x, y);
+    label->adjustSize();
+    label->resize(label->width(), 13);
+    return label;
+}
+
+// Labels that size themselves to their text.
+void setAutoSizeText(QLabel* label, const QString& text) {
+    label->setText(text);
+    label->adjustSize();
+    label->resize(label->width(), 13);
+}
+
+void setTextColor(QWidget* w, const QColor& color, QPalette::ColorRole role) {
+    QPalette pal = w->palette();
+    pal.setColor(role, color);
+    w->setPalette(pal);
+}
+
+IniFile& dataIni() {
+    IniFile* ini = DataIni();
+    if (!ini)
+        throw IniWriteError("Unable to write to " + DataFileName().toStdString());
+    return *ini;
+}
+} // namespace
+
+void RefreshStatistics() {
+    if (frmMain && DataIni())
+        RefreshStatistics(*frmMain, *DataIni());
+}
+
+TfrmMain::TfrmMain(QWidget* parent) : QDialog(parent) {
+    frmMain = this;
+    setObjectName("frmMain");
+    setWindowTitle(kTitle);
+    setWindowFlags(Qt::Dialog | Qt::CustomizeWindowHint | Qt::WindowTitleHint |
+                   Qt::WindowSystemMenuHint | Qt::WindowCloseButtonHint);
+    setFixedSize(321, 189);
+    setFont(programFont("Verdana"));
+    setWindowIcon(QIcon(":/img/icon16.png"));
+
+    createControls();
+
+    TZorvRasConnect::setFormTest([](const QObject* o) {
+        const auto* w = qobject_cast<const QWidget*>(o);
+        return w && w->isWindow();
+    });
+    ZorvRasConnect = new TZorvRasConnect(this);
+    ZorvRasConnect->setObjectName("ZorvRasConnect");
+    ZorvRasConnect->setLanguage(english);
+    ZorvRasConnect->OnConnectionStatus = [this](TZorvRasConnect* s, TCStatus st) {
+        ZorvRasConnectConnectionStatus(s, st);
+    };
+    ZorvRasConnect->OnStatusChange = [this](TZorvRasConnect* s, bool changed) {
+        ZorvRasConnectStatusChange(s, changed);
+    };
+    ZorvRasConnect->setDoTimer(true);
+
+    tmrCount = new QTimer(this);
+    tmrCount->setObjectName("tmrCount");
+    tmrCount->setTimerType(Qt::PreciseTimer); // a coarse timer could drift by minutes a day
+    tmrCount->setInterval(60000);
+    connect(tmrCount, &QTimer::timeout, this, &TfrmMain::tmrCountTimer);
+    tmrCount->start();
+
+    tmrVerifyFirstofMonth = new QTimer(this);
+    tmrVerifyFirstofMonth->setObjectName("tmrVerifyFirstofMonth");
+    tmrVerifyFirstofMonth->setInterval(1000);
+    connect(tmrVerifyFirstofMonth, &QTimer::timeout, this, &TfrmMain::tmrVerifyFirstofMonthTimer);
+    tmrVerifyFirstofMonth->start();
+
+    TrayPopup = new QMenu(this);
+    TrayPopup->setObjectName("TrayPopup");
+    TrayPop_ShowWindow = TrayPopup->addAction("&Show window");
+    TrayPop_About = TrayPopup->addAction("&About...");
+    TrayPop_sep1 = TrayPopup->addSeparator();
+    TrayPop_CloseProgram = TrayPopup->addAction("&Close program");
+    TrayPop_ShowWindow->setObjectName("TrayPop_ShowWindow");
+    TrayPop_About->setObjectName("TrayPop_About");
+    TrayPop_sep1->setObjectName("TrayPop_sep1");
+    TrayPop_CloseProgram->setObjectName("TrayPop_CloseProgram");
+    connect(TrayPop_ShowWindow, &QAction::triggered, this, &TfrmMain::TrayPop_ShowWindowClick);
+    connect(TrayPop_About, &QAction::triggered, this, &TfrmMain::btnAboutClick);
+    connect(TrayPop_CloseProgram, &QAction::triggered, this,
+            &TfrmMain::TrayPop_CloseProgramClick);
+}
+
+TfrmMain::~TfrmMain() {
+    if (frmMain == this)
+        frmMain = nullptr;
+}
+
+void TfrmMain::createControls() {
+    imgIcon = new QLabel(this);
+    imgIcon->setObjectName("imgIcon");
+    imgIcon->setGeometry(8, 8, 32, 32);
+    imgIcon->setPixmap(QPixmap(":/img/picture32.png"));
+
+    lblNothing1 = makeLabel(this, "lblNothing1", kTitle, 48, 8);
+    QFont bold = font();
+    bold.setBold(true);
+    lblNothing1->setFont(bold);
+    setAutoSizeText(lblNothing1, kTitle);
+    lblNothing2 = makeLabel(this, "lblNothing2", "Current status:", 48, 24);
+    lblConnectionStatus = makeLabel(this, "lblConnectionStatus", "Not connected.", 144, 24);
+    setTextColor(lblConnectionStatus, QColor(0, 0, 255), QPalette::WindowText);
+
+    GroupBox = new QGroupBox(" Statistics ", this);
+    GroupBox->setObjectName("GroupBox");
+    GroupBox->setGeometry(8, 48, 305, 105);
+    setTextColor(GroupBox, QColor(253, 253, 253), QPalette::Window);
+    GroupBox->setAutoFillBackground(true);
+
+    lblNothing3 = makeLabel(GroupBox, "lblNothing3", "Choose dialup:", 8, 18);
+    lblNothing4 = makeLabel(GroupBox, "lblNothing4", "Time spent online:", 8, 48);
+    lblNothing4->setAutoFillBackground(true); // opaque: the group box colour behind it
+    lblTotalTime = new QLabel("<select dialup>", GroupBox);
+    lblTotalTime->setObjectName("lblTotalTime");
+    lblTotalTime->setTextFormat(Qt::PlainText);
+    lblTotalTime->setGeometry(120, 48, 90, 13);
+    setTextColor(lblTotalTime, QColor(0, 128, 0), QPalette::WindowText);
+    lblNothing6 = makeLabel(GroupBox, "lblNothing6", "hour(s) of use.", 176, 80);
+
+    cboDialups = new QComboBox(GroupBox);
+    cboDialups->setObjectName("cboDialups");
+    cboDialups->setGeometry(104, 16, 193, 21);
+    cboDialups->setEditable(false);
+    connect(cboDialups, &QComboBox::activated, this, [this] { cboDialupsClick(); });
+
+    btnResetCount = new QPushButton("&Reset count", GroupBox);
+    btnResetCount->setObjectName("btnResetCount");
+    btnResetCount->setGeometry(216, 42, 81, 25);
+    connect(btnResetCount, &QPushButton::clicked, this, &TfrmMain::btnResetCountClick);
+
+    edtWarnLimit = new QLineEdit("0", GroupBox);
+    edtWarnLimit->setObjectName("edtWarnLimit");
+    edtWarnLimit->setGeometry(116, 78, 37, 21);
+    setTextColor(edtWarnLimit, QColor(128, 0, 128), QPalette::Text);
+    connect(edtWarnLimit, &QLineEdit::textChanged, this, [this] { edtWarnLimit_Change(); });
+
+    ud_WarnLimit = new TUpDown(GroupBox);
+    ud_WarnLimit->setObjectName("ud_WarnLimit");
+    ud_WarnLimit->setGeometry(153, 78, 15, 21);
+    ud_WarnLimit->setRange(0, 32000);
+    ud_WarnLimit->setBuddy(edtWarnLimit);
+    connect(ud_WarnLimit, &TUpDown::clicked, this, &TfrmMain::ud_WarnLimitClick);
+
+    chkWarnOverTime = new QCheckBox("Warn me after", GroupBox);
+    chkWarnOverTime->setObjectName("chkWarnOverTime");
+    chkWarnOverTime->setGeometry(8, 80, 105, 17);
+    connect(chkWarnOverTime, &QCheckBox::toggled, this, [this] { chkWarnOverTimeClick(); });
+
+    btnHide = new QPushButton("Hide", this);
+    btnHide->setObjectName("btnHide");
+    btnHide->setGeometry(80, 160, 73, 23);
+    btnHide->setDefault(true);
+    connect(btnHide, &QPushButton::clicked, this, &TfrmMain::btnHideClick);
+
+    btnAbout = new QPushButton("&About", this);
+    btnAbout->setObjectName("btnAbout");
+    btnAbout->setGeometry(160, 160, 73, 23);
+    connect(btnAbout, &QPushButton::clicked, this, &TfrmMain::btnAboutClick);
+
+    // The group box's controls first, then the window's buttons.
+    setTabOrder(cboDialups, btnResetCount);
+    setTabOrder(btnResetCount, edtWarnLimit);
+    setTabOrder(edtWarnLimit, chkWarnOverTime);
+    setTabOrder(chkWarnOverTime, btnHide);
+    setTabOrder(btnHide, btnAbout);
+}
+
+void TfrmMain::FormCreate() {
+    OpenDataIni(DataFileName());
+    cboDialups->addItems(ZorvRasConnect->AvailableEntries());
+    if (cboDialups->count() > 0) {
+        cboDialups->setCurrentIndex(0);
+        RefreshStatistics(*this, dataIni());
+    } else {
+        cboDialups->setCurrentIndex(-1);
+    }
+    // Digits only.
+    edtWarnLimit->setValidator(
+        new QRegularExpressionValidator(QRegularExpression("[0-9]*"), edtWarnLimit));
+
+    AddTrayIcon(frmStartup, windowTitle(), windowIcon());
+    if (QSystemTrayIcon* tray = TrayIcon()) {
+        if (frmStartup)
+            connect(tray, &QSystemTrayIcon::activated, frmStartup, &TfrmStartup::trayActivated);
+    }
+    // Without a notification area the window is the only way in, and out.
+    if (!QSystemTrayIcon::isSystemTrayAvailable())
+        showAndFocus();
+}
+
+// --- the dial-up list and the statistics --------------------------------------------
+
+void TfrmMain::cboDialupsClick() {
+    if (cboDialups->currentIndex() >= 0)
+        RefreshStatistics(*this, dataIni());
+}
+
+void TfrmMain::SelectEntry(const QString& entryName) {
+    for (int i = 0; i < cboDialups->count(); ++i) {
+        if (cboDialups->itemText(i) == entryName) {
+            cboDialups->setCurrentIndex(i);
+            return;
+        }
+    }
+}
+
+bool TfrmMain::selectedEntry(QString& name) const {
+    if (cboDialups->currentIndex() < 0)
+        return false;
+    name = cboDialups->currentText();
+    return true;
+}
+
+void TfrmMain::setTotalTimeText(const QString& text) { lblTotalTime->setText(text); }
+
+void TfrmMain::setWarnLimitPosition(std::int16_t position) { ud_WarnLimit->setPosition(position); }
+
+void TfrmMain::setWarnOverTimeChecked(bool checked) { chkWarnOverTime->setChecked(checked); }
+
+bool TfrmMain::isConnected() const { return ZorvRasConnect->IsConnected(); }
+
+QString TfrmMain::connectedEntry() const { return ZorvRasConnect->ConnectedEntry(); }
+
+void TfrmMain::showOverTimeWarning(const QString& entryName, const QString& message) {
+    auto* warning = new TfrmOverTimeWarning();
+    warning->lblMsg->setText(message);
+    warning->EntryName = entryName;
+    warning->show();
+}
+
+void TfrmMain::showFirstOfMonthNotification(const QString& reminderKey) {
+    auto* reminder = new Tfrm1stOfMonthNotification(reminderKey);
+    reminder->show();
+}
+
+// --- the limit and the warning switch -----------------------------------------------
+
+void TfrmMain::edtWarnLimit_Change() {
+    QString entry;
+    if (!selectedEntry(entry))
+        return;
+    const QString text = edtWarnLimit->text();
+    if (text.isEmpty())
+        return;
+    const std::int32_t number = StrToInt(text.toStdString());
+    ud_WarnLimit->setPosition(number);
+    const std::int16_t position = ud_WarnLimit->position();
+    dataIni().StoreNumber(ledgerName(entry), kWarnHourCount, position);
+    edtWarnLimit->setCursorPosition(edtWarnLimit->text().size());
+}
+
+void TfrmMain::ud_WarnLimitClick() {
+    QString entry;
+    if (!selectedEntry(entry))
+        return;
+    dataIni().StoreNumber(ledgerName(entry), kWarnHourCount, ud_WarnLimit->position());
+}
+
+void TfrmMain::chkWarnOverTimeClick() {
+    QString entry;
+    if (!selectedEntry(entry))
+        return;
+    dataIni().StoreFlag(ledgerName(entry), kWarnOverTime, chkWarnOverTime->isChecked());
+}
+
+void TfrmMain::btnResetCountClick() {
+    QString entry;
+    if (!selectedEntry(entry)) {
+        showMessageBox("Error",
+                       "No item is selected. Please select a dialup entry and only then click on "
+                       "this button.",
+                       QMessageBox::Warning);
+        return;
+    }
+    ResetEntry(dataIni(), entry);
+    RefreshStatistics(*this, dataIni());
+}
+
+// --- timers and the monitor's events ------------------------------------------------
+
+void TfrmMain::tmrCountTimer() {
+    if (!ZorvRasConnect->IsConnected())
+        return;
+    AddMinute(dataIni(), ZorvRasConnect->ConnectedEntry());
+    RefreshStatistics(*this, dataIni());
+    CheckOverTime(*this, dataIni());
+}
+
+void TfrmMain::tmrVerifyFirstofMonthTimer() {
+    tmrVerifyFirstofMonth->stop();
+    CheckFirstOfMonth(*this, OptionsFileName());
+}
+
+void TfrmMain::ZorvRasConnectConnectionStatus(TZorvRasConnect* Sender, TCStatus) {
+    lblConnectionStatus->setText(Sender->Status());
+    lblConnectionStatus->adjustSize();
+    lblConnectionStatus->resize(lblConnectionStatus->width(), 13);
+}
+
+void TfrmMain::ZorvRasConnectStatusChange(TZorvRasConnect* Sender, bool StatusChanged) {
+    if (!StatusChanged)
+        return;
+    if (Sender->IsConnected()) {
+        setAutoSizeText(lblConnectionStatus, "Connected");
+        SelectEntry(Sender->ConnectedEntry());
+        RefreshStatistics(*this, dataIni());
+    } else {
+        setAutoSizeText(lblConnectionStatus, "Not connected.");
+    }
+}
+
+// --- showing, hiding and ending -----------------------------------------------------
+
+void TfrmMain::btnHideClick() { hide(); }
+
+void TfrmMain::btnAboutClick() {
+    auto* about = new TfrmAbout();
+    about->show();
+}
+
+void TfrmMain::showAndFocus() {
+    show();
+    activateWindow();
+    raise();
+}
+
+void TfrmMain::TrayPop_ShowWindowClick() {
+    setWindowState(windowState() & ~Qt::WindowMinimized);
+    show();
+    raise();
+    activateWindow();
+}
+
+void TfrmMain::TrayPop_CloseProgramClick() {
+    if (frmStartup)
+        frmStartup->close();
+    else
+        QCoreApplication::quit();
+}
+
+void TfrmMain::closeEvent(QCloseEvent* event) {
+    event->ignore();
+    hide();
+    // With no notification area, nothing else could reach or end the program.
+    if (!QSystemTrayIcon::isSystemTrayAvailable() || !TrayIcon())
+        TrayPop_CloseProgramClick();
+}
+
+void TfrmMain::keyPressEvent(QKeyEvent* event) {
+    if (event->key() == Qt::Key_Escape) {
+        event->accept(); // Escape does nothing here
+        return;
+    }
+    QDialog::keyPressEvent(event);
+}
+
+void TfrmMain::showEvent(QShowEvent* event) {
+    if (!m_positioned) {
+        m_positioned = true;
+        if (const QScreen* screen = QGuiApplication::primaryScreen()) {
+            QRect frame = frameGeometry();
+            frame.moveCenter(screen->availableGeometry().center());
+            move(frame.topLeft());
+        }
+    }
+    QDialog::showEvent(event);
+}

@@ -1,0 +1,103 @@
+#pragma once
+// The main window: the connection state, the dial-up list with the time
+// counted for the selected entry, its hour limit and warning switch.
+
+#include "accounting/Statistics.h"
+#include "connection/ZorvRasConnect.h"
+
+#include <QDialog>
+
+class QCheckBox;
+class QComboBox;
+class QGroupBox;
+class QLabel;
+class QLineEdit;
+class QMenu;
+class QAction;
+class QPushButton;
+class QTimer;
+class TUpDown;
+class TryxTile;
+
+class TfrmMain : public QDialog, public StatisticsView {
+    Q_OBJECT
+public:
+    // Creates the controls and components; the monitor's construction may
+    // throw. FormCreate is separate, so its failures can be told apart.
+    explicit TfrmMain(QWidget* parent = nullptr);
+    ~TfrmMain() override;
+
+    void FormCreate();
+
+    // Controls, as the window's layout names them.
+    QLabel* imgIcon = nullptr;
+    QLabel* lblNothing1 = nullptr;
+    QLabel* lblNothing2 = nullptr;
+    QLabel* lblConnectionStatus = nullptr;
+    QGroupBox* GroupBox = nullptr;
+    QLabel* lblNothing3 = nullptr;
+    QLabel* lblNothing4 = nullptr;
+    QLabel* lblTotalTime = nullptr;
+    QLabel* lblNothing6 = nullptr;
+    QComboBox* cboDialups = nullptr;
+    QPushButton* btnResetCount = nullptr;
+    TUpDown* ud_WarnLimit = nullptr;
+    QLineEdit* edtWarnLimit = nullptr;
+    QCheckBox* chkWarnOverTime = nullptr;
+    QPushButton* btnHide = nullptr;
+    QPushButton* btnAbout = nullptr;
+    TryxTile* ryxTile = nullptr;
+    TryxTile* ryxTile1 = nullptr;
+
+    TZorvRasConnect* ZorvRasConnect = nullptr;
+    QTimer* tmrCount = nullptr;
+    QTimer* tmrVerifyFirstofMonth = nullptr;
+    QMenu* TrayPopup = nullptr;
+    QAction* TrayPop_ShowWindow = nullptr;
+    QAction* TrayPop_About = nullptr;
+    QAction* TrayPop_sep1 = nullptr;
+    QAction* TrayPop_CloseProgram = nullptr;
+
+    // Handlers.
+    void cboDialupsClick();
+    void btnHideClick();
+    void btnResetCountClick();
+    void btnAboutClick();
+    void edtWarnLimit_Change();
+    void ud_WarnLimitClick();
+    void chkWarnOverTimeClick();
+    void tmrCountTimer();
+    void tmrVerifyFirstofMonthTimer();
+    void TrayPop_ShowWindowClick();
+    void TrayPop_CloseProgramClick();
+    void ZorvRasConnectConnectionStatus(TZorvRasConnect* Sender, TCStatus status);
+    void ZorvRasConnectStatusChange(TZorvRasConnect* Sender, bool StatusChanged);
+
+    void SelectEntry(const QString& entryName);
+    // The tray's double-click: visible and focused, window state unchanged.
+    void showAndFocus();
+
+    // StatisticsView
+    bool selectedEntry(QString& name) const override;
+    void setTotalTimeText(const QString& text) override;
+    void setWarnLimitPosition(std::int16_t position) override;
+    void setWarnOverTimeChecked(bool checked) override;
+    bool isConnected() const override;
+    QString connectedEntry() const override;
+    void showOverTimeWarning(const QString& entryName, const QString& message) override;
+    void showFirstOfMonthNotification(const QString& reminderKey) override;
+
+protected:
+    void closeEvent(QCloseEvent* event) override;
+    void keyPressEvent(QKeyEvent* event) override;
+    void showEvent(QShowEvent* event) override;
+
+private:
+    void createControls();
+    bool m_positioned = false;
+};
+
+extern TfrmMain* frmMain;
+
+// RefreshStatistics on the main window and DataIni, for the dialogs.
+void RefreshStatistics();

@@ -1,0 +1,64 @@
+#include "unitOvertimeWarning.h"
+
+#include "AppErrors.h"
+#include "accounting/unitUtils.h"
+#include "unitMain.h"
+
+#include <QCheckBox>
+#include <QCloseEvent>
+#include <QLabel>
+#include <QPushButton>
+
+TfrmOverTimeWarning::TfrmOverTimeWarning()
+    : TDialogBase("Brantle Vantrel - warning", 293, 154, "Verdana") {
+    setObjectName("frmOverTimeWarning");
+
+    imgIcon = new QLabel(this);
+    imgIcon->setObjectName("imgIcon");
+    imgIcon->setGeometry(8, 8, 32, 32);
+    imgIcon->setPixmap(pictureWithBottomLeftKey(QImage(":/img/warning32.png")));
+
+    lblTitle = new QLabel("Dialup connection overtime!", this);
+    lblTitle->setObjectName("lblTitle");
+    QFont bold = font();
+    bold.setBold(true);
+    lblTitle->setFont(bold);
+    lblTitle->setGeometry(48, 8, 183, 13);
+
+    lblMsg = new QLabel("lblMsg", this);
+    lblMsg->setObjectName("lblMsg");
+    lblMsg->setTextFormat(Qt::PlainText);
+    lblMsg->setWordWrap(true);
+    lblMsg->setAlignment(Qt::AlignLeft | Qt::AlignTop);
+    lblMsg->setGeometry(48, 32, 233, 57);
+
+    chkDisableWarning = new QCheckBox("Disable overtime warning for this dialup", this);
+    chkDisableWarning->setObjectName("chkDisableWarning");
+    chkDisableWarning->setGeometry(8, 96, 249, 17);
+
+    btnClose = new QPushButton("&Close", this);
+    btnClose->setObjectName("btnClose");
+    btnClose->setGeometry(112, 128, 65, 23);
+    btnClose->setDefault(true);
+    connect(btnClose, &QPushButton::clicked, this, &TfrmOverTimeWarning::btnCloseClick);
+
+    setTabOrder(btnClose, chkDisableWarning);
+    btnClose->setFocus();
+}
+
+void TfrmOverTimeWarning::btnCloseClick() { close(); }
+
+void TfrmOverTimeWarning::closeEvent(QCloseEvent* event) {
+    try {
+        IniFile* ini = DataIni();
+        if (!ini)
+            throw IniWriteError("Unable to write to " + DataFileName().toStdString());
+        ini->StoreFlag(ledgerName(EntryName), "WarnOverTime", !chkDisableWarning->isChecked());
+        RefreshStatistics();
+    } catch (const std::exception& e) {
+        event->ignore();
+        reportError(e);
+        return;
+    }
+    event->accept();
+}
