@@ -1,0 +1,14 @@
+// Widget tests need one QApplication for the whole run. Without a display
+// (test discovery at build time runs outside ctest's environment) they use
+// the offscreen platform.
+#include <QApplication>
+
+#include <gtest/gtest.h>
+
+int main(int argc, char** argv) {
+    if (!qEnvironmentVariableIsSet("QT_QPA_PLATFORM"))
+        qputenv("QT_QPA_PLATFORM", "offscreen");
+    QApplication app(argc, argv);
+    ::testing::InitGoogleTest(&argc, argv);
+    return RUN_ALL_TESTS();
+}
