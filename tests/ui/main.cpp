@@ -1,10 +1,13 @@
+// Widget tests need one application for the whole run. Without a display
+// (test discovery at build time runs outside ctest's environment) they use
+// the offscreen platform.
 #include "ui/AppErrors.h"
 
 #include <gtest/gtest.h>
 
 int main(int argc, char** argv) {
-    qputenv("QT_QPA_PLATFORM", qgetenv("QT_QPA_PLATFORM").isEmpty() ? "offscreen"
-                                                                     : qgetenv("QT_QPA_PLATFORM"));
+    if (!qEnvironmentVariableIsSet("QT_QPA_PLATFORM"))
+        qputenv("QT_QPA_PLATFORM", "offscreen");
     TApplication app(argc, argv); // failures leaving handlers are caught as in the program
     QApplication::setApplicationDisplayName("Brantle Vantrel");
     QApplication::setQuitOnLastWindowClosed(false);

@@ -1,0 +1,342 @@
+#include "ui/Artwork.h"
+#include "ui/TColor.h"
+#include "ui/ryxTile.h"
+
+#include <QGroupBox>
+
+#include <gtest/gtest.h>
+
+#include <memory>
+
+namespace {
+
+const QRgb kParent = qRgb(30, 60, 200);
+const QRgb kKey = qRgb(248, 248, 248);
+
+// Every pixel differs from the others, so a grab can be traced to tile positions.
+QImage gradientTile(int w, int h) {
+    QImage img(w, h, QImage::Format_RGB32);
+    for (int y = 0; y < h; ++y)
+        for (int x = 0; x < w; ++x)
+            img.setPixel(x, y, qRgb(x * 255 / w, y * 255 / h, 90));
+    return img;
+}
+
+// A gradient with key-coloured pixels in every third column.
+QImage keyedTile(int w, int h) {
+    QImage img = gradientTile(w, h);
+    for (int y = 0; y < h; ++y)
+        for (int x = 0; x < w; x += 3)
+            img.setPixel(x, y, kKey);
+    return img;
+}
+
+struct Scene {
+    std::unique_ptr<QWidget> parent;
+    TryxTile* tile;
+};
+
+Scene makeScene(int w, int h) {
+    Scene s{std::make_unique<QWidget>(), nullptr};
+    QPalette pal = s.parent->palette();
+    pal.setColor(QPalette::Window, QColor(kParent));
+    s.parent->setPalette(pal);
+    s.parent->setAutoFillBackground(true);
+    s.parent->resize(w, h);
+    s.tile = new TryxTile(s.parent.get());
+    return s;
+}
+
+QImage grab(QWidget* w) {
+    return w->grab().toImage().convertToFormat(QImage::Format_RGB32);
+}
+
+// Each pixel must be the tile's pixel at (x mod W, y mod H), or `seeThrough`
+// where the tile has the key colour.
+void expectTiled(const QImage& shot, const QImage& tile, QRgb seeThrough = 0) {
+    for (int y = 0; y < shot.height(); ++y)
+        for (int x = 0; x < shot.width(); ++x) {
+            QRgb want = tile.pixel(x % tile.width(), y % tile.height());
+            if (seeThrough && want == kKey)
+                want = seeThrough;
+            ASSERT_EQ(shot.pixel(x, y), want) << "at " << x << "," << y;
+        }
+}
+
+int countPixels(const QImage& img, QRgb colour) {
+    int n = 0;
+    for (int y = 0; y < img.height(); ++y)
+        for (int x = 0; x < img.width(); ++x)
+            n += img.pixel(x, y) == colour;
+    return n;
+}
+
+class RyxTileTest : public ::testing::Test {
+protected:
+    void SetUp() override {
+        TryxTile::setDesignMode(false);
+        TryxTile::resetDesignWarningCount();
+        TryxTile::setMessageHook([this](const QString& caption, const QString& text) {
+            ++m_boxes;
+            EXPECT_EQ(caption, "Warning");
+            EXPECT_EQ(text, "It is recommended that you use the TileMode property instead of "
+                            "the Transparent/Faded combination.");
+        });
+    }
+    void TearDown() override {
+        TryxTile::setDesignMode(false);
+        TryxTile::setMessageHook(nullptr);
+    }
+    int m_boxes = 0;
+};
+
+struct TilingCase {
+    int width, height, tiles;
+};
+
+class RyxTileTiling : public RyxTileTest, public ::testing::WithParamInterface<TilingCase> {};
+
+TEST_P(RyxTileTiling, TilesFromTopLeftAndCutsOffAtTheEdges) {
+    const TilingCase c = GetParam();
+    Scene s = makeScene(c.width, c.height);
+    const QImage tile = gradientTile(96, 96);
+    s.tile->setImage(tile);
+    s.tile->setTileMode(tmNormal);
+    ASSERT_EQ(s.tile->geometry(), QRect(0, 0, c.width, c.height));
+    const QImage shot = grab(s.parent.get());
+    expectTiled(shot, tile);
+    EXPECT_EQ(countPixels(shot, tile.pixel(0, 0)), c.tiles); // one top-left corner per tile
+}
+
+INSTANTIATE_TEST_SUITE_P(Sizes, RyxTileTiling,
+                         ::testing::Values(TilingCase{321, 189, 4 * 2}, TilingCase{301, 88, 4 * 1},
+                                           TilingCase{192, 60, 2}, TilingCase{50, 40, 1}));
+
+TEST_F(RyxTileTest, DefaultsAndClientAlignment) {
+    TryxTile lone;
+    EXPECT_EQ(lone.geometry(), QRect(0, 0, 64, 64));
+    EXPECT_EQ(lone.TileMode(), tmFaded);
+    EXPECT_EQ(lone.FadeColor(), clBtnHighlight);
+    EXPECT_EQ(lone.TranColor(), 0u);
+    EXPECT_TRUE(lone.workImage().isNull());
+
+    QGroupBox box(" Statistics ");
+    box.resize(305, 105);
+    box.setContentsMargins(2, 15, 2, 2);
+    TryxTile inBox(&box, Artwork::backgroundTile(), 0x02F8F8F8, tmNormal);
+    EXPECT_EQ(inBox.geometry(), QRect(2, 15, 301, 88));
+    box.resize(400, 200); // hidden: Qt delivers the resize when the box is shown
+    box.show();
+    EXPECT_EQ(inBox.geometry(), QRect(2, 15, 396, 183));
+    box.resize(500, 300);
+    EXPECT_EQ(inBox.geometry(), QRect(2, 15, 496, 283));
+    inBox.setAlign(TryxTile::alNone);
+    box.resize(305, 105);
+    EXPECT_EQ(inBox.geometry().size(), QSize(496, 283));
+}
+
+TEST_F(RyxTileTest, TransparentModeShowsParentAndEarlierSiblingsThroughKeyPixels) {
+    auto parent = std::make_unique<QWidget>();
+    parent->resize(200, 100);
+    QPalette pal;
+    pal.setColor(QPalette::Window, QColor(kParent));
+    parent->setPalette(pal);
+    parent->setAutoFillBackground(true);
+    auto* sibling = new QWidget(parent.get()); // created first, so beneath the tile
+    sibling->setGeometry(100, 0, 100, 100);
+    QPalette sibPal;
+    sibPal.setColor(QPalette::Window, Qt::yellow);
+    sibling->setPalette(sibPal);
+    sibling->setAutoFillBackground(true);
+    auto* tile = new TryxTile(parent.get());
+    const QImage img = keyedTile(50, 50);
+    tile->setImage(img);
+    tile->setTileMode(tmTransparent);
+    EXPECT_EQ(tile->TranColor(), 0x02F8F8F8u);
+
+    const QImage shot = grab(parent.get());
+    expectTiled(shot.copy(0, 0, 100, 100), img, kParent);
+    expectTiled(shot.copy(100, 0, 100, 100), img, qRgb(255, 255, 0));
+}
+
+TEST_F(RyxTileTest, TransparentModeWithoutOrOnlyKeyPixels) {
+    Scene s = makeScene(150, 120);
+    const QImage plain = gradientTile(40, 30); // bottom-left is the key, nowhere else
+    s.tile->setImage(plain);
+    s.tile->setTranColor(0x02123456);
+    s.tile->setTileMode(tmNormal);
+    const QImage normal = grab(s.parent.get());
+    s.tile->setTileMode(tmTransparent);
+    EXPECT_EQ(grab(s.parent.get()), normal);
+
+    QImage allKey(40, 30, QImage::Format_RGB32);
+    allKey.fill(kKey);
+    s.tile->setImage(allKey);
+    EXPECT_EQ(countPixels(grab(s.parent.get()), kParent), 150 * 120);
+}
+
+TEST_F(RyxTileTest, KeyMatchesAtTheImagesOwnDepth) {
+    Scene s = makeScene(40, 40);
+    QImage img(40, 40, QImage::Format_RGB555);
+    img.fill(QColor(255, 0, 0));
+    for (int y = 20; y < 40; ++y)
+        for (int x = 0; x < 40; ++x)
+            img.setPixelColor(x, y, QColor(248, 248, 248)); // stored as 5-5-5 white
+    s.tile->setImage(img);
+    s.tile->setTranColor(0x02F8F8F8);
+    s.tile->setTileMode(tmTransparent);
+    const QImage shot = grab(s.parent.get());
+    EXPECT_EQ(shot.pixel(5, 5), qRgb(255, 0, 0));
+    EXPECT_EQ(shot.pixel(5, 30), kParent);
+}
+
+TEST_F(RyxTileTest, FadedModeIsATwoColourSilhouette) {
+    Scene s = makeScene(120, 90);
+    const QImage img = keyedTile(50, 50);
+    s.tile->setImage(img); // stays tmFaded
+    s.tile->setFadeColor(clBlue);
+    QImage shot = grab(s.parent.get());
+    const QRgb blue = qRgb(0, 0, 255);
+    QImage silhouette = img;
+    for (int y = 0; y < 50; ++y)
+        for (int x = 0; x < 50; ++x)
+            silhouette.setPixel(x, y, img.pixel(x, y) == kKey ? kParent : blue);
+    expectTiled(shot, silhouette);
+
+    // A white fade colour stays apart from the see-through pixels.
+    s.tile->setFadeColor(clWhite);
+    shot = grab(s.parent.get());
+    EXPECT_EQ(shot.pixel(1, 0), qRgb(255, 255, 255));
+    EXPECT_EQ(shot.pixel(0, 0), kParent);
+
+    // System colours resolve through the palette; the parent's colour is followed.
+    s.tile->setFadeColor(clBtnHighlight);
+    QPalette pal = s.parent->palette();
+    pal.setColor(QPalette::Light, QColor(10, 200, 10));
+    pal.setColor(QPalette::Window, QColor(90, 90, 90));
+    s.parent->setPalette(pal);
+    shot = grab(s.parent.get());
+    EXPECT_EQ(shot.pixel(1, 0), qRgb(10, 200, 10));
+    EXPECT_EQ(shot.pixel(0, 0), qRgb(90, 90, 90));
+}
+
+TEST_F(RyxTileTest, PropertyWritesAndRebuilds) {
+    Scene s = makeScene(100, 100);
+    s.tile->setImage(gradientTile(20, 20));
+    int rebuilds = s.tile->rebuildCount();
+    s.tile->setTileMode(tmFaded); // unchanged
+    EXPECT_EQ(s.tile->rebuildCount(), rebuilds);
+    s.tile->setTranColor(s.tile->TranColor()); // unchanged, rebuilds anyway
+    s.tile->setFadeColor(s.tile->FadeColor());
+    EXPECT_EQ(s.tile->rebuildCount(), rebuilds + 2);
+
+    struct Case {
+        TryxTileMode from;
+        bool faded, value;
+        TryxTileMode to;
+    };
+    const Case cases[] = {
+        {tmFaded, true, false, tmTransparent},       {tmNormal, true, false, tmNormal},
+        {tmTransparent, true, false, tmTransparent}, {tmNormal, true, true, tmFaded},
+        {tmFaded, false, false, tmNormal},           {tmTransparent, false, false, tmNormal},
+        {tmNormal, false, true, tmTransparent},
+    };
+    for (const Case& c : cases) {
+        s.tile->setTileMode(c.from);
+        c.faded ? s.tile->setFaded(c.value) : s.tile->setTransparent(c.value);
+        EXPECT_EQ(s.tile->TileMode(), c.to) << int(c.from) << c.faded << c.value;
+        EXPECT_FALSE(s.tile->Faded() && s.tile->Transparent());
+        EXPECT_EQ(s.tile->Faded(), c.to == tmFaded);
+        EXPECT_EQ(s.tile->Transparent(), c.to == tmTransparent);
+    }
+    EXPECT_EQ(m_boxes, 0); // the running program never warns
+    EXPECT_EQ(TryxTile::designWarningCount(), 0);
+}
+
+TEST_F(RyxTileTest, ImageTakesItsSeeThroughColour) {
+    Scene s = makeScene(64, 64);
+    QImage img = gradientTile(10, 10);
+    img.setPixel(0, 9, qRgb(0x12, 0x34, 0x56));
+    s.tile->setTranColor(0x00000000);
+    s.tile->setImage(img);
+    EXPECT_EQ(s.tile->TranColor(), 0x02563412u);
+    s.tile->setTranColor(0x02F8F8F8);
+    EXPECT_EQ(s.tile->TranColor(), 0x02F8F8F8u);
+
+    QImage mono(8, 8, QImage::Format_Mono);
+    mono.fill(0);
+    s.tile->setImage(mono);
+    EXPECT_EQ(s.tile->TranColor(), 0x02FFFFFFu);
+
+    s.tile->setImage(Artwork::backgroundTile());
+    EXPECT_EQ(s.tile->TranColor(), 0x02F8F8F8u);
+}
+
+TEST_F(RyxTileTest, NullImageBlanksUntilTheNextRebuild) {
+    Scene s = makeScene(100, 80);
+    const QImage img = gradientTile(30, 30);
+    s.tile->setImage(img);
+    s.tile->setTileMode(tmNormal);
+    const int rebuilds = s.tile->rebuildCount();
+    s.tile->setImage(QImage());
+    EXPECT_EQ(s.tile->rebuildCount(), rebuilds);
+    EXPECT_EQ(s.tile->Image(), img);
+    EXPECT_EQ(countPixels(grab(s.parent.get()), kParent), 100 * 80);
+
+    s.tile->setTileMode(tmTransparent);
+    s.tile->setTileMode(tmNormal);
+    expectTiled(grab(s.parent.get()), img);
+    s.tile->setImage(QImage());
+    s.tile->setTranColor(0);
+    expectTiled(grab(s.parent.get()), img);
+}
+
+TEST_F(RyxTileTest, DesignTimeWarningAtMostThreeTimes) {
+    Scene s = makeScene(64, 64);
+    TryxTile::setDesignMode(true);
+    EXPECT_EQ(countPixels(grab(s.parent.get()), qRgb(128, 128, 128)), 64 * 64); // empty: grey
+
+    s.tile->setLoading(true);
+    s.tile->setFaded(true);
+    EXPECT_EQ(m_boxes, 0);
+    s.tile->setLoading(false);
+
+    TryxTile other(s.parent.get());
+    s.tile->setTransparent(true);
+    other.setFaded(false);
+    s.tile->setFaded(true);
+    EXPECT_EQ(m_boxes, 3);
+    other.setTransparent(false);
+    EXPECT_EQ(m_boxes, 3);
+    EXPECT_EQ(TryxTile::designWarningCount(), 3);
+    EXPECT_EQ(other.TileMode(), tmNormal); // the mode still changes
+}
+
+TEST(TColorTest, ResolvesRgbAndSystemColours) {
+    QPalette pal;
+    pal.setColor(QPalette::Button, QColor(1, 2, 3));
+    pal.setColor(QPalette::Light, QColor(4, 5, 6));
+    EXPECT_EQ(colorFromTColor(0x00FDFDFD, pal), QColor(253, 253, 253));
+    EXPECT_EQ(colorFromTColor(0x00800000, pal), QColor(0, 0, 128)); // blue byte is the highest
+    EXPECT_EQ(colorFromTColor(0x02F8F0E8, pal), QColor(0xE8, 0xF0, 0xF8));
+    EXPECT_EQ(colorFromTColor(clBtnFace, pal), QColor(1, 2, 3));
+    EXPECT_EQ(colorFromTColor(clBtnHighlight, pal), QColor(4, 5, 6));
+    EXPECT_EQ(colorFromTColor(clGray, pal), QColor(128, 128, 128));
+    EXPECT_EQ(colorFromTColor(0x800000FF, pal), QColor(Qt::black));
+    EXPECT_EQ(tcolorFromRgb(qRgb(0x12, 0x34, 0x56), 0x02), 0x02563412u);
+}
+
+TEST(ArtworkTest, PicturesLoadAtTheirSizes) {
+    EXPECT_EQ(Artwork::backgroundTile().size(), QSize(96, 96));
+    EXPECT_EQ(Artwork::picture().size(), QSize(32, 32));
+    EXPECT_EQ(Artwork::overtimeWarning().size(), QSize(32, 32));
+    EXPECT_TRUE(Artwork::windowIcon().availableSizes().contains(QSize(16, 16)));
+    EXPECT_TRUE(Artwork::programIcon().availableSizes().contains(QSize(32, 32)));
+    EXPECT_FALSE(Artwork::reminderIcon().isNull());
+
+    const QImage keyed = Artwork::keyedByBottomLeft(Artwork::picture()).toImage();
+    EXPECT_EQ(qAlpha(keyed.pixel(0, 31)), 0);
+    EXPECT_EQ(qAlpha(keyed.pixel(13, 13)), 255); // the clock's centre
+}
+
+} // namespace

@@ -1,0 +1,62 @@
+#include "Artwork.h"
+
+#include <QBitmap>
+
+void initArtwork() {
+    static const bool registered = [] {
+        Q_INIT_RESOURCE(resources);
+        return true;
+    }();
+    Q_UNUSED(registered);
+}
+
+namespace Artwork {
+
+namespace {
+
+QImage load(const char* path) {
+    initArtwork();
+    return QImage(QString::fromLatin1(path));
+}
+
+} // namespace
+
+QIcon windowIcon() {
+    return QIcon(QPixmap::fromImage(load(":/img/icon16.png")));
+}
+
+QIcon programIcon() {
+    QIcon icon = windowIcon();
+    icon.addPixmap(QPixmap::fromImage(load(":/img/icon32.png")));
+    return icon;
+}
+
+QImage picture() {
+    return load(":/img/picture32.png");
+}
+
+QImage overtimeWarning() {
+    return load(":/img/warning32.png");
+}
+
+QIcon reminderIcon() {
+    return QIcon(QPixmap::fromImage(load(":/img/reminder32.png")));
+}
+
+QImage backgroundTile() {
+    return load(":/img/tile96.png");
+}
+
+QPixmap keyedByBottomLeft(const QImage& image) {
+    if (image.isNull())
+        return QPixmap();
+    const QImage rgb = image.convertToFormat(QImage::Format_RGB32);
+    QPixmap pixmap = QPixmap::fromImage(rgb);
+    // Set bits are the opaque pixels; they must read as color1 (black).
+    QImage mask = rgb.createMaskFromColor(rgb.pixel(0, rgb.height() - 1), Qt::MaskOutColor);
+    mask.setColorTable({qRgb(255, 255, 255), qRgb(0, 0, 0)});
+    pixmap.setMask(QBitmap::fromImage(mask));
+    return pixmap;
+}
+
+} // namespace Artwork
