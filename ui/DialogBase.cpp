@@ -2,7 +2,6 @@
 
 #include "Fonts.h"
 
-#include <QBitmap>
 #include <QGuiApplication>
 #include <QKeyEvent>
 #include <QScreen>
@@ -37,13 +36,4 @@ void TDialogBase::showEvent(QShowEvent* event) {
         }
     }
     QDialog::showEvent(event);
-}
-
-QPixmap pictureWithBottomLeftKey(const QImage& image) {
-    if (image.isNull())
-        return {};
-    QPixmap pixmap = QPixmap::fromImage(image);
-    const QRgb key = image.pixel(0, image.height() - 1);
-    pixmap.setMask(QBitmap::fromImage(image.createMaskFromColor(key, Qt::MaskInColor)));
-    return pixmap;
 }

@@ -4,8 +4,6 @@
 // the default button while Escape does nothing.
 
 #include <QDialog>
-#include <QImage>
-#include <QPixmap>
 
 class TDialogBase : public QDialog {
     Q_OBJECT
@@ -20,6 +18,3 @@ protected:
 private:
     bool m_centred = false;
 };
-
-// A picture drawn with the colour of its bottom-left pixel see-through.
-QPixmap pictureWithBottomLeftKey(const QImage& image);

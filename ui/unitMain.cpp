@@ -1,8 +1,10 @@
 #include "unitMain.h"
 
 #include "AppErrors.h"
+#include "Artwork.h"
 #include "Fonts.h"
 #include "UpDown.h"
+#include "ryxTile.h"
 #include "accounting/unitUtils.h"
 #include "connection/ZorvRasConnect.h"
 #include "unitAbout.h"
@@ -76,7 +78,7 @@ TfrmMain::TfrmMain(QWidget* parent) : QDialog(parent) {
                    Qt::WindowSystemMenuHint | Qt::WindowCloseButtonHint);
     setFixedSize(321, 189);
     setFont(programFont("Verdana"));
-    setWindowIcon(QIcon(":/img/icon16.png"));
+    setWindowIcon(Artwork::windowIcon());
 
     createControls();
 
@@ -130,10 +132,14 @@ TfrmMain::~TfrmMain() {
 }
 
 void TfrmMain::createControls() {
+    // The tiled background lies beneath everything: created first.
+    ryxTile = new TryxTile(this, Artwork::backgroundTile(), 0x02F8F8F8, tmNormal);
+    ryxTile->setObjectName("ryxTile");
+
     imgIcon = new QLabel(this);
     imgIcon->setObjectName("imgIcon");
     imgIcon->setGeometry(8, 8, 32, 32);
-    imgIcon->setPixmap(QPixmap(":/img/picture32.png"));
+    imgIcon->setPixmap(Artwork::keyedByBottomLeft(Artwork::picture()));
 
     lblNothing1 = makeLabel(this, "lblNothing1", kTitle, 48, 8);
     QFont bold = font();
@@ -149,6 +155,9 @@ void TfrmMain::createControls() {
     GroupBox->setGeometry(8, 48, 305, 105);
     setTextColor(GroupBox, QColor(253, 253, 253), QPalette::Window);
     GroupBox->setAutoFillBackground(true);
+    GroupBox->setContentsMargins(2, 15, 2, 2); // the tile covers the client area: 2,15 301 x 88
+    ryxTile1 = new TryxTile(GroupBox, Artwork::backgroundTile(), 0x02F8F8F8, tmNormal);
+    ryxTile1->setObjectName("ryxTile1");
 
     lblNothing3 = makeLabel(GroupBox, "lblNothing3", "Choose dialup:", 8, 18);
     lblNothing4 = makeLabel(GroupBox, "lblNothing4", "Time spent online:", 8, 48);

@@ -1,6 +1,7 @@
 #include "unitOvertimeWarning.h"
 
 #include "AppErrors.h"
+#include "Artwork.h"
 #include "accounting/unitUtils.h"
 #include "unitMain.h"
 
@@ -16,7 +17,7 @@ TfrmOverTimeWarning::TfrmOverTimeWarning()
     imgIcon = new QLabel(this);
     imgIcon->setObjectName("imgIcon");
     imgIcon->setGeometry(8, 8, 32, 32);
-    imgIcon->setPixmap(pictureWithBottomLeftKey(QImage(":/img/warning32.png")));
+    imgIcon->setPixmap(Artwork::keyedByBottomLeft(Artwork::overtimeWarning()));
 
     lblTitle = new QLabel("Dialup connection overtime!", this);
     lblTitle->setObjectName("lblTitle");
