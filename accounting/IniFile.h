@@ -1,13 +1,30 @@
 #pragma once
 // The INI accessor: holds only a file's path; every operation reads or writes
 // the file at the moment it runs, with the profile-service rules (names match
-// without regard to case, the first of duplicate sections or keys wins, values
-// lose surrounding blanks, at most 2047 characters come back). Writes replace
-// the file atomically and keep every other byte of it.
+// without regard to ASCII case, the first of duplicate sections or keys wins,
+// values lose surrounding blanks, at most 2047 characters come back). Writes
+// replace the file atomically and keep every other byte of it. The text rules
+// are in IniParser.h, the file handling in IniFileSystem.h.
 //
 // Texts are byte strings, as they stand in the file.
+//
+// Names: any section or key name can be stored and read back, and none can
+// reach another section or key. Names that the INI syntax cannot carry (the
+// empty name, leading or trailing blanks, ']' in a section name, '=' or a
+// leading '[' or ';' in a key, CR, LF, NUL, or the prefix "%ENC%") are stored
+// as "%ENC%" plus their percent-encoded bytes; all other names are stored
+// unchanged. LoadSectionNames decodes them back. Details in IniParser.h.
+//
+// Values: a value is a single line; StoreText keeps only the part before the
+// first CR, LF or NUL, so no value can add lines to the file.
+//
+// Memory: a read or write takes about 128 KiB whatever the size of the file;
+// LoadSectionNames holds the names it returns besides.
+
+#include "IniFileSystem.h"
 
 #include <cstdint>
+#include <memory>
 #include <stdexcept>
 #include <string>
 #include <vector>
@@ -25,8 +42,10 @@ public:
     using std::runtime_error::runtime_error;
 };
 
-// The integer parser: leading blanks (code 32) skipped, optional sign with
-// decimal digits, or one of "$", "x", "X", "0x", "0X" with up to 32 bits of hex.
+// The integer parser: leading spaces (code 32 only) skipped, then an optional
+// '-' or '+' with decimal digits within int32, or one of "$", "x", "X", "0x",
+// "0X" with hex digits that fit 32 bits, read as a bit pattern (FFFFFFFF is
+// -1). Every character up to the end must be a digit of the base.
 bool tryStrToInt(const std::string& text, std::int32_t& value);
 // Throws ConvertError.
 std::int32_t StrToInt(const std::string& text);
@@ -35,9 +54,10 @@ std::string IntToStr(std::int32_t value);
 class IniFile {
 public:
     static constexpr std::size_t kValueBufferSize = 2048;
-    static constexpr std::size_t kSectionNamesBufferSize = 16384;
 
-    explicit IniFile(std::string path) : m_path(std::move(path)) {}
+    // Touches no file.
+    explicit IniFile(std::string path,
+                     std::shared_ptr<IniFileSystem> fileSystem = diskIniFileSystem());
     const std::string& FileName() const { return m_path; }
 
     std::string LoadText(const std::string& section, const std::string& key,
@@ -45,17 +65,20 @@ public:
     // Throws IniWriteError.
     void StoreText(const std::string& section, const std::string& key, const std::string& value);
 
+    // Decimal, or hex after "0x"; the default when missing or not a number.
     std::int32_t LoadNumber(const std::string& section, const std::string& key,
                             std::int32_t defaultValue) const;
     void StoreNumber(const std::string& section, const std::string& key, std::int32_t value);
 
+    // A number; non-zero is true.
     bool LoadFlag(const std::string& section, const std::string& key, bool defaultValue) const;
     void StoreFlag(const std::string& section, const std::string& key, bool value);
 
-    // Every section name in file order (decoded where the name had to be
-    // encoded). Unlike the profile service, the list is never cut short.
+    // Every section name in file order, decoded; a name appears once. Unlike
+    // the profile service, the list is never cut short.
     void LoadSectionNames(std::vector<std::string>& names) const;
 
 private:
     std::string m_path;
+    std::shared_ptr<IniFileSystem> m_fileSystem;
 };

@@ -14,6 +14,9 @@ QString WindowsDirectory();
 QString DataFileName();    // WindowsDirectory + "/Vantrel Data.ini"
 QString OptionsFileName(); // WindowsDirectory + "/Vantrel Options.ini"
 
+// A file name in the form the INI accessor takes: IniFile(filePath(OptionsFileName())).
+std::string filePath(const QString& fileName);
+
 // Entry names travel as QString in the program and as bytes in the files.
 std::string ledgerName(const QString& entryName);
 QString fromLedgerName(const std::string& bytes);
@@ -21,17 +24,20 @@ QString fromLedgerName(const std::string& bytes);
 // DataIni: the one accessor of the data file, opened by the main window and
 // released when the program closes. nullptr while closed.
 IniFile* DataIni();
-void OpenDataIni(const QString& fileName);
+void OpenDataIni(const QString& fileName = DataFileName());
+// Takes the given accessor, e.g. one on a test's file system.
+void OpenDataIni(std::unique_ptr<IniFile> ini);
 void ReleaseDataIni();
 
-// Ledger operations on an accessor; they throw IniWriteError on a refused write.
+// Ledger operations on an accessor; they throw IniWriteError on a refused
+// write, which ends the operation at that step.
 void AddMinute(IniFile& ini, const QString& entryName);
 void CarryMinutes(IniFile& ini, const QString& entryName);
 void AddHour(IniFile& ini, const QString& entryName);
 void ResetEntry(IniFile& ini, const QString& entryName);
 void ResetAllEntries(IniFile& ini);
 
-// The same on DataIni.
+// The same on DataIni; they throw std::logic_error while it is closed.
 void AddMinute(const QString& entryName);
 void CarryMinutes(const QString& entryName);
 void AddHour(const QString& entryName);

@@ -1,0 +1,3 @@
+#include "accountingLog.h"
+
+Q_LOGGING_CATEGORY(lcAccounting, "bv.accounting", QtCriticalMsg)

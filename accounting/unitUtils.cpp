@@ -1,0 +1,141 @@
+#include "unitUtils.h"
+
+#include <QFile>
+#include <QStandardPaths>
+
+#include <limits>
+#include <stdexcept>
+
+namespace {
+const std::string kMinutes = "Minutes";
+const std::string kHours = "Hours";
+
+std::unique_ptr<IniFile>& dataIniSlot() {
+    static std::unique_ptr<IniFile> ini;
+    return ini;
+}
+
+IniFile& openDataIni() {
+    IniFile* ini = DataIni();
+    if (!ini)
+        throw std::logic_error("The usage ledger is not open");
+    return *ini;
+}
+
+// A hand-edited count at the top of the range stays there instead of
+// wrapping round to a negative count.
+std::int32_t plusOne(std::int32_t value) {
+    return value == std::numeric_limits<std::int32_t>::max() ? value : value + 1;
+}
+
+void addHour(IniFile& ini, const std::string& section) {
+    ini.StoreNumber(section, kHours, plusOne(ini.LoadNumber(section, kHours, 0)));
+}
+
+void carryMinutes(IniFile& ini, const std::string& section) {
+    if (ini.LoadNumber(section, kMinutes, 0) >= 60) {
+        ini.StoreNumber(section, kMinutes, 0);
+        addHour(ini, section);
+    }
+}
+
+// Works on the stored bytes, so that a section whose name is not valid text
+// is reset in place rather than copied under a converted name.
+void resetSection(IniFile& ini, const std::string& section) {
+    ini.StoreNumber(section, kHours, 0);
+    ini.StoreNumber(section, kMinutes, 0);
+}
+} // namespace
+
+QString WindowsDirectory() {
+    // Also on Windows for now: the program keeps its files in the user's
+    // configuration folder rather than in the system's own.
+    return QStandardPaths::writableLocation(QStandardPaths::GenericConfigLocation) +
+           QStringLiteral("/brantle-vantrel");
+}
+
+QString DataFileName() {
+    return WindowsDirectory() + QStringLiteral("/Vantrel Data.ini");
+}
+
+QString OptionsFileName() {
+    return WindowsDirectory() + QStringLiteral("/Vantrel Options.ini");
+}
+
+std::string filePath(const QString& fileName) {
+    return QFile::encodeName(fileName).toStdString();
+}
+
+std::string ledgerName(const QString& entryName) {
+#ifdef _WIN32
+    return entryName.toLocal8Bit().toStdString();
+#else
+    return entryName.toUtf8().toStdString();
+#endif
+}
+
+QString fromLedgerName(const std::string& bytes) {
+    const QByteArray data(bytes.data(), static_cast<qsizetype>(bytes.size()));
+#ifdef _WIN32
+    return QString::fromLocal8Bit(data);
+#else
+    return QString::fromUtf8(data);
+#endif
+}
+
+IniFile* DataIni() {
+    return dataIniSlot().get();
+}
+
+void OpenDataIni(const QString& fileName) {
+    dataIniSlot() = std::make_unique<IniFile>(filePath(fileName));
+}
+
+void OpenDataIni(std::unique_ptr<IniFile> ini) {
+    dataIniSlot() = std::move(ini);
+}
+
+void ReleaseDataIni() {
+    dataIniSlot().reset();
+}
+
+void AddMinute(IniFile& ini, const QString& entryName) {
+    const std::string section = ledgerName(entryName);
+    ini.StoreNumber(section, kMinutes, plusOne(ini.LoadNumber(section, kMinutes, 0)));
+    carryMinutes(ini, section);
+}
+
+void CarryMinutes(IniFile& ini, const QString& entryName) {
+    carryMinutes(ini, ledgerName(entryName));
+}
+
+void AddHour(IniFile& ini, const QString& entryName) {
+    addHour(ini, ledgerName(entryName));
+}
+
+void ResetEntry(IniFile& ini, const QString& entryName) {
+    resetSection(ini, ledgerName(entryName));
+}
+
+void ResetAllEntries(IniFile& ini) {
+    std::vector<std::string> sections;
+    ini.LoadSectionNames(sections);
+    for (const std::string& section : sections)
+        resetSection(ini, section);
+}
+
+void AddMinute(const QString& entryName) {
+    AddMinute(openDataIni(), entryName);
+}
+void CarryMinutes(const QString& entryName) {
+    CarryMinutes(openDataIni(), entryName);
+}
+void AddHour(const QString& entryName) {
+    AddHour(openDataIni(), entryName);
+}
+void ResetEntry(const QString& entryName) {
+    ResetEntry(openDataIni(), entryName);
+}
+void ResetAllEntries() {
+    ResetAllEntries(openDataIni());
+}

@@ -1,0 +1,204 @@
+// The INI accessor on real files: odd inputs, byte preservation, atomic
+// replacement and refused writes.
+
+#include "accounting/IniFile.h"
+
+#include <QDir>
+#include <QTemporaryDir>
+
+#include <gtest/gtest.h>
+
+#include <csignal>
+#include <fstream>
+#include <sstream>
+
+#include <fcntl.h>
+#include <sys/file.h>
+#include <sys/resource.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+namespace {
+
+std::string readFile(const std::string& path) {
+    std::ifstream in(path, std::ios::binary);
+    std::ostringstream s;
+    s << in.rdbuf();
+    return s.str();
+}
+
+void writeFile(const std::string& path, const std::string& text) {
+    std::ofstream(path, std::ios::binary) << text;
+}
+
+std::string fixture(const std::string& name) {
+    return readFile(std::string(BV_TEST_DATA_DIR) + "/ini/" + name);
+}
+
+class IniFileTest : public ::testing::Test {
+protected:
+    void SetUp() override { ASSERT_TRUE(m_dir.isValid()); }
+    std::string path(const std::string& name) const {
+        return m_dir.filePath(QString::fromStdString(name)).toStdString();
+    }
+    QStringList entries(const std::string& dir = {}) const {
+        return QDir(dir.empty() ? m_dir.path() : QString::fromStdString(dir))
+            .entryList(QDir::AllEntries | QDir::Hidden | QDir::NoDotAndDotDot | QDir::System);
+    }
+
+    QTemporaryDir m_dir;
+};
+
+struct FixtureCase {
+    const char* file;
+    const char* section; // read
+    const char* key;
+    const char* expectedRead;
+    const char* storeSection;
+    const char* storeKey;
+    const char* storeValue;
+    std::string expectedAfterStore;
+};
+
+} // namespace
+
+TEST_F(IniFileTest, OddInputsReadAndKeepTheirBytes) {
+    const std::string longText = fixture("long_line.ini");
+    std::string longAfter = longText;
+    longAfter.replace(longAfter.find("Minutes=12"), 10, "Minutes=13");
+    const FixtureCase cases[] = {
+        {"bom.ini", "office", "minutes", "12", "Office", "Hours", "1",
+         "\xEF\xBB\xBF[Office]\nMinutes=12\nHours=1\n"},
+        {"crlf.ini", "Home", "Minutes", "5", "Office", "WarnOverTime", "1",
+         "[Office]\r\nMinutes=12\r\nHours=3\r\nWarnOverTime=1\r\n\r\n[Home]\r\nMinutes=5\r\n"},
+        {"crlf.ini", "Office", "Hours", "3", "New", "Minutes", "1",
+         fixture("crlf.ini") + "[New]\r\nMinutes=1\r\n"},
+        {"duplicate_sections.ini", "OFFICE", "Hours", "<default>", "Office", "Hours", "4",
+         "[Office]\nMinutes=1\nHours=4\n[Home]\nMinutes=2\n[OFFICE]\nMinutes=3\nHours=9\n"},
+        {"duplicate_keys.ini", "Office", "MINUTES", "1", "Office", "Minutes", "7",
+         "[Office]\nMinutes=7\nminutes=2\nMinutes=3\n\n[Home]\nMinutes=4\n"},
+        {"long_line.ini", "Office", "Note", nullptr, "Office", "Minutes", "13", longAfter},
+        {"missing_equals.ini", "Office", "Minutes", "12", "Office", "Hours", "1",
+         fixture("missing_equals.ini") + "Hours=1\n"},
+        {"comments.ini", "Office", "Hours", "3", "Office", "Minutes", "13",
+         "; usage ledger\n[Office]\n; Minutes=99\n  ;Hours=5\nMinutes = 13\n\tHours\t=\t3\t\n\n"
+         "; next\n[Home]\nMinutes=1\n"},
+        {"no_final_newline.ini", "Office", "Minutes", "12", "Home", "Minutes", "1",
+         "[Office]\nMinutes=12\n[Home]\nMinutes=1\n"},
+    };
+    for (const FixtureCase& c : cases) {
+        SCOPED_TRACE(c.file);
+        const std::string file = path(c.file);
+        writeFile(file, fixture(c.file));
+        IniFile ini(file);
+        const std::string expected = c.expectedRead ? c.expectedRead : std::string(2047, 'x');
+        EXPECT_EQ(ini.LoadText(c.section, c.key, "<default>"), expected);
+        ini.StoreText(c.storeSection, c.storeKey, c.storeValue);
+        EXPECT_EQ(readFile(file), c.expectedAfterStore);
+    }
+    EXPECT_EQ(entries().size(), static_cast<int>(std::size(cases) - 1)) << "temporary files left";
+}
+
+TEST_F(IniFileTest, CreatesFolderAndFileAndReadsEveryChangeAtOnce) {
+    const std::string file = path("config/brantle-vantrel/Vantrel Data.ini");
+    IniFile ini(file);
+    EXPECT_EQ(ini.LoadText("Office", "Minutes", "0"), "0");
+    std::vector<std::string> names{"stale"};
+    ini.LoadSectionNames(names);
+    EXPECT_TRUE(names.empty());
+    EXPECT_FALSE(QDir(m_dir.filePath("config")).exists()) << "a read created the folder";
+
+    ini.StoreNumber("Office", "Minutes", 1);
+    EXPECT_EQ(readFile(file), "[Office]\nMinutes=1\n");
+    struct stat st {};
+    ASSERT_EQ(::stat(path("config").c_str(), &st), 0);
+    EXPECT_EQ(st.st_mode & 0777, 0700u);
+
+    // No copy is kept: a change by hand is what the next read sees.
+    writeFile(file, "[Office]\nMinutes=42\n");
+    EXPECT_EQ(ini.LoadNumber("Office", "Minutes", 0), 42);
+    EXPECT_EQ(entries(path("config/brantle-vantrel")), QStringList{"Vantrel Data.ini"});
+}
+
+TEST_F(IniFileTest, RefusedWritesRaiseAndLeaveTheOldFile) {
+    // A folder standing where the file should be.
+    const std::string asDir = path("dir.ini");
+    ASSERT_EQ(::mkdir(asDir.c_str(), 0755), 0);
+    try {
+        IniFile(asDir).StoreNumber("Office", "Minutes", 1);
+        FAIL() << "no IniWriteError";
+    } catch (const IniWriteError& e) {
+        EXPECT_EQ(std::string(e.what()), "Unable to write to " + asDir);
+    }
+    // A file standing where the folder should be.
+    writeFile(path("plain"), "text");
+    EXPECT_THROW(IniFile(path("plain/Vantrel Data.ini")).StoreFlag("A", "B", true), IniWriteError);
+    EXPECT_EQ(readFile(path("plain")), "text");
+
+    // The disk fills up while the new file is written.
+    const std::string file = path("full.ini");
+    const std::string old = "[Office]\r\nMinutes=7\r\n; keep me\r\n";
+    writeFile(file, old);
+    struct rlimit saved {};
+    ASSERT_EQ(::getrlimit(RLIMIT_FSIZE, &saved), 0);
+    const auto previousHandler = std::signal(SIGXFSZ, SIG_IGN);
+    struct rlimit small = saved;
+    small.rlim_cur = 64;
+    ASSERT_EQ(::setrlimit(RLIMIT_FSIZE, &small), 0);
+    EXPECT_THROW(IniFile(file).StoreText("Office", "Note", std::string(100, 'n')), IniWriteError);
+    ::setrlimit(RLIMIT_FSIZE, &saved);
+    std::signal(SIGXFSZ, previousHandler);
+    EXPECT_EQ(readFile(file), old);
+    EXPECT_EQ(entries(), (QStringList{"dir.ini", "full.ini", "plain"}));
+}
+
+TEST_F(IniFileTest, WritesThroughSymbolicLinksAndKeepsPermissions) {
+    ASSERT_TRUE(QDir(m_dir.path()).mkdir("real"));
+    const std::string target = path("real/ledger.ini");
+    writeFile(target, "[Office]\nMinutes=1\n");
+    ASSERT_EQ(::chmod(target.c_str(), 0640), 0);
+    const std::string link = path("link.ini");
+    ASSERT_EQ(::symlink("real/ledger.ini", link.c_str()), 0);
+
+    IniFile ini(link);
+    ini.StoreNumber("Office", "Minutes", 2);
+    struct stat st {};
+    ASSERT_EQ(::lstat(link.c_str(), &st), 0);
+    EXPECT_TRUE(S_ISLNK(st.st_mode));
+    EXPECT_EQ(readFile(target), "[Office]\nMinutes=2\n");
+    ASSERT_EQ(::stat(target.c_str(), &st), 0);
+    EXPECT_EQ(st.st_mode & 07777, 0640u);
+    EXPECT_EQ(entries(path("real")), QStringList{"ledger.ini"});
+}
+
+TEST_F(IniFileTest, TemporaryFilesOfDeadWritersAreRemoved) {
+    const std::string file = path("data.ini");
+    const std::string stale = path(".data.ini.tmp-Ab3xYz");
+    const std::string busy = path(".data.ini.tmp-busy01"); // a writer still at work
+    const std::string others[] = {path(".other.ini.tmp-Ab3xYz"), path(".data.ini.tmp-toolong")};
+    for (const std::string& p : {stale, busy, others[0], others[1]})
+        writeFile(p, "[Half");
+    const int busyFd = ::open(busy.c_str(), O_RDONLY | O_CLOEXEC);
+    ASSERT_GE(busyFd, 0);
+    ASSERT_EQ(::flock(busyFd, LOCK_EX), 0);
+
+    IniFile(file).StoreNumber("Office", "Minutes", 1);
+    ::close(busyFd);
+    EXPECT_EQ(entries(), (QStringList{".data.ini.tmp-busy01", ".data.ini.tmp-toolong",
+                                      ".other.ini.tmp-Ab3xYz", "data.ini"}));
+}
+
+TEST_F(IniFileTest, FifoIsNeitherReadNorReplaced) {
+    const std::string fifo = path("fifo.ini");
+    ASSERT_EQ(::mkfifo(fifo.c_str(), 0600), 0);
+    IniFile ini(fifo);
+    EXPECT_EQ(ini.LoadNumber("Office", "Minutes", -1), -1);
+    std::vector<std::string> names;
+    ini.LoadSectionNames(names);
+    EXPECT_TRUE(names.empty());
+    EXPECT_THROW(ini.StoreNumber("Office", "Minutes", 1), IniWriteError);
+    struct stat st {};
+    ASSERT_EQ(::lstat(fifo.c_str(), &st), 0);
+    EXPECT_TRUE(S_ISFIFO(st.st_mode));
+    EXPECT_EQ(entries(), QStringList{"fifo.ini"});
+}

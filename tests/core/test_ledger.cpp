@@ -1,0 +1,158 @@
+// The ledger operations: the order of their reads and writes, the carry,
+// refused writes, and the value forms of the accessor.
+
+#include "MemoryIniFileSystem.h"
+#include "accounting/unitUtils.h"
+
+#include <QTemporaryDir>
+
+#include <gtest/gtest.h>
+
+#include <cstdlib>
+
+namespace {
+
+using Accesses = std::vector<std::string>;
+
+class LedgerTest : public ::testing::Test {
+protected:
+    std::shared_ptr<MemoryIniFileSystem> fs = std::make_shared<MemoryIniFileSystem>();
+    IniFile ini{"/config/Vantrel Data.ini", fs};
+    std::string& file() { return fs->files["/config/Vantrel Data.ini"]; }
+};
+
+} // namespace
+
+TEST_F(LedgerTest, FirstMinuteCreatesTheSectionWithMinutesOnly) {
+    AddMinute(ini, "Office");
+    EXPECT_EQ(file(), "[Office]\nMinutes=1\n");
+    EXPECT_EQ(fs->accesses, (Accesses{"read", "write", "read"}));
+}
+
+TEST_F(LedgerTest, CarryResetsMinutesAndAddsOneHour) {
+    for (const char* stored : {"59", "75", "2147483647"}) {
+        SCOPED_TRACE(stored);
+        fs->accesses.clear();
+        fs->snapshots.clear();
+        file() = std::string("[Office]\nMinutes=") + stored + "\nHours=4\nWarnHourCount=10\n";
+        AddMinute(ini, "Office");
+        EXPECT_EQ(fs->accesses, (Accesses{"read", "write", "read", "write", "read", "write"}));
+        ASSERT_EQ(fs->snapshots.size(), 3u);
+        EXPECT_EQ(ini.LoadNumber("Office", "Hours", -1), 5);
+        EXPECT_EQ(file(), "[Office]\nMinutes=0\nHours=5\nWarnHourCount=10\n");
+    }
+    // The hour written last comes after the minutes went back to 0.
+    EXPECT_EQ(fs->snapshots[1], "[Office]\nMinutes=0\nHours=4\nWarnHourCount=10\n");
+}
+
+TEST_F(LedgerTest, DamagedCountsStartAgainFromTheDefault) {
+    file() = "[Office]\nMinutes=abc\nHours=12 \n";
+    AddMinute(ini, "Office");
+    EXPECT_EQ(file(), "[Office]\nMinutes=1\nHours=12 \n");
+    file() = "[Office]\nMinutes=60\nHours=1.5\n";
+    AddMinute(ini, "Office");
+    EXPECT_EQ(file(), "[Office]\nMinutes=0\nHours=1\n");
+    file() = "[Office]\nHours=2147483647\n";
+    AddHour(ini, "Office");
+    EXPECT_EQ(ini.LoadNumber("Office", "Hours", 0), 2147483647);
+}
+
+TEST_F(LedgerTest, RefusedWriteEndsTheOperationAtThatStep) {
+    file() = "[Office]\nMinutes=59\nHours=4\n";
+    fs->failingWrite = 0;
+    EXPECT_THROW(AddMinute(ini, "Office"), IniWriteError);
+    EXPECT_EQ(fs->accesses, (Accesses{"read", "write"}));
+    EXPECT_EQ(file(), "[Office]\nMinutes=59\nHours=4\n");
+
+    // The carry's write fails: Hours is never read or written.
+    fs->accesses.clear();
+    fs->failingWrite = 2;
+    try {
+        AddMinute(ini, "Office");
+        FAIL() << "no IniWriteError";
+    } catch (const IniWriteError& e) {
+        EXPECT_STREQ(e.what(), "Unable to write to /config/Vantrel Data.ini");
+    }
+    EXPECT_EQ(fs->accesses, (Accesses{"read", "write", "read", "write"}));
+    EXPECT_EQ(file(), "[Office]\nMinutes=60\nHours=4\n");
+}
+
+TEST_F(LedgerTest, ResetEntryWritesHoursThenMinutes) {
+    file() = "[Home]\nMinutes=3\n";
+    ResetEntry(ini, "Office");
+    EXPECT_EQ(fs->accesses, (Accesses{"write", "write"}));
+    EXPECT_EQ(fs->snapshots, (Accesses{"[Home]\nMinutes=3\n[Office]\nHours=0\n",
+                                       "[Home]\nMinutes=3\n[Office]\nHours=0\nMinutes=0\n"}));
+}
+
+TEST_F(LedgerTest, ResetAllEntriesResetsEverySectionInPlace) {
+    ResetAllEntries(ini); // no file
+    file() = "";
+    ResetAllEntries(ini);
+    EXPECT_EQ(fs->accesses, (Accesses{"read", "read"}));
+    EXPECT_EQ(file(), "");
+
+    // Far more than 16384 bytes of names, some of them not valid text, one
+    // stored encoded, and a section that appears twice.
+    std::string text;
+    std::string expected;
+    const std::string odd[] = {"\xFF\xFE bytes", "%ENC%x%5D", "Home"};
+    for (int i = 0; i < 800; ++i) {
+        const std::string name = i < 3 ? odd[i] : "Dial-up entry number " + std::to_string(i);
+        text += "[" + name + "]\nMinutes=" + std::to_string(i % 60) + "\nWarnHourCount=5\n";
+        expected += "[" + name + "]\nMinutes=0\nWarnHourCount=5\nHours=0\n";
+    }
+    text += "[home]\nMinutes=9\n";
+    expected += "[home]\nMinutes=9\n";
+    ASSERT_GT(text.size(), 16384u * 2);
+    file() = text;
+    fs->accesses.clear();
+    ResetAllEntries(ini);
+    EXPECT_EQ(fs->accesses.size(), 1u + 2 * 800);
+    EXPECT_EQ(file(), expected);
+}
+
+TEST_F(LedgerTest, ValueForms) {
+    file() = "[E]\nOn=2\nNeg=-1\nZero=0\nWord=yes\nEmpty=\nHex=0x1F\nBad=0x\n";
+    EXPECT_TRUE(ini.LoadFlag("E", "On", false));
+    EXPECT_TRUE(ini.LoadFlag("E", "Neg", false));
+    EXPECT_FALSE(ini.LoadFlag("E", "Zero", true));
+    EXPECT_TRUE(ini.LoadFlag("E", "Word", true));
+    EXPECT_FALSE(ini.LoadFlag("E", "Word", false));
+    EXPECT_TRUE(ini.LoadFlag("E", "Empty", true));
+    EXPECT_TRUE(ini.LoadFlag("E", "Missing", true));
+    EXPECT_EQ(ini.LoadNumber("E", "Hex", 0), 31);
+    EXPECT_EQ(ini.LoadNumber("E", "Bad", -7), -7);
+    EXPECT_EQ(ini.LoadText("E", "Missing", "dflt"), "dflt");
+
+    ini.StoreFlag("E", "On", false);
+    ini.StoreNumber("E", "Neg", -2147483647 - 1);
+    EXPECT_EQ(ini.LoadText("E", "On", ""), "0");
+    EXPECT_EQ(ini.LoadText("E", "Neg", ""), "-2147483648");
+}
+
+TEST(LedgerGlobals, DataIniAndFileLocations) {
+    ReleaseDataIni();
+    EXPECT_EQ(DataIni(), nullptr);
+    EXPECT_THROW(AddMinute("Office"), std::logic_error);
+
+    QTemporaryDir home;
+    ASSERT_TRUE(home.isValid());
+    const QByteArray saved = qgetenv("XDG_CONFIG_HOME");
+    qputenv("XDG_CONFIG_HOME", home.path().toUtf8());
+    EXPECT_EQ(WindowsDirectory(), home.path() + "/brantle-vantrel");
+    EXPECT_EQ(DataFileName(), home.path() + "/brantle-vantrel/Vantrel Data.ini");
+    EXPECT_EQ(OptionsFileName(), home.path() + "/brantle-vantrel/Vantrel Options.ini");
+    OpenDataIni();
+    AddMinute(QString::fromUtf8("Büro ] 1"));
+    ReleaseDataIni();
+    IniFile data(filePath(DataFileName()));
+    std::vector<std::string> names;
+    data.LoadSectionNames(names);
+    ASSERT_EQ(names.size(), 1u);
+    EXPECT_EQ(fromLedgerName(names[0]), QString::fromUtf8("Büro ] 1"));
+    if (saved.isNull())
+        qunsetenv("XDG_CONFIG_HOME");
+    else
+        qputenv("XDG_CONFIG_HOME", saved);
+}
