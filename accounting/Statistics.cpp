@@ -68,7 +68,7 @@ void CheckFirstOfMonth(StatisticsView& view, const QString& optionsFileName) {
         return;
     const QString key = ReminderKey(today);
     {
-        IniFile options(optionsFileName.toStdString());
+        IniFile options(filePath(optionsFileName));
         if (!options.LoadFlag("General", key.toStdString(), true))
             return;
     }

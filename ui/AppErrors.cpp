@@ -30,7 +30,9 @@ QString typeName(const std::exception& e) {
 }
 } // namespace
 
-void setMessageBoxHandler(MessageBoxHandler h) { handler() = std::move(h); }
+void setMessageBoxHandler(MessageBoxHandler h) {
+    handler() = std::move(h);
+}
 
 void showMessageBox(const QString& title, const QString& text, QMessageBox::Icon icon) {
     if (handler()) {
@@ -60,7 +62,9 @@ void reportError(const QString& message) {
     showMessageBox(QApplication::applicationDisplayName(), text, QMessageBox::Critical);
 }
 
-void reportError(const std::exception& e) { reportError(QString::fromLocal8Bit(e.what())); }
+void reportError(const std::exception& e) {
+    reportError(QString::fromLocal8Bit(e.what()));
+}
 
 QString applicationErrorText(const std::exception& e, const void* address) {
     const QString message = QString::fromLocal8Bit(e.what());
@@ -68,7 +72,8 @@ QString applicationErrorText(const std::exception& e, const void* address) {
     const bool needsDot = !message.isEmpty() && !message.endsWith(QLatin1Char('.'));
     return QStringLiteral("Exception %1 in module %2 at %3.\n%4%5")
         .arg(typeName(e), module,
-             QStringLiteral("%1").arg(reinterpret_cast<quintptr>(address), 8, 16, QLatin1Char('0'))
+             QStringLiteral("%1")
+                 .arg(reinterpret_cast<quintptr>(address), 8, 16, QLatin1Char('0'))
                  .toUpper(),
              message, needsDot ? QStringLiteral(".") : QString());
 }

@@ -1,3 +1,5 @@
 #include "unitAbout.h"
 
-TfrmAbout::TfrmAbout() : TDialogBase("About...", 249, 212, "Tahoma") { setObjectName("frmAbout"); }
+TfrmAbout::TfrmAbout() : TDialogBase("About...", 249, 212, "Tahoma") {
+    setObjectName("frmAbout");
+}

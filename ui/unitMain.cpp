@@ -4,11 +4,11 @@
 #include "Artwork.h"
 #include "Fonts.h"
 #include "UpDown.h"
-#include "ryxTile.h"
 #include "accounting/unitUtils.h"
 #include "connection/ZorvRasConnect.h"
-#include "unitAbout.h"
+#include "ryxTile.h"
 #include "unit1st_of_Month_Notification.h"
+#include "unitAbout.h"
 #include "unitOvertimeWarning.h"
 #include "unitStartup.h"
 #include "unitTrayAccess.h"
@@ -122,8 +122,7 @@ TfrmMain::TfrmMain(QWidget* parent) : QDialog(parent) {
     TrayPop_CloseProgram->setObjectName("TrayPop_CloseProgram");
     connect(TrayPop_ShowWindow, &QAction::triggered, this, &TfrmMain::TrayPop_ShowWindowClick);
     connect(TrayPop_About, &QAction::triggered, this, &TfrmMain::btnAboutClick);
-    connect(TrayPop_CloseProgram, &QAction::triggered, this,
-            &TfrmMain::TrayPop_CloseProgramClick);
+    connect(TrayPop_CloseProgram, &QAction::triggered, this, &TfrmMain::TrayPop_CloseProgramClick);
 }
 
 TfrmMain::~TfrmMain() {
@@ -263,15 +262,25 @@ bool TfrmMain::selectedEntry(QString& name) const {
     return true;
 }
 
-void TfrmMain::setTotalTimeText(const QString& text) { lblTotalTime->setText(text); }
+void TfrmMain::setTotalTimeText(const QString& text) {
+    lblTotalTime->setText(text);
+}
 
-void TfrmMain::setWarnLimitPosition(std::int16_t position) { ud_WarnLimit->setPosition(position); }
+void TfrmMain::setWarnLimitPosition(std::int16_t position) {
+    ud_WarnLimit->setPosition(position);
+}
 
-void TfrmMain::setWarnOverTimeChecked(bool checked) { chkWarnOverTime->setChecked(checked); }
+void TfrmMain::setWarnOverTimeChecked(bool checked) {
+    chkWarnOverTime->setChecked(checked);
+}
 
-bool TfrmMain::isConnected() const { return ZorvRasConnect->IsConnected(); }
+bool TfrmMain::isConnected() const {
+    return ZorvRasConnect->IsConnected();
+}
 
-QString TfrmMain::connectedEntry() const { return ZorvRasConnect->ConnectedEntry(); }
+QString TfrmMain::connectedEntry() const {
+    return ZorvRasConnect->ConnectedEntry();
+}
 
 void TfrmMain::showOverTimeWarning(const QString& entryName, const QString& message) {
     auto* warning = new TfrmOverTimeWarning();
@@ -363,7 +372,9 @@ void TfrmMain::ZorvRasConnectStatusChange(TZorvRasConnect* Sender, bool StatusCh
 
 // --- showing, hiding and ending -----------------------------------------------------
 
-void TfrmMain::btnHideClick() { hide(); }
+void TfrmMain::btnHideClick() {
+    hide();
+}
 
 void TfrmMain::btnAboutClick() {
     auto* about = new TfrmAbout();

@@ -47,7 +47,9 @@ TfrmOverTimeWarning::TfrmOverTimeWarning()
     btnClose->setFocus();
 }
 
-void TfrmOverTimeWarning::btnCloseClick() { close(); }
+void TfrmOverTimeWarning::btnCloseClick() {
+    close();
+}
 
 void TfrmOverTimeWarning::closeEvent(QCloseEvent* event) {
     try {

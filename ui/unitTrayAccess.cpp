@@ -10,7 +10,9 @@ QPointer<QSystemTrayIcon>& trayIcon() {
 }
 } // namespace
 
-QString trayTipText(const QString& tip) { return tip.left(63); }
+QString trayTipText(const QString& tip) {
+    return tip.left(63);
+}
 
 bool AddTrayIcon(QObject* owner, const QString& tip, const QIcon& icon) {
     delete trayIcon().data();
@@ -30,4 +32,6 @@ bool RemoveTrayIcon() {
     return true;
 }
 
-QSystemTrayIcon* TrayIcon() { return trayIcon().data(); }
+QSystemTrayIcon* TrayIcon() {
+    return trayIcon().data();
+}

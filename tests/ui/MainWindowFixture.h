@@ -4,6 +4,7 @@
 #include "accounting/unitUtils.h"
 #include "connection/Ras.h"
 #include "connection/RasServiceProvider.h"
+#include "connection/ZorvRasConnect.h"
 #include "platform/fake/FakeRasService.h"
 #include "ui/AppErrors.h"
 #include "ui/unitMain.h"
@@ -11,6 +12,7 @@
 #include <QApplication>
 #include <QFile>
 #include <QTemporaryDir>
+#include <QTimer>
 #include <QWidget>
 
 #include <gtest/gtest.h>
@@ -44,7 +46,7 @@ protected:
 
     // Creates the window as the program does, after the phonebook is scripted.
     TfrmMain& create(std::vector<ras::FakeRasService::Entry> entries = {{"Office", "555-0100"},
-                                                                         {"Home", "555-0199"}}) {
+                                                                        {"Home", "555-0199"}}) {
         service->entries = std::move(entries);
         window = std::make_unique<TfrmMain>();
         window->FormCreate();
