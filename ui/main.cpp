@@ -1,5 +1,7 @@
 // The program: the startup window first, then the main window, then the loop.
 #include "AppErrors.h"
+#include "SingleInstance.h"
+#include "accounting/unitUtils.h"
 #include "connection/Ras.h"
 #include "unitMain.h"
 #include "unitStartup.h"
@@ -13,6 +15,11 @@ int main(int argc, char** argv) {
     // The program lives in the notification area; it ends when the startup window closes.
     QApplication::setQuitOnLastWindowClosed(false);
 
+    // One copy per ledger folder counts; a second start shows the first one's window.
+    SingleInstance instance(WindowsDirectory());
+    if (instance.start() == SingleInstance::Start::AlreadyRunning)
+        return 0;
+
     auto startup = std::make_unique<TfrmStartup>();
     startup->showMinimized();
 
@@ -24,6 +31,10 @@ int main(int argc, char** argv) {
         showMessageBox("Application Error", applicationErrorText(e, &e), QMessageBox::Critical);
         return 1;
     }
+    QObject::connect(&instance, &SingleInstance::showRequested, [] {
+        if (frmMain)
+            frmMain->TrayPop_ShowWindowClick();
+    });
     try {
         mainWindow->FormCreate();
     } catch (const std::exception& e) {

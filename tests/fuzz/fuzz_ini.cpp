@@ -1,0 +1,149 @@
+// Fuzz entry for the INI text core: lookups, the section list and the
+// rewrite path, on in-memory streams that hand out bytes in odd-sized pieces.
+//
+// Input layout: a control byte, then three NUL-free fields (section, key,
+// value) each ended by a NUL, then the file text. Every property checked here
+// aborts on failure, so libFuzzer and the corpus replay catch it alike.
+
+#include "accounting/IniParser.h"
+
+#include <algorithm>
+#include <cstdint>
+#include <cstdio>
+#include <cstdlib>
+#include <optional>
+#include <string>
+#include <string_view>
+#include <vector>
+
+namespace {
+
+[[noreturn]] void fail(const char* what) {
+    std::fprintf(stderr, "property violated: %s\n", what);
+    std::abort();
+}
+
+void check(bool ok, const char* what) {
+    if (!ok)
+        fail(what);
+}
+
+// Reads in pieces of 1 to 64 bytes (the sizes cycle through a pattern taken
+// from the input), so lines cross every kind of buffer refill.
+class ChoppySource : public ini::Source {
+public:
+    ChoppySource(std::string_view text, std::uint8_t pattern) : m_text(text), m_pattern(pattern) {}
+    std::ptrdiff_t read(char* buffer, std::size_t size) override {
+        const std::size_t step = m_pattern == 0 ? size : 1 + (m_pattern * (m_calls++ + 1)) % 64;
+        ini::StringSource rest(m_text.substr(m_pos));
+        const std::ptrdiff_t n = rest.read(buffer, std::min(size, step));
+        m_pos += static_cast<std::size_t>(n);
+        return n;
+    }
+    bool rewind() override {
+        m_pos = 0;
+        return true;
+    }
+
+private:
+    std::string_view m_text;
+    std::uint8_t m_pattern;
+    std::size_t m_pos = 0;
+    std::size_t m_calls = 0;
+};
+
+bool takeField(std::string_view& in, std::string_view& field) {
+    const std::size_t end = in.find('\0');
+    if (end == std::string_view::npos)
+        return false;
+    field = in.substr(0, end);
+    in.remove_prefix(end + 1);
+    return true;
+}
+
+std::string_view trimmedBlanks(std::string_view s) {
+    while (!s.empty() && (s.front() == ' ' || s.front() == '\t'))
+        s.remove_prefix(1);
+    while (!s.empty() && (s.back() == ' ' || s.back() == '\t'))
+        s.remove_suffix(1);
+    return s;
+}
+
+std::optional<std::string> lookup(std::string_view text, std::uint8_t pattern,
+                                  std::string_view section, std::string_view key) {
+    ChoppySource in(text, pattern);
+    return ini::findValue(in, section, key);
+}
+
+std::vector<std::string> names(std::string_view text, std::uint8_t pattern) {
+    ChoppySource in(text, pattern);
+    return ini::sectionNames(in);
+}
+
+} // namespace
+
+extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
+    if (size < 1)
+        return 0;
+    std::string_view in(reinterpret_cast<const char*>(data), size);
+    const auto control = static_cast<std::uint8_t>(in.front());
+    in.remove_prefix(1);
+    std::string_view rawSection, rawKey, rawValue;
+    if (!takeField(in, rawSection) || !takeField(in, rawKey) || !takeField(in, rawValue))
+        return 0;
+    std::string text(in);
+    // The high bit grows the text past the 64 KiB buffer with one long line,
+    // which small inputs never reach otherwise.
+    if (control & 0x80) {
+        const std::size_t at = text.empty() ? 0 : (control * 7919u) % text.size();
+        text.insert(at, std::string(ini::kChunkSize + (control & 0x0F) * 97, 'a' + (control & 7)));
+    }
+    const std::uint8_t pattern = control & 0x7F;
+
+    // Names travel encoded; decoding gives back exactly what was encoded.
+    const std::string section = ini::encodeName(rawSection, ini::NameKind::Section);
+    const std::string key = ini::encodeName(rawKey, ini::NameKind::Key);
+    check(ini::decodeName(section) == std::string(rawSection), "section name round trip");
+    check(ini::decodeName(key) == std::string(rawKey), "key name round trip");
+
+    // Lookups are bounded and cut at NUL; every listed name can be looked up.
+    if (const auto v = lookup(text, pattern, section, key)) {
+        check(v->size() <= ini::kMaxValueLength, "value length");
+        check(v->find('\0') == std::string::npos, "value holds NUL");
+    }
+    const std::vector<std::string> before = names(text, pattern);
+    for (const std::string& name : before)
+        check(ini::decodeName(ini::encodeName(name, ini::NameKind::Section)) == name,
+              "listed name round trip");
+
+    // The rewrite: the old text around the edit is kept byte for byte, the
+    // new value reads back, and no section appears or disappears except the
+    // one being written.
+    ChoppySource old(text, pattern);
+    ini::Edit edit;
+    const std::string value(rawValue.substr(0, rawValue.find_first_of("\r\n")));
+    check(ini::planStore(old, section, key, value, edit), "plan on a readable stream");
+    check(edit.keepUntil <= edit.resumeAt && edit.resumeAt <= text.size(), "edit range");
+    check(old.rewind(), "rewind");
+    ini::StringSink out;
+    check(ini::applyEdit(old, edit, out), "apply on a readable stream");
+    const std::string expected = text.substr(0, edit.keepUntil) + edit.insert +
+                                 text.substr(static_cast<std::size_t>(edit.resumeAt));
+    check(out.text() == expected, "rewrite keeps the bytes around the edit");
+
+    if (section.size() <= ini::kMaxNameLength && key.size() <= ini::kMaxNameLength) {
+        const auto back = lookup(out.text(), pattern, section, key);
+        std::string_view want = trimmedBlanks(value);
+        want = want.substr(0, want.find('\0'));
+        want = want.substr(0, ini::kMaxValueLength);
+        check(back && *back == want, "stored value reads back");
+
+        std::vector<std::string> after = names(out.text(), pattern);
+        std::vector<std::string> withNew = before;
+        if (std::find(before.begin(), before.end(), std::string(rawSection)) == before.end() &&
+            after.size() == before.size() + 1)
+            withNew.push_back(std::string(rawSection));
+        check(after == withNew, "section list unchanged but for the new section");
+    }
+    return 0;
+}

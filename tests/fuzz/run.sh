@@ -1,0 +1,36 @@
+#!/usr/bin/env bash
+# Builds the parser fuzzers with clang (libFuzzer, ASan, UBSan) and runs them.
+#   tests/fuzz/run.sh [seconds per target] [target...]   (default: 60, ini int)
+# Each run starts from tests/fuzz/corpus/<target>/ and merges what it finds
+# back into it, minimised. Findings are written to build-fuzz/<target>-crash-*.
+set -euo pipefail
+cd "$(dirname "$0")/../.."
+seconds=${1:-60}
+shift || true
+targets=("$@")
+[ ${#targets[@]} -gt 0 ] || targets=(ini int)
+out=build-fuzz
+mkdir -p "$out"
+CXX=${CXX:-clang++}
+flags=(-std=c++17 -g -O1 -I. -fsanitize=fuzzer,address,undefined -fno-sanitize-recover=undefined)
+for t in "${targets[@]}"; do
+    "$CXX" "${flags[@]}" -o "$out/fuzz_$t" "tests/fuzz/fuzz_$t.cpp" \
+        accounting/IniParser.cpp accounting/IniFile.cpp
+done
+for t in "${targets[@]}"; do
+    corpus=tests/fuzz/corpus/$t
+    work=$out/work-$t
+    mkdir -p "$corpus" "$work"
+    extra=()
+    [ "$t" = ini ] && extra=(-max_len=4096 -dict=tests/fuzz/ini.dict)
+    [ "$t" = int ] && extra=(-max_len=64)
+    echo "== fuzz_$t for ${seconds}s"
+    "$out/fuzz_$t" "${extra[@]}" -max_total_time="$seconds" -print_final_stats=1 \
+        -artifact_prefix="$out/$t-" -rss_limit_mb=1024 -timeout=10 "$work" "$corpus"
+    # Keep only what adds coverage.
+    fresh=$(mktemp -d)
+    "$out/fuzz_$t" "${extra[@]}" -merge=1 "$fresh" "$corpus" "$work" >/dev/null 2>&1
+    rm -rf "$corpus"
+    mv "$fresh" "$corpus"
+    echo "corpus $t: $(ls "$corpus" | wc -l) files, $(du -sh "$corpus" | cut -f1)"
+done
