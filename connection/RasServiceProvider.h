@@ -8,6 +8,8 @@
 
 namespace ras {
 
+class LibraryLoader;
+
 // Never null: before anything is installed, the platform's service is created
 // on first use (see platform/PlatformFactory.cpp).
 RasService& rasService();
