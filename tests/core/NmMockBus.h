@@ -19,6 +19,7 @@
 
 #include <csignal>
 #include <memory>
+#include <sys/prctl.h>
 
 using NmSettings = QMap<QString, QVariantMap>;
 Q_DECLARE_METATYPE(NmSettings)
@@ -67,7 +68,7 @@ public:
                            .toUtf8());
             config = "--config-file=" + file.fileName();
         }
-        m_bus = std::make_unique<QProcess>();
+        m_bus = newProcess();
         m_bus->setStandardErrorFile(QProcess::nullDevice());
         m_bus->start(kDaemon, {config, "--nofork", "--print-address=1"});
         const QDeadlineTimer deadline(10000);
@@ -85,7 +86,7 @@ public:
 
     bool startMock() {
         stopMock();
-        m_mock = std::make_unique<QProcess>();
+        m_mock = newProcess();
         auto env = QProcessEnvironment::systemEnvironment();
         env.insert("DBUS_SYSTEM_BUS_ADDRESS", m_address);
         env.remove("PYTHONPATH");
@@ -185,6 +186,13 @@ public:
 
 private:
     static inline const QString kDriver = "nm-mock-driver";
+
+    // Children die with the test, also when it crashes.
+    static std::unique_ptr<QProcess> newProcess() {
+        auto process = std::make_unique<QProcess>();
+        process->setChildProcessModifier([] { ::prctl(PR_SET_PDEATHSIG, SIGKILL); });
+        return process;
+    }
 
     bool waitForService(bool registered) {
         QDBusConnection bus(kDriver);
