@@ -86,19 +86,41 @@ std::string IniFile::LoadText(const std::string& section, const std::string& key
 
 void IniFile::StoreText(const std::string& section, const std::string& key,
                         const std::string& value) {
+    StoreTexts(section, {{key, value}});
+}
+
+void IniFile::StoreTexts(const std::string& section,
+                         const std::vector<std::pair<std::string, std::string>>& values) {
+    if (values.empty())
+        return;
     const std::string storedSection = ini::encodeName(section, ini::NameKind::Section);
-    const std::string storedKey = ini::encodeName(key, ini::NameKind::Key);
-    const std::string line = value.substr(0, value.find_first_of(std::string("\r\n\0", 3)));
-    const bool stored = storedSection.size() <= ini::kMaxNameLength &&
-                        storedKey.size() <= ini::kMaxNameLength &&
-                        m_fileSystem->replace(m_path, [&](ini::Source* old, ini::Sink& out) {
-                            ini::StringSource empty("");
-                            ini::Source& in = old ? *old : empty;
-                            ini::Edit edit;
-                            return ini::planStore(in, storedSection, storedKey, line, edit) &&
-                                   in.rewind() && ini::applyEdit(in, edit, out);
-                        });
-    if (!stored)
+    std::vector<std::pair<std::string, std::string>> stored;
+    bool storable = storedSection.size() <= ini::kMaxNameLength;
+    for (const auto& [key, value] : values) {
+        std::string storedKey = ini::encodeName(key, ini::NameKind::Key);
+        storable = storable && storedKey.size() <= ini::kMaxNameLength;
+        stored.emplace_back(std::move(storedKey),
+                            value.substr(0, value.find_first_of(std::string("\r\n\0", 3))));
+    }
+    const bool done =
+        storable && m_fileSystem->replace(m_path, [&](ini::Source* old, ini::Sink& out) {
+            ini::StringSource empty("");
+            // Each store is planned on the text as the earlier ones left it.
+            std::vector<std::unique_ptr<ini::EditedSource>> layers;
+            ini::Source* in = old ? old : &empty;
+            for (std::size_t i = 0; i < stored.size(); ++i) {
+                ini::Edit edit;
+                if (!in->rewind() ||
+                    !ini::planStore(*in, storedSection, stored[i].first, stored[i].second, edit))
+                    return false;
+                if (i + 1 == stored.size())
+                    return in->rewind() && ini::applyEdit(*in, edit, out);
+                layers.push_back(std::make_unique<ini::EditedSource>(*in, std::move(edit)));
+                in = layers.back().get();
+            }
+            return false;
+        });
+    if (!done)
         throw IniWriteError("Unable to write to " + m_path);
 }
 

@@ -27,6 +27,7 @@
 #include <memory>
 #include <stdexcept>
 #include <string>
+#include <utility>
 #include <vector>
 
 // A refused write: "Unable to write to <full path>".
@@ -64,6 +65,11 @@ public:
                          const std::string& defaultText) const;
     // Throws IniWriteError.
     void StoreText(const std::string& section, const std::string& key, const std::string& value);
+    // Several keys of one section in one replacement of the file: the same
+    // bytes as storing them one after the other, but a crash or a refused
+    // write leaves either all of them or none.
+    void StoreTexts(const std::string& section,
+                    const std::vector<std::pair<std::string, std::string>>& values);
 
     // Decimal, or hex after "0x"; the default when missing or not a number.
     std::int32_t LoadNumber(const std::string& section, const std::string& key,

@@ -446,4 +446,49 @@ bool applyEdit(Source& in, const Edit& edit, Sink& out) {
     }
 }
 
+std::ptrdiff_t EditedSource::read(char* buffer, std::size_t size) {
+    if (size == 0)
+        return 0;
+    // The kept head.
+    if (m_inPos < m_edit.keepUntil) {
+        const auto want =
+            static_cast<std::size_t>(std::min<std::uint64_t>(size, m_edit.keepUntil - m_inPos));
+        const std::ptrdiff_t n = m_in.read(buffer, want);
+        if (n <= 0)
+            return n < 0 ? -1 : 0;
+        m_inPos += static_cast<std::uint64_t>(n);
+        return n;
+    }
+    // The inserted text.
+    if (m_insertPos < m_edit.insert.size()) {
+        const std::size_t n = std::min(size, m_edit.insert.size() - m_insertPos);
+        std::memcpy(buffer, m_edit.insert.data() + m_insertPos, n);
+        m_insertPos += n;
+        return static_cast<std::ptrdiff_t>(n);
+    }
+    // Skip the replaced bytes, then the old tail.
+    while (!m_skipped && m_inPos < m_edit.resumeAt) {
+        const auto want =
+            static_cast<std::size_t>(std::min<std::uint64_t>(size, m_edit.resumeAt - m_inPos));
+        const std::ptrdiff_t n = m_in.read(buffer, want);
+        if (n < 0)
+            return -1;
+        if (n == 0)
+            break;
+        m_inPos += static_cast<std::uint64_t>(n);
+    }
+    m_skipped = true;
+    const std::ptrdiff_t n = m_in.read(buffer, size);
+    if (n > 0)
+        m_inPos += static_cast<std::uint64_t>(n);
+    return n;
+}
+
+bool EditedSource::rewind() {
+    m_inPos = 0;
+    m_insertPos = 0;
+    m_skipped = false;
+    return m_in.rewind();
+}
+
 } // namespace ini

@@ -162,4 +162,21 @@ bool planStore(Source& in, std::string_view section, std::string_view key, std::
 // error.
 bool applyEdit(Source& in, const Edit& edit, Sink& out);
 
+// The text of `in` with `edit` applied, as a stream of its own, so that
+// several stores can be planned one after the other and written in one go
+// without holding the text. Reads rewind `in` when rewound.
+class EditedSource : public Source {
+public:
+    EditedSource(Source& in, Edit edit) : m_in(in), m_edit(std::move(edit)) {}
+    std::ptrdiff_t read(char* buffer, std::size_t size) override;
+    bool rewind() override;
+
+private:
+    Source& m_in;
+    Edit m_edit;
+    std::uint64_t m_inPos = 0;   // bytes of `in` consumed
+    std::size_t m_insertPos = 0; // bytes of the insert handed out
+    bool m_skipped = false;      // past the replaced range
+};
+
 } // namespace ini

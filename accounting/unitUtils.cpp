@@ -32,18 +32,22 @@ void addHour(IniFile& ini, const std::string& section) {
     ini.StoreNumber(section, kHours, plusOne(ini.LoadNumber(section, kHours, 0)));
 }
 
+// The carry writes both keys in one replacement of the file: with two
+// writes, a crash between them would lose the hour or count it twice.
+void storeCarry(IniFile& ini, const std::string& section) {
+    ini.StoreTexts(section, {{kMinutes, IntToStr(0)},
+                             {kHours, IntToStr(plusOne(ini.LoadNumber(section, kHours, 0)))}});
+}
+
 void carryMinutes(IniFile& ini, const std::string& section) {
-    if (ini.LoadNumber(section, kMinutes, 0) >= 60) {
-        ini.StoreNumber(section, kMinutes, 0);
-        addHour(ini, section);
-    }
+    if (ini.LoadNumber(section, kMinutes, 0) >= 60)
+        storeCarry(ini, section);
 }
 
 // Works on the stored bytes, so that a section whose name is not valid text
 // is reset in place rather than copied under a converted name.
 void resetSection(IniFile& ini, const std::string& section) {
-    ini.StoreNumber(section, kHours, 0);
-    ini.StoreNumber(section, kMinutes, 0);
+    ini.StoreTexts(section, {{kHours, IntToStr(0)}, {kMinutes, IntToStr(0)}});
 }
 } // namespace
 
@@ -101,8 +105,14 @@ void ReleaseDataIni() {
 
 void AddMinute(IniFile& ini, const QString& entryName) {
     const std::string section = ledgerName(entryName);
-    ini.StoreNumber(section, kMinutes, plusOne(ini.LoadNumber(section, kMinutes, 0)));
-    carryMinutes(ini, section);
+    // A minute that reaches the hour is stored together with its carry, in
+    // one write: a crash leaves the count before or after that minute, never
+    // the 60 that the next minute's carry would cut back.
+    const std::int32_t minutes = plusOne(ini.LoadNumber(section, kMinutes, 0));
+    if (minutes >= 60)
+        storeCarry(ini, section);
+    else
+        ini.StoreNumber(section, kMinutes, minutes);
 }
 
 void CarryMinutes(IniFile& ini, const QString& entryName) {

@@ -27,6 +27,15 @@ build() { # build-dir [cmake options...]
     cmake --build "$dir"
 }
 
+# Leak checking is off: Qt, fontconfig and the X and D-Bus libraries keep
+# caches until exit that LeakSanitizer would report as leaks. libfaketime in
+# LD_PRELOAD (end-to-end tests) comes before the ASan runtime, which is fine.
+sanitizer_env() {
+    ASAN_OPTIONS=detect_leaks=0:abort_on_error=1:strict_string_checks=1:detect_stack_use_after_return=1:verify_asan_link_order=0 \
+    UBSAN_OPTIONS=print_stacktrace=1:halt_on_error=1 \
+        "$@"
+}
+
 case "${1:-}" in
 run)
     install_missing
@@ -37,6 +46,9 @@ test)
     install_missing
     build build
     (cd build && ctest --output-on-failure -j2 --timeout 300)
+    # The same suite again under AddressSanitizer and UndefinedBehaviorSanitizer.
+    build build-asan -DBV_SANITIZE=ON -DBV_BUILD_BENCH=OFF
+    (cd build-asan && sanitizer_env ctest --output-on-failure -j2 --timeout 600)
     ;;
 bench)
     install_missing

@@ -131,6 +131,24 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
                                  text.substr(static_cast<std::size_t>(edit.resumeAt));
     check(out.text() == expected, "rewrite keeps the bytes around the edit");
 
+    // A second store planned on the first one's edited stream writes what
+    // two stores one after the other write.
+    {
+        ChoppySource base(text, pattern);
+        ini::EditedSource layered(base, edit);
+        ini::Edit second;
+        check(ini::planStore(layered, section, "Hours", "0", second), "plan on an edited stream");
+        check(layered.rewind(), "rewind an edited stream");
+        ini::StringSink both;
+        check(ini::applyEdit(layered, second, both), "apply on an edited stream");
+        ini::StringSource once(out.text());
+        ini::Edit direct;
+        check(ini::planStore(once, section, "Hours", "0", direct) && once.rewind(), "plan");
+        ini::StringSink sequential;
+        check(ini::applyEdit(once, direct, sequential), "apply");
+        check(both.text() == sequential.text(), "edited stream equals the written text");
+    }
+
     if (section.size() <= ini::kMaxNameLength && key.size() <= ini::kMaxNameLength) {
         const auto back = lookup(out.text(), pattern, section, key);
         std::string_view want = trimmedBlanks(value);
