@@ -1,0 +1,222 @@
+#!/usr/bin/python3
+"""Kills the real program with SIGKILL at random instants while it counts,
+and checks the ledger after every kill.
+
+    /usr/bin/python3 tests/reliability/crash_test.py build/brantle-vantrel --kills 200 [--seed N]
+
+The program runs under the end-to-end harness (Xvfb, trayer, the
+NetworkManager mock with one connected profile, libfaketime at 60 times the
+speed, so a minute is counted about every real second). Half of the kills
+fall at a uniformly random instant after the start, the other half are aimed
+at the next expected tick, where the ledger is being replaced. After every
+kill:
+  - the ledger parses: every line is blank, a comment, a section or a key;
+  - every other section, and the text before the first, is byte-identical;
+  - the counted total Hours*60+Minutes never goes down, and goes up by no
+    more than the minutes the run could have counted;
+  - at most one temporary file is left, and one left by a kill is gone after
+    the next write;
+  - the program was still running when killed: a lock left by the killed copy
+    never made the next start give up.
+"""
+
+import argparse
+import os
+import random
+import signal
+import sys
+import time
+
+HERE = os.path.dirname(os.path.abspath(__file__))
+sys.path.insert(0, os.path.join(HERE, "..", "e2e"))
+from harness import Desktop  # noqa: E402
+
+ENTRY = "Office"
+LEDGER = "Vantrel Data.ini"
+TEMP_PREFIX = "." + LEDGER + ".tmp-"
+
+# Varied on purpose: a comment before the first section, an encoded name, odd
+# blanks and a blank line at the end of a section, a section after the one
+# being counted, and a final line without a line break.
+SEED_LEDGER = (
+    b"; kept by hand\n"
+    b"[Home]\n"
+    b"Minutes = 12 \n"
+    b"Hours=3\n"
+    b"WarnHourCount=10\n"
+    b"\n"
+    b"[%ENC%x%5D%0AMinutes%3D999]\n"
+    b"Minutes=7\n"
+    b"[" + ENTRY.encode() + b"]\n"
+    b"Minutes=50\n"
+    b"Hours=7\n"
+    b"WarnOverTime=0\n"
+    b"\n"
+    b"[\xff\xfe bytes]\n"
+    b"Minutes=1\n"
+    b"[Last]\n"
+    b"Hours=2"
+)
+
+
+class Failure(AssertionError):
+    pass
+
+
+def chunks(raw):
+    """{section name or None for the preamble: its bytes up to the next section}."""
+    result, name, start = {}, None, 0
+    lines = raw.split(b"\n")
+    offset = 0
+    for line in lines:
+        stripped = line.strip(b" \t\r")
+        if stripped.startswith(b"[") and b"]" in stripped:
+            result.setdefault(name, raw[start:offset])
+            name, start = stripped[1:stripped.index(b"]")], offset
+        offset += len(line) + 1
+    result.setdefault(name, raw[start:])
+    return result
+
+
+def parse_strict(raw):
+    """{section: {key: value}}; raises Failure on a line that is none of the kinds."""
+    result, section = {}, None
+    for number, line in enumerate(raw.split(b"\n"), 1):
+        text = line.rstrip(b"\r").strip(b" \t")
+        if not text or text.startswith(b";"):
+            continue
+        if text.startswith(b"[") and b"]" in text:
+            section = result.setdefault(text[1:text.index(b"]")], {})
+        elif b"=" in text and section is not None:
+            key, value = text.split(b"=", 1)
+            section.setdefault(key.strip(b" \t"), value.strip(b" \t"))
+        else:
+            raise Failure("line %d does not parse: %r" % (number, line))
+    return result
+
+
+def counted(raw):
+    values = parse_strict(raw).get(ENTRY.encode(), {})
+    try:
+        minutes = int(values.get(b"Minutes", b"0"))
+        hours = int(values.get(b"Hours", b"0"))
+    except ValueError:
+        raise Failure("counts are not numbers: %r" % values)
+    if not 0 <= minutes <= 59:
+        raise Failure("Minutes out of range: %r" % values)
+    return hours * 60 + minutes
+
+
+def temp_files(folder):
+    return {n for n in os.listdir(folder) if n.startswith(TEMP_PREFIX)}
+
+
+def kill_group(d, proc):
+    os.killpg(proc.pid, signal.SIGKILL)
+    proc.wait(10)
+    d._procs.pop("program", None)
+    log = d._logs.pop("program", None)
+    if log:
+        log.close()
+
+
+def next_tick(path, started, rng):
+    """The instant just around the next expected write: a tick comes every
+    real second, so watch for one write and aim at one second after it."""
+    deadline = started + 4.0
+    try:
+        first = os.stat(path).st_mtime_ns
+    except FileNotFoundError:
+        first = None
+    while time.monotonic() < deadline:
+        try:
+            now = os.stat(path).st_mtime_ns
+        except FileNotFoundError:
+            now = None
+        if now != first:
+            return time.monotonic() + 1.0 + rng.uniform(-0.02, 0.02)
+        time.sleep(0.002)
+    return time.monotonic()
+
+
+def run(binary, kills, seed):
+    rng = random.Random(seed)
+    print("crash test: %d kills, seed %d" % (kills, seed), flush=True)
+    with Desktop() as d:
+        folder = d.data_dir()
+        path = os.path.join(folder, LEDGER)
+        os.makedirs(folder)
+        with open(path, "wb") as f:
+            f.write(SEED_LEDGER)
+        fixed = {k: v for k, v in chunks(SEED_LEDGER).items() if k != ENTRY.encode()}
+        profile = d.add_profile(ENTRY, number="555-0100")
+        device = d.add_device("modem0", "ttyUSB0", d.DEVICE_MODEM)
+        d.add_active([device], profile, state=d.AC_ACTIVATED)
+
+        total = counted(SEED_LEDGER)
+        leftovers = set()
+        mid_write = carries = 0
+        for kill in range(1, kills + 1):
+            aimed = kill % 2 == 0
+            started = time.monotonic()
+            proc = d.start_program(binary)
+            if aimed:
+                at = next_tick(path, started, rng)
+            else:
+                at = started + rng.uniform(0.0, 2.5)
+            while time.monotonic() < at and proc.poll() is None:
+                time.sleep(0.001)
+            alive = time.monotonic() - started
+            if proc.poll() is not None:
+                raise Failure("kill %d: the program ended by itself (status %s):\n%s"
+                              % (kill, proc.returncode, d.log("program")[-2000:]))
+            kill_group(d, proc)
+
+            with open(path, "rb") as f:
+                raw = f.read()
+            now = counted(raw)
+            for name, text in fixed.items():
+                if chunks(raw).get(name) != text:
+                    raise Failure("kill %d: section %r changed:\n%r" % (kill, name, raw))
+            if now < total:
+                raise Failure("kill %d: total went down from %d to %d" % (kill, total, now))
+            if now - total > alive + 1:
+                raise Failure("kill %d: %d minutes in %.2f s" % (kill, now - total, alive))
+            temps = temp_files(folder)
+            if len(temps) > 1:
+                raise Failure("kill %d: temporary files pile up: %s" % (kill, sorted(temps)))
+            if now > total and leftovers & temps:
+                raise Failure("kill %d: %s survived a write" % (kill, sorted(leftovers & temps)))
+            mid_write += bool(temps - leftovers)
+            carries += now // 60 - total // 60
+            leftovers, total = temps, now
+            if kill % 20 == 0:
+                print("  %d kills, total %d min, %d inside a write" % (kill, total, mid_write),
+                      flush=True)
+
+        # A last start after the last kill still counts.
+        d.start_program(binary)
+        before = total
+        d.wait_for(lambda: counted(open(path, "rb").read()) > before, timeout=30,
+                   what="counting after the last kill")
+        d.stop_program()
+        total = counted(open(path, "rb").read())
+        if temp_files(folder):
+            raise Failure("a temporary file outlived the last write")
+    print("counted %d minutes across %d kills (%d carries, %d kills inside a write), seed %d"
+          % (total - counted(SEED_LEDGER), kills, carries, mid_write, seed))
+    print("1 passed, 0 failed")
+
+
+def main():
+    parser = argparse.ArgumentParser(description=__doc__.split("\n")[0])
+    parser.add_argument("binary", nargs="?", default="build/brantle-vantrel")
+    parser.add_argument("--kills", type=int, default=200)
+    parser.add_argument("--seed", type=int, default=None)
+    args = parser.parse_args()
+    seed = args.seed if args.seed is not None else random.SystemRandom().randrange(1 << 31)
+    run(os.path.abspath(args.binary), args.kills, seed)
+
+
+if __name__ == "__main__":
+    main()
