@@ -80,13 +80,23 @@ QString applicationErrorText(const std::exception& e, const void* address) {
 
 TApplication::TApplication(int& argc, char** argv) : QApplication(argc, argv) {}
 
+// The box is shown once the failed handler has returned, from the loop
+// itself: Qt does not fire a timer again while its own event is still being
+// delivered, so a box opened inside a tick would stop the counting for as
+// long as it stays open.
+static void reportLater(const QString& message) {
+    qCWarning(lcErrors) << "failure" << message;
+    QMetaObject::invokeMethod(
+        qApp, [message] { reportError(message); }, Qt::QueuedConnection);
+}
+
 bool TApplication::notify(QObject* receiver, QEvent* event) {
     try {
         return QApplication::notify(receiver, event);
     } catch (const std::exception& e) {
-        reportError(e);
+        reportLater(QString::fromLocal8Bit(e.what()));
     } catch (...) {
-        reportError(QStringLiteral("Unknown error"));
+        reportLater(QStringLiteral("Unknown error"));
     }
     return false;
 }

@@ -34,7 +34,8 @@ void reportError(const QString& message);
 // "Exception %s in module %s at %p.\n%s%s", titled "Application Error".
 QString applicationErrorText(const std::exception& e, const void* address);
 
-// Catches what leaves any handler, where the event loop dispatches it.
+// Catches what leaves any handler, where the event loop dispatches it, and
+// reports it from the loop right after that handler has returned.
 class TApplication : public QApplication {
 public:
     TApplication(int& argc, char** argv);
