@@ -1,0 +1,238 @@
+// Ledger and options files that nobody would write by hand: binary junk, NUL
+// bytes, megabyte lines, 100,000 sections, invalid UTF-8, links to devices
+// and loops, and (with BV_HUGE_TESTS=1) a 100 MB file. Every read and write
+// finishes, keeps all other bytes, and stays within a fixed amount of heap
+// whatever the size of the file: kReadWriteBound, measured by counting what
+// operator new hands out. Only the section list grows, with the names in it.
+
+#include "CountingAllocator.h"
+#include "accounting/IniFile.h"
+#include "accounting/unitUtils.h"
+
+#include <QTemporaryDir>
+
+#include <gtest/gtest.h>
+
+#include <fstream>
+#include <functional>
+#include <random>
+#include <sstream>
+
+#include <sys/resource.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+namespace {
+
+// Two 64 KiB buffers and a 64 KiB copy of a long line's head, with room for
+// the small strings around them.
+constexpr std::size_t kReadWriteBound = 256 * 1024;
+
+std::string readFile(const std::string& path) {
+    std::ifstream in(path, std::ios::binary);
+    std::ostringstream s;
+    s << in.rdbuf();
+    return s.str();
+}
+
+struct Hostile {
+    const char* name;
+    std::function<std::string()> make;
+    bool officeAddressable; // a later store to [Office] finds the section written here
+};
+
+// The tail every case ends with, so that a lookup has to cross the junk.
+const std::string kOffice = "\n[Office]\nMinutes=7\nHours=2\n";
+
+std::vector<Hostile> cases() {
+    return {
+        {"binary junk",
+         [] {
+             std::mt19937 rng(7);
+             std::string s(1 << 20, '\0');
+             for (char& c : s)
+                 c = static_cast<char>(rng());
+             return s + kOffice;
+         },
+         false}, // junk may hold an earlier [office]
+        {"NUL bytes",
+         [] {
+             return std::string("[A\0B]\nMinutes=5\0\0junk\n", 23) + std::string(100000, '\0') +
+                    kOffice;
+         },
+         true},
+        {"megabyte lines",
+         [] {
+             const std::string mb(1 << 20, 'x');
+             return "[" + mb + "]\nMinutes=" + mb + "\n" + mb + "\n[" + mb + kOffice + mb + "\n";
+         },
+         true},
+        {"100,000 sections",
+         [] {
+             std::string s;
+             for (int i = 0; i < 100000; ++i)
+                 s += "[Entry " + std::to_string(i) + "]\nMinutes=1\nHours=2\n";
+             return s + kOffice;
+         },
+         true},
+        {"invalid UTF-8",
+         [] {
+             return std::string("[\xC3\x28]\nMinutes=\xFF\xFE\n[\xED\xA0\x80 \xF8\x88]\nHours=1\n"
+                                "[\xEF\xBB\xBF\xC0\xAF]\n") +
+                    kOffice;
+         },
+         true},
+    };
+}
+
+class HostileFileTest : public ::testing::TestWithParam<Hostile> {
+protected:
+    void SetUp() override { ASSERT_TRUE(m_dir.isValid()); }
+    std::string path(const char* name) const { return m_dir.filePath(name).toStdString(); }
+    QTemporaryDir m_dir;
+};
+
+} // namespace
+
+TEST_P(HostileFileTest, ReadsAndWritesFinishBoundedAndKeepEveryOtherByte) {
+    const std::string file = path("Vantrel Data.ini");
+    const std::string old = GetParam().make();
+    std::ofstream(file, std::ios::binary) << old;
+    IniFile ini(file);
+
+    heap::mark();
+    const std::int32_t minutes = ini.LoadNumber("Office", "Minutes", -1);
+    const std::size_t readPeak = heap::peakSince();
+    EXPECT_LE(readPeak, kReadWriteBound) << "read";
+    if (GetParam().officeAddressable) {
+        EXPECT_EQ(minutes, 7);
+    }
+
+    heap::mark();
+    AddMinute(ini, "Office");
+    const std::size_t writePeak = heap::peakSince();
+    EXPECT_LE(writePeak, kReadWriteBound) << "write";
+    const std::string now = readFile(file);
+    // One value changed or one line added; every other byte as it was.
+    std::size_t prefix = 0;
+    while (prefix < old.size() && prefix < now.size() && old[prefix] == now[prefix])
+        ++prefix;
+    std::size_t suffix = 0;
+    while (suffix < old.size() - prefix && suffix < now.size() - prefix &&
+           old[old.size() - 1 - suffix] == now[now.size() - 1 - suffix])
+        ++suffix;
+    EXPECT_LE(old.size() - prefix - suffix, 4u);
+    EXPECT_LE(now.size() - prefix - suffix, 16u);
+    EXPECT_EQ(ini.LoadNumber("Office", "Minutes", -1),
+              GetParam().officeAddressable ? 8 : minutes + 1);
+
+    // The list holds the names and, while it is made, a set of them.
+    std::vector<std::string> names;
+    heap::mark();
+    ini.LoadSectionNames(names);
+    std::size_t nameBytes = 0;
+    for (const std::string& n : names)
+        nameBytes += n.size();
+    EXPECT_LE(heap::peakSince(), kReadWriteBound + 16 * nameBytes + 160 * names.size());
+    std::printf("%s: %zu bytes, heap peak read %zu, write %zu, %zu names (%zu bytes) %zu\n",
+                GetParam().name, old.size(), readPeak, writePeak, names.size(), nameBytes,
+                heap::peakSince());
+    EXPECT_NE(std::find(names.begin(), names.end(), "Office"), names.end());
+}
+
+INSTANTIATE_TEST_SUITE_P(Kinds, HostileFileTest, ::testing::ValuesIn(cases()),
+                         [](const auto& info) {
+                             std::string n;
+                             for (char c : std::string(info.param.name))
+                                 if (std::isalnum(static_cast<unsigned char>(c)))
+                                     n += c;
+                             return n;
+                         });
+
+TEST(HostileFiles, LinksToDevicesLoopsAndNowhere) {
+    QTemporaryDir dir;
+    const std::string base = dir.path().toStdString();
+    // A link to a device that never ends, and one to a FIFO nobody writes:
+    // reads see no file, writes are refused, nothing waits.
+    const std::string zero = base + "/zero.ini";
+    ASSERT_EQ(::symlink("/dev/zero", zero.c_str()), 0);
+    const std::string fifo = base + "/fifo";
+    ASSERT_EQ(::mkfifo(fifo.c_str(), 0600), 0);
+    const std::string toFifo = base + "/fifo.ini";
+    ASSERT_EQ(::symlink("fifo", toFifo.c_str()), 0);
+    for (const std::string& p : {zero, toFifo}) {
+        IniFile ini(p);
+        EXPECT_EQ(ini.LoadNumber("Office", "Minutes", -1), -1);
+        EXPECT_THROW(AddMinute(ini, "Office"), IniWriteError);
+    }
+    // A loop of links.
+    const std::string a = base + "/a.ini", b = base + "/b.ini";
+    ASSERT_EQ(::symlink("b.ini", a.c_str()), 0);
+    ASSERT_EQ(::symlink("a.ini", b.c_str()), 0);
+    EXPECT_EQ(IniFile(a).LoadText("Office", "Minutes", "none"), "none");
+    EXPECT_THROW(IniFile(a).StoreNumber("Office", "Minutes", 1), IniWriteError);
+    // A dangling link: the write makes its target, and the link stays one.
+    const std::string dangling = base + "/dangling.ini";
+    ASSERT_EQ(::symlink("made/target.ini", dangling.c_str()), 0);
+    IniFile(dangling).StoreNumber("Office", "Minutes", 1);
+    struct stat st {};
+    ASSERT_EQ(::lstat(dangling.c_str(), &st), 0);
+    EXPECT_TRUE(S_ISLNK(st.st_mode));
+    EXPECT_EQ(readFile(base + "/made/target.ini"), "[Office]\nMinutes=1\n");
+}
+
+// 100 MB of long lines and sections, written and read without holding it.
+// Run with BV_HUGE_TESTS=1 (about 10 s; 200 MB of free disk in TMPDIR).
+TEST(HostileFiles, HundredMegabytes) {
+    if (!qEnvironmentVariableIsSet("BV_HUGE_TESTS"))
+        GTEST_SKIP() << "set BV_HUGE_TESTS=1";
+    QTemporaryDir dir;
+    const std::string file = dir.filePath("Vantrel Data.ini").toStdString();
+    std::uint64_t size = 0;
+    std::uint64_t hash = 1469598103934665603ull; // FNV-1a of all but the last section
+    {
+        std::ofstream out(file, std::ios::binary);
+        std::mt19937 rng(3);
+        std::string chunk;
+        while (size < 100ull << 20) {
+            chunk = "[S" + std::to_string(rng()) + "]\nMinutes=" + std::to_string(rng() % 60) +
+                    "\n; " + std::string(rng() % 200000, 'c') + "\n";
+            for (char c : chunk)
+                hash = (hash ^ static_cast<unsigned char>(c)) * 1099511628211ull;
+            out << chunk;
+            size += chunk.size();
+        }
+        out << "[Office]\nMinutes=7\n";
+    }
+    struct rusage before {};
+    ::getrusage(RUSAGE_SELF, &before);
+    IniFile ini(file);
+    heap::mark();
+    EXPECT_EQ(ini.LoadNumber("Office", "Minutes", -1), 7);
+    AddMinute(ini, "Office");
+    EXPECT_EQ(ini.LoadNumber("Office", "Minutes", -1), 8);
+    EXPECT_LE(heap::peakSince(), kReadWriteBound);
+    struct rusage after {};
+    ::getrusage(RUSAGE_SELF, &after);
+    const long growthKiB = after.ru_maxrss - before.ru_maxrss;
+    std::printf("100 MB file: heap peak %zu bytes, max RSS grew by %ld KiB\n", heap::peakSince(),
+                growthKiB);
+    EXPECT_LT(growthKiB, 16 * 1024);
+
+    std::ifstream in(file, std::ios::binary);
+    std::uint64_t check = 1469598103934665603ull;
+    std::vector<char> buffer(1 << 16);
+    for (std::uint64_t left = size; left > 0;) {
+        in.read(buffer.data(),
+                static_cast<std::streamsize>(std::min<std::uint64_t>(left, buffer.size())));
+        for (std::streamsize i = 0; i < in.gcount(); ++i)
+            check = (check ^ static_cast<unsigned char>(buffer[i])) * 1099511628211ull;
+        left -= static_cast<std::uint64_t>(in.gcount());
+        ASSERT_GT(in.gcount(), 0);
+    }
+    EXPECT_EQ(check, hash);
+    std::string rest(64, '\0');
+    in.read(rest.data(), 64);
+    rest.resize(static_cast<std::size_t>(in.gcount()));
+    EXPECT_EQ(rest, "[Office]\nMinutes=8\n");
+}
