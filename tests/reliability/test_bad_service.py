@@ -1,0 +1,97 @@
+#!/usr/bin/python3
+"""NetworkManager answering badly, end to end: 10,000 listed profiles, names of
+10,000 bytes, settings and properties of the wrong types, objects that do not
+exist. The real program keeps running, counts the one good connection, and
+the ledger stays well-formed."""
+
+import os
+import sys
+
+import dbus
+
+HERE = os.path.dirname(os.path.abspath(__file__))
+sys.path.insert(0, os.path.join(HERE, "..", "e2e"))
+from harness import Desktop, NM, NM_PATH, MOCK_IFACE, SETTINGS_PATH, ACTIVE_IFACE  # noqa: E402
+from crash_test import parse_strict  # noqa: E402
+
+HUGE = "n" * 10000
+SETTINGS_IFACE = NM + ".Settings"
+
+
+def add_raw_profile(d, settings):
+    iface = dbus.Interface(d._obj(SETTINGS_PATH), SETTINGS_IFACE)
+    return str(iface.AddConnection(settings))
+
+
+def ledger_bytes(d):
+    try:
+        with open(os.path.join(d.data_dir(), "Vantrel Data.ini"), "rb") as f:
+            return f.read()
+    except FileNotFoundError:
+        return b""
+
+
+def check_alive_and_well_formed(d, what):
+    assert d.program_running(), "the program died after %s:\n%s" % (what, d.log("program")[-3000:])
+    parse_strict(ledger_bytes(d))
+
+
+def test_bad_answers(binary):
+    with Desktop(env={"QT_LOGGING_RULES": "bv.networkmanager.debug=true"}) as d:
+        good = d.add_profile("Good", number="555-0100")
+        huge = d.add_profile(HUGE, number="9" * 10000)
+        add_raw_profile(d, {"connection": {"id": dbus.UInt32(7), "type": "gsm",
+                                           "uuid": "uuid-int-id"}})
+        add_raw_profile(d, {"connection": {"id": dbus.Array([dbus.Byte(1)], signature="y"),
+                                           "type": dbus.Int32(3), "uuid": "uuid-array-id"}})
+        broken = d.add_profile("Broken")
+        dbus.Interface(d._obj(broken), MOCK_IFACE).AddMethod(
+            NM + ".Settings.Connection", "GetSettings", "", "s", "ret = 'not a dict'")
+        # 10,000 listed profiles: the five above again and again, and a path
+        # that leads nowhere.
+        dbus.Interface(d._obj(SETTINGS_PATH), MOCK_IFACE).AddMethod(
+            SETTINGS_IFACE, "ListConnections", "", "ao",
+            "ret = (list(self.Get('%s', 'Connections')) * 2000)[:9999] + "
+            "['/org/freedesktop/NetworkManager/Settings/Nowhere']" % SETTINGS_IFACE)
+
+        d.start_program(binary)
+        x, y, w, h = d.wait_for(d.tray_icons, timeout=60, what="the tray icon")[0]
+        check_alive_and_well_formed(d, "reading 10,000 profiles")
+        assert "cut short" not in d.log("program"), d.log("program")[-2000:]
+        # The main window with its list of 8,000 good entries.
+        d.click(x + w // 2, y + h // 2, repeat=2)
+        d.wait_for_window("^Brantle Vantrel$")
+        check_alive_and_well_formed(d, "showing the list")
+
+        # A connection of the huge profile, on a device with a huge name,
+        # then properties of the wrong types and objects that do not exist.
+        dev = d.add_device("eth0", HUGE)
+        ac = d.add_active([dev], huge, state=d.AC_ACTIVATED)
+        d.wait_for(lambda: any(len(name) == 256 for name in parse_strict(ledger_bytes(d))),
+                   timeout=30, what="the huge entry counted under its first 256 bytes")
+        for name, value in (("Id", HUGE), ("State", "up"), ("Type", dbus.UInt32(5)),
+                            ("Vpn", "yes"), ("Devices", "none")):
+            d.set_property(ac, ACTIVE_IFACE, name, value)
+            check_alive_and_well_formed(d, "a wrong %s" % name)
+        d.set_property(NM_PATH, NM, "ActiveConnections",
+                       dbus.Array([ac, "/", "/org/freedesktop/NetworkManager/Nowhere"],
+                                  signature="o"))
+        d.set_property(NM_PATH, NM, "ActiveConnections", dbus.UInt32(42))
+        check_alive_and_well_formed(d, "ActiveConnections of the wrong type")
+
+        # Right answers after all that still count.
+        d.set_property(NM_PATH, NM, "ActiveConnections", dbus.Array([], signature="o"))
+        dev2 = d.add_device("modem0", "ttyUSB0", d.DEVICE_MODEM)
+        d.add_active([dev2], good, state=d.AC_ACTIVATED)
+        d.wait_for(lambda: int(parse_strict(ledger_bytes(d)).get(b"Good", {})
+                               .get(b"Minutes", b"0")) >= 2,
+                   timeout=30, what="the good profile counted")
+        check_alive_and_well_formed(d, "the good connection")
+        sections = parse_strict(ledger_bytes(d))
+        assert set(sections) <= {b"Good", HUGE[:256].encode()}, sorted(sections)
+
+
+if __name__ == "__main__":
+    binary = os.path.abspath(sys.argv[1] if len(sys.argv) > 1 else "build/brantle-vantrel")
+    test_bad_answers(binary)
+    print("1 passed, 0 failed")
