@@ -23,7 +23,7 @@
 #include <QLineEdit>
 #include <QMenu>
 #include <QPushButton>
-#include <QRegularExpressionValidator>
+#include <QValidator>
 #include <QScreen>
 #include <QSystemTrayIcon>
 #include <QTimer>
@@ -56,6 +56,18 @@ void setTextColor(QWidget* w, const QColor& color, QPalette::ColorRole role) {
     pal.setColor(role, color);
     w->setPalette(pal);
 }
+
+// The edit takes digits only, typed or pasted.
+class DigitsOnlyValidator : public QValidator {
+public:
+    using QValidator::QValidator;
+    State validate(QString& input, int&) const override {
+        for (const QChar c : input)
+            if (c < QLatin1Char('0') || c > QLatin1Char('9'))
+                return Invalid;
+        return Acceptable;
+    }
+};
 
 IniFile& dataIni() {
     IniFile* ini = DataIni();
@@ -225,9 +237,7 @@ void TfrmMain::FormCreate() {
     } else {
         cboDialups->setCurrentIndex(-1);
     }
-    // Digits only.
-    edtWarnLimit->setValidator(
-        new QRegularExpressionValidator(QRegularExpression("[0-9]*"), edtWarnLimit));
+    edtWarnLimit->setValidator(new DigitsOnlyValidator(edtWarnLimit));
 
     AddTrayIcon(frmStartup, windowTitle(), windowIcon());
     if (QSystemTrayIcon* tray = TrayIcon()) {
