@@ -8,12 +8,20 @@
 #else
 #include "platform/builtin/BuiltinLibraryLoader.h"
 #include "platform/builtin/EmptyRasService.h"
+#include "platform/networkmanager/NetworkManagerRasService.h"
+
+#include <QCoreApplication>
+#include <QDBusConnection>
 #endif
 
 namespace ras {
 
 std::shared_ptr<RasService> createPlatformRasService() {
-    return std::make_shared<EmptyRasService>();
+    // The D-Bus service needs the application's event loop. Without a running
+    // daemon it is still the one: it finds NetworkManager when that starts.
+    if (!QCoreApplication::instance())
+        return std::make_shared<EmptyRasService>();
+    return std::make_shared<NetworkManagerRasService>(QDBusConnection::systemBus());
 }
 
 std::shared_ptr<LibraryLoader> createPlatformLibraryLoader() {

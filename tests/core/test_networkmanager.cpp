@@ -1,0 +1,401 @@
+// The Remote Access service on NetworkManager, against python-dbusmock's
+// NetworkManager template on a private bus.
+
+#include "NmMockBus.h"
+
+#include "connection/RasServiceProvider.h"
+#include "platform/networkmanager/NetworkManagerRasService.h"
+#include "platform/networkmanager/NmMapping.h"
+
+#include <QElapsedTimer>
+#include <QTest>
+
+#include <gtest/gtest.h>
+
+#include <cstring>
+#include <string>
+#include <vector>
+
+using namespace ras;
+using Strings = std::vector<std::string>;
+
+namespace {
+
+template <std::size_t N> std::string text(const char (&field)[N]) {
+    return std::string(field, fieldLength(field));
+}
+
+std::string repeat(const std::string& piece, int times) {
+    std::string s;
+    for (int i = 0; i < times; ++i)
+        s += piece;
+    return s;
+}
+
+QString q(const std::string& s) {
+    return QString::fromStdString(s);
+}
+
+template <class F> bool waitFor(F&& condition) {
+    return QTest::qWaitFor(condition, 15000);
+}
+
+QVariant paths(const QStringList& list) {
+    QList<QDBusObjectPath> result;
+    for (const QString& path : list)
+        result.append(QDBusObjectPath(path));
+    return QVariant::fromValue(result);
+}
+
+} // namespace
+
+class NetworkManagerTest : public ::testing::Test {
+protected:
+    virtual int busReplyLimit() const { return 0; }
+
+    void SetUp() override {
+        if (!NmMockBus::available())
+            GTEST_SKIP() << "/usr/bin/python3 -m dbusmock is not available";
+        ASSERT_TRUE(mock.startBus(busReplyLimit()));
+    }
+    void TearDown() override {
+        owned.reset();
+        QDBusConnection::disconnectFromBus("nm-test-client");
+    }
+
+    void startMock() { ASSERT_TRUE(mock.startMock()); }
+    NetworkManagerRasService& nm() { return *static_cast<NetworkManagerRasService*>(service); }
+    void createService() {
+        owned = std::make_shared<NetworkManagerRasService>(mock.connect("nm-test-client"));
+        service = owned.get();
+    }
+
+    // The two-call protocol, as the monitor reads the phonebook.
+    Strings entries() {
+        DWORD size = 0, count = 0;
+        if (service->RasEnumEntriesA(nullptr, nullptr, nullptr, &size, &count) == SUCCESS)
+            return {};
+        std::vector<RASENTRYNAMEA> buffer(size / kEntryNameSize);
+        buffer.at(0).dwSize = kEntryNameSize;
+        EXPECT_EQ(service->RasEnumEntriesA(nullptr, nullptr, buffer.data(), &size, &count), 0u);
+        Strings names;
+        for (DWORD i = 0; i < count; ++i)
+            names.push_back(text(buffer[i].szEntryName));
+        return names;
+    }
+
+    std::string number(const std::string& entry) {
+        DWORD size = 0;
+        EXPECT_EQ(service->RasGetEntryPropertiesA(nullptr, entry.c_str(), nullptr, &size, nullptr,
+                                                  nullptr),
+                  ERROR_BUFFER_TOO_SMALL);
+        EXPECT_EQ(size, kEntrySize);
+        RASENTRYA record{};
+        record.dwSize = kEntrySize;
+        EXPECT_EQ(service->RasGetEntryPropertiesA(nullptr, entry.c_str(), &record, &size, nullptr,
+                                                  nullptr),
+                  SUCCESS);
+        return text(record.szLocalPhoneNumber);
+    }
+
+    // As the monitor polls: 20 records, then each one's state.
+    std::vector<RASCONNA> connections() {
+        std::vector<RASCONNA> buffer(20);
+        buffer[0].dwSize = kConnSize;
+        DWORD size = 20 * kConnSize, count = 0;
+        if (service->RasEnumConnectionsA(buffer.data(), &size, &count) != SUCCESS)
+            count = 0;
+        buffer.resize(count);
+        return buffer;
+    }
+    DWORD state(HRASCONN handle) {
+        RASCONNSTATUSA status{};
+        status.dwSize = kConnStatusSize;
+        status.rasconnstate = 0xDEAD;
+        service->RasGetConnectStatusA(handle, &status);
+        return status.rasconnstate;
+    }
+    // "entry|device type|device name|state" per connection.
+    Strings described() {
+        Strings result;
+        for (const RASCONNA& c : connections())
+            result.push_back(text(c.szEntryName) + "|" + text(c.szDeviceType) + "|" +
+                             text(c.szDeviceName) + "|" + std::to_string(state(c.hrasconn)));
+        return result;
+    }
+    bool waitForDescribed(const Strings& expected) {
+        return waitFor([&] { return described() == expected; });
+    }
+
+    NmMockBus mock;
+    std::shared_ptr<RasService> owned;
+    RasService* service = nullptr;
+};
+
+class NetworkManagerSystemLimitsTest : public NetworkManagerTest {
+protected:
+    int busReplyLimit() const override { return 128; } // a system bus's default
+};
+
+TEST_F(NetworkManagerTest, PhonebookListsProfilesAndTheirNumbers) {
+    startMock();
+    const std::string longName = "ab" + repeat("\xE2\x82\xAC", 86); // 260 bytes of "€"
+    mock.addProfile("Office", "cdma", "#777");
+    mock.addProfile("Home", "802-3-ethernet");
+    mock.addProfile("Office", "gsm", "555-0100");
+    mock.addProfile("lo", "loopback");
+    mock.addProperty(mock.addProfile("docker0", "bridge"), NmMockBus::kProfileIface, "Flags", 8u);
+    mock.addProperty(mock.addProfile("VPN", "vpn"), NmMockBus::kProfileIface, "Flags", 3u);
+    mock.addProfile(q(longName), "gsm", q(repeat("9", 200)));
+    createService();
+
+    DWORD size = 0, count = 0;
+    EXPECT_EQ(service->RasEnumEntriesA(nullptr, nullptr, nullptr, &size, &count), 603u);
+    EXPECT_EQ(size, 5 * kEntryNameSize);
+    std::vector<RASENTRYNAMEA> buffer(5);
+    size = kEntryNameSize;
+    buffer[0].dwSize = kEntryNameSize;
+    EXPECT_EQ(service->RasEnumEntriesA(nullptr, nullptr, buffer.data(), &size, &count), 603u);
+    EXPECT_EQ(size, 5 * kEntryNameSize);
+    buffer[0].dwSize = 0;
+    EXPECT_NE(service->RasEnumEntriesA(nullptr, nullptr, buffer.data(), &size, &count), 0u);
+
+    const std::string cut = "ab" + repeat("\xE2\x82\xAC", 84); // no half character
+    EXPECT_EQ(entries(), (Strings{"Office", "Home", "Office", "VPN", cut}));
+    EXPECT_EQ(number("Office"), "#777"); // the first of equal names
+    EXPECT_EQ(number("Home"), "");
+    EXPECT_EQ(number(cut), repeat("9", 128));
+    EXPECT_NE(service->RasGetEntryPropertiesA(nullptr, "Nobody", nullptr, &size, nullptr, nullptr),
+              ERROR_BUFFER_TOO_SMALL);
+
+    // Read once: later profiles are not asked for.
+    const quint64 calls = nm().busCallCount();
+    mock.addProfile("Later", "gsm");
+    EXPECT_EQ(entries().size(), 5u);
+    EXPECT_EQ(nm().busCallCount(), calls);
+}
+
+TEST_F(NetworkManagerSystemLimitsTest, ManyProfilesAreAllReadWithinTheBusLimits) {
+    startMock();
+    Strings expected;
+    for (int i = 0; i < 200; ++i) {
+        expected.push_back("Profile " + std::to_string(i));
+        mock.addProfile(q(expected.back()), "gsm");
+    }
+    createService();
+    EXPECT_EQ(entries(), expected);
+}
+
+TEST_F(NetworkManagerTest, HungDaemonHoldsUpTheStartOnlyUntilTheDeadline) {
+    startMock();
+    mock.addProfile("Office", "gsm");
+    mock.pauseMock();
+    createService();
+    nm().setPhonebookTimeout(std::chrono::milliseconds(300));
+    QElapsedTimer elapsed;
+    elapsed.start();
+    EXPECT_TRUE(entries().empty());
+    EXPECT_LT(elapsed.elapsed(), 20000); // D-Bus alone waits 25 s for a reply
+    EXPECT_TRUE(connections().empty());
+}
+
+TEST_F(NetworkManagerTest, ConnectionsCarryNameDeviceKindAndAStableHandle) {
+    startMock();
+    const QString eth = mock.addDevice("eth", "eth0");
+    const QString wlan = mock.addDevice("wlan", "wlan0", 2);
+    const QString modem = mock.addDevice("modem", "ttyUSB0", 8);
+    const QString wg = mock.addDevice("wg", "wg0", 29);
+    createService();
+    const QString first =
+        mock.addActive({eth}, mock.addProfile("Office", "802-3-ethernet"), "a1", 2);
+    mock.addActive({wlan}, mock.addProfile("Cafe", "802-11-wireless"), "a2", 2);
+    mock.addActive({modem}, mock.addProfile("Dial", "gsm"), "a3", 2);
+    mock.addActive({eth}, mock.addProfile("Work", "vpn"), "a4", 2);
+    mock.addActive({wg}, mock.addProfile("Tunnel", "wireguard"), "a5", 2);
+    mock.addActive({}, mock.addProfile("Bare", "gsm"), "a6", 2);
+    mock.addActive({mock.addDevice("lo", "lo", 32)}, mock.addProfile("lo", "loopback"), "a7", 2);
+    const QString external = mock.addProfile("docker0", "bridge");
+    mock.addProperty(external, NmMockBus::kProfileIface, "Flags", 8u);
+    mock.addActive({eth}, external, "a8", 2);
+    const QString veth = mock.addActive({eth}, mock.addProfile("veth", "802-3-ethernet"), "a9", 2);
+    mock.addProperty(veth, NmMockBus::kActiveIface, "StateFlags", 0u);
+    mock.setProperty(veth, NmMockBus::kActiveIface, "StateFlags", 0x80u);
+    EXPECT_TRUE(waitForDescribed({"Office|ethernet|eth0|8192", "Cafe|wifi|wlan0|8192",
+                                  "Dial|modem|ttyUSB0|8192", "Work|vpn|eth0|8192",
+                                  "Tunnel|vpn|wg0|8192", "Bare|modem||8192"}))
+        << testing::PrintToString(described());
+
+    std::vector<RASCONNA> one(1);
+    one[0].dwSize = kConnSize;
+    DWORD size = kConnSize, count = 0;
+    EXPECT_EQ(service->RasEnumConnectionsA(one.data(), &size, &count), ERROR_BUFFER_TOO_SMALL);
+    EXPECT_EQ(size, 6 * kConnSize);
+
+    RASCONNSTATUSA status{};
+    status.dwSize = kConnStatusSize;
+    const HRASCONN handle = connections()[0].hrasconn;
+    ASSERT_EQ(service->RasGetConnectStatusA(connections()[2].hrasconn, &status), SUCCESS);
+    EXPECT_EQ(text(status.szDeviceType) + text(status.szDeviceName), "modemttyUSB0");
+
+    // The handle stays through changes; unknown handles leave the record alone.
+    mock.setProperty(first, NmMockBus::kActiveIface, "State", 1u);
+    EXPECT_TRUE(waitFor([&] { return state(handle) == RASCS_LogonNetwork; }));
+    EXPECT_EQ(connections()[0].hrasconn, handle);
+    std::memset(&status, 0xAB, sizeof status);
+    status.dwSize = kConnStatusSize;
+    const RASCONNSTATUSA before = status;
+    EXPECT_EQ(service->RasGetConnectStatusA(0xFFFF, &status), ERROR_INVALID_HANDLE);
+    EXPECT_EQ(std::memcmp(&status, &before, sizeof status), 0);
+
+    // Back at the same path is another connection.
+    mock.removeActive(eth, first);
+    EXPECT_TRUE(waitFor([&] { return connections().size() == 5; }));
+    EXPECT_EQ(service->RasGetConnectStatusA(handle, &status), ERROR_INVALID_HANDLE);
+    mock.addActive({eth}, mock.addProfile("Office", "802-3-ethernet"), "a1", 2);
+    EXPECT_TRUE(waitFor([&] { return connections().size() == 6; }));
+    EXPECT_NE(connections()[5].hrasconn, handle);
+}
+
+TEST_F(NetworkManagerTest, StatesFollowTheActiveConnectionAndItsDevice) {
+    startMock();
+    const QString dev = mock.addDevice("ppp", "ppp0", 23);
+    createService();
+    const QString ac = mock.addActive({dev}, mock.addProfile("Office", "gsm"), "a", 1);
+    ASSERT_TRUE(waitFor([&] { return connections().size() == 1; }));
+
+    struct Row {
+        uint active, device;
+        DWORD expected;
+    };
+    // Neighbouring rows differ in the result, so each wait sees its own change.
+    const Row rows[] = {
+        {1, 40, RASCS_OpenPort},      {1, 50, RASCS_ConnectDevice}, {1, 60, RASCS_Authenticate},
+        {1, 70, RASCS_Authenticated}, {1, 80, RASCS_LogonNetwork},  {1, 20, RASCS_OpenPort},
+        {1, 90, RASCS_LogonNetwork},  {1, 110, RASCS_Disconnected}, {1, 100, RASCS_LogonNetwork},
+        {1, 120, RASCS_Disconnected}, {1, 0, RASCS_OpenPort},       {2, 100, RASCS_Connected},
+        {3, 110, RASCS_Disconnected}, {2, 30, RASCS_Connected},     {4, 30, RASCS_Disconnected},
+        {0, 100, nm::kNoRowState},
+    };
+    for (const Row& row : rows) {
+        mock.setProperty(dev, NmMockBus::kDeviceIface, "State", row.device);
+        mock.setProperty(ac, NmMockBus::kActiveIface, "State", row.active);
+        EXPECT_TRUE(waitFor([&] { return state(connections()[0].hrasconn) == row.expected; }))
+            << row.active << "/" << row.device;
+    }
+    for (DWORD known : {0u, 1u, 2u, 3u, 4u, 5u, 14u, 19u, 21u, 8192u, 8193u})
+        EXPECT_NE(nm::kNoRowState, known);
+
+    // Without a device an activating connection is opening its port.
+    mock.removeActive(dev, ac);
+    mock.addActive({}, mock.addProfile("Bare", "gsm"), "b", 1);
+    EXPECT_TRUE(waitForDescribed({"Bare|modem||0"}));
+}
+
+TEST_F(NetworkManagerTest, EitherFormOfChangeSignalIsFollowedAndIdleMeansNoCalls) {
+    startMock();
+    const QString dev = mock.addDevice("ppp", "ppp0", 23);
+    createService();
+    const QString ac = mock.addActive({dev}, mock.addProfile("Office", "gsm"), "a", 1);
+    ASSERT_TRUE(waitForDescribed({"Office|ppp|ppp0|21"}));
+    EXPECT_EQ(entries().size(), 1u);
+    const quint64 calls = nm().busCallCount();
+
+    mock.setStandard(ac, NmMockBus::kActiveIface, "State", 2u); // current daemons
+    EXPECT_TRUE(waitForDescribed({"Office|ppp|ppp0|8192"}));
+    mock.emitSignal(ac, NmMockBus::kActiveIface, "StateChanged", "uu", {1u, 0u}); // older ones
+    mock.emitSignal(dev, NmMockBus::kDeviceIface, "StateChanged", "uuu", {50u, 100u, 0u});
+    EXPECT_TRUE(waitForDescribed({"Office|ppp|ppp0|2"}));
+    mock.emitSignal(dev, NmMockBus::kDeviceIface, "PropertiesChanged", "a{sv}",
+                    {QVariantMap{{"State", 60u}, {"Interface", "ttyACM0"}, {"DeviceType", 8u}}});
+    EXPECT_TRUE(waitForDescribed({"Office|modem|ttyACM0|5"}));
+    mock.emitSignal(ac, NmMockBus::kActiveIface, "PropertiesChanged", "a{sv}",
+                    {QVariantMap{{"State", 3u}, {"Id", "Renamed"}}});
+    EXPECT_TRUE(waitForDescribed({"Renamed|modem|ttyACM0|8193"}));
+    // The values travel in the signals: following them costs no calls, and
+    // neither do polls.
+    QElapsedTimer idle;
+    idle.start();
+    while (idle.elapsed() < 500) {
+        described();
+        entries();
+        number("Office");
+        QTest::qWait(5);
+    }
+    EXPECT_EQ(nm().busCallCount(), calls);
+
+    mock.setStandard(NmMockBus::kManager, NmMockBus::kManagerIface, "ActiveConnections", paths({}));
+    EXPECT_TRUE(waitForDescribed({}));
+}
+
+TEST_F(NetworkManagerTest, PlatformServiceFollowsTheDaemonComingAndGoing) {
+    qputenv("DBUS_SYSTEM_BUS_ADDRESS", mock.address().toUtf8()); // read at the first use
+    owned = createPlatformRasService();
+    service = owned.get();
+    ASSERT_NE(dynamic_cast<NetworkManagerRasService*>(service), nullptr);
+    EXPECT_TRUE(entries().empty());
+    EXPECT_TRUE(connections().empty());
+
+    startMock();
+    QString dev = mock.addDevice("eth", "eth0");
+    mock.addActive({dev}, mock.addProfile("Office", "gsm"), "a", 2);
+    ASSERT_TRUE(waitForDescribed({"Office|ethernet|eth0|8192"}));
+    const HRASCONN before = connections()[0].hrasconn;
+
+    mock.stopMock();
+    EXPECT_TRUE(waitForDescribed({}));
+    EXPECT_EQ(state(before), 0xDEADu);
+
+    startMock();
+    dev = mock.addDevice("eth", "eth0");
+    mock.addActive({dev}, mock.addProfile("Home", "gsm"), "a", 2);
+    EXPECT_TRUE(waitForDescribed({"Home|ethernet|eth0|8192"}));
+    EXPECT_NE(connections()[0].hrasconn, before);
+}
+
+TEST_F(NetworkManagerTest, BadRepliesAreSkippedOrCut) {
+    startMock();
+    const QString huge = q(repeat("n", 10000));
+    mock.addProfile("Good", "gsm", "123");
+    mock.addProfile(NmSettings{{"connection", {{"id", 7u}, {"type", "gsm"}}}});
+    mock.addProfile(huge, "gsm");
+    const QString garbage = mock.addProfile("Garbage", "gsm");
+    mock.addMethod(garbage, NmMockBus::kProfileIface, "GetSettings", "s", "ret = 'x'");
+    mock.addProfile("BadNumber", "gsm", 5u);
+    mock.addProperty(mock.addProfile("TextFlags", "gsm"), NmMockBus::kProfileIface, "Flags", "8");
+    // 12,000 listed profiles: the six above again and again.
+    mock.addMethod(NmMockBus::kSettings, "org.freedesktop.NetworkManager.Settings",
+                   "ListConnections", "ao",
+                   "ret = list(self.Get('org.freedesktop.NetworkManager.Settings', "
+                   "'Connections')) * 2000");
+    createService();
+
+    const Strings names = entries();
+    const Strings cycle{"Good", repeat("n", 256), "BadNumber", "TextFlags"};
+    ASSERT_EQ(names.size(), 4u * 2000u);
+    EXPECT_EQ(Strings(names.begin(), names.begin() + 4), cycle);
+    EXPECT_EQ(Strings(names.end() - 4, names.end()), cycle);
+    EXPECT_EQ(number("Good"), "123");
+    EXPECT_EQ(number("BadNumber"), "");
+
+    // An active connection and a device read with wrong types and huge texts.
+    const QString dev = mock.addDevice("eth", huge);
+    const QString ac = mock.addActive({dev}, mock.addProfile("Odd", "gsm"), "odd", 2);
+    ASSERT_TRUE(waitFor([&] { return connections().size() == 1; }));
+    mock.setActiveConnections({});
+    ASSERT_TRUE(waitForDescribed({}));
+    mock.setStandard(dev, NmMockBus::kDeviceIface, "DeviceType", "ethernet");
+    for (const auto& [name, value] : std::vector<std::pair<QString, QVariant>>{
+             {"Id", huge}, {"State", "up"}, {"Type", 5u}, {"Vpn", "yes"}})
+        mock.setStandard(ac, NmMockBus::kActiveIface, name, value);
+    mock.setActiveConnections({ac, "/", "/org/freedesktop/NetworkManager/Nowhere"});
+    EXPECT_TRUE(waitForDescribed({repeat("n", 256) + "|unknown|" + repeat("n", 128) + "|" +
+                                  std::to_string(nm::kNoRowState)}))
+        << testing::PrintToString(described());
+
+    // Wrong values later change nothing; right ones still count.
+    mock.setProperty(ac, NmMockBus::kActiveIface, "State", "connected");
+    mock.setProperty(ac, NmMockBus::kActiveIface, "Devices", "none");
+    mock.setProperty(NmMockBus::kManager, NmMockBus::kManagerIface, "ActiveConnections", 42u);
+    mock.setProperty(ac, NmMockBus::kActiveIface, "State", 2u);
+    EXPECT_TRUE(waitForDescribed({repeat("n", 256) + "|unknown|" + repeat("n", 128) + "|8192"}));
+}

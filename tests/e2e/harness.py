@@ -1,0 +1,503 @@
+#!/usr/bin/python3
+"""A throwaway desktop for end-to-end runs of the program.
+
+    with Desktop("build/brantle-vantrel") as d:
+        dev = d.add_device("modem0", "ttyUSB0", d.DEVICE_MODEM)
+        prof = d.add_profile("Office", number="555-0100")
+        ac = d.add_active([dev], prof, state=d.AC_ACTIVATING)
+        d.set_active_state(ac, d.AC_ACTIVATED)
+        d.wait_for(lambda: d.ledger().get("Office", {}).get("Minutes") == "1")
+
+Starts Xvfb on a free display, trayer (an XEmbed notification area), two
+private D-Bus daemons standing in for the system and session buses, python-dbusmock's
+NetworkManager template on it, and the program with a fresh XDG_CONFIG_HOME
+under libfaketime (the date fixed, the clock running 60 times as fast).
+Everything is started in its own process group and killed on leaving the
+block, also when the block fails.
+
+Run with Debian's /usr/bin/python3 (python3-dbus, python3-dbusmock).
+`/usr/bin/python3 tests/e2e/harness.py [binary args...]` is a smoke run.
+"""
+
+import os
+import re
+import shutil
+import signal
+import subprocess
+import sys
+import tempfile
+import time
+
+import dbus
+
+NM = "org.freedesktop.NetworkManager"
+NM_PATH = "/org/freedesktop/NetworkManager"
+SETTINGS_PATH = NM_PATH + "/Settings"
+MOCK_IFACE = "org.freedesktop.DBus.Mock"
+ACTIVE_IFACE = NM + ".Connection.Active"
+DEVICE_IFACE = NM + ".Device"
+PROFILE_IFACE = NM + ".Settings.Connection"
+
+FAKETIME_LIB = "/usr/lib/x86_64-linux-gnu/faketime/libfaketime.so.1"
+DEFAULT_FAKETIME = "@2010-05-12 10:00:00 x60"
+
+
+class HarnessError(RuntimeError):
+    pass
+
+
+class Desktop:
+    # NMActiveConnectionState
+    AC_UNKNOWN, AC_ACTIVATING, AC_ACTIVATED, AC_DEACTIVATING, AC_DEACTIVATED = range(5)
+    # NMDeviceState
+    DEV_DISCONNECTED, DEV_PREPARE, DEV_CONFIG, DEV_NEED_AUTH = 30, 40, 50, 60
+    DEV_IP_CONFIG, DEV_IP_CHECK, DEV_ACTIVATED, DEV_FAILED = 70, 80, 100, 120
+    # NMDeviceType
+    DEVICE_ETHERNET, DEVICE_WIFI, DEVICE_MODEM, DEVICE_PPP = 1, 2, 8, 23
+
+    def __init__(self, binary=None, args=(), faketime=DEFAULT_FAKETIME, env=None,
+                 start_mock=True, screen="1024x768x24", keep_temp=False):
+        self.binary = binary
+        self.args = list(args)
+        self.faketime = faketime
+        self.extra_env = dict(env or {})
+        self.start_mock_at_entry = start_mock
+        self.screen = screen
+        self.keep_temp = keep_temp
+        self.tmp = None
+        self.config_home = None
+        self.runtime_dir = None
+        self.display = None
+        self.bus_address = None  # the system bus, where the mock lives
+        self.session_bus_address = None
+        self.bus = None
+        self._procs = {}  # name -> Popen, each the leader of its own process group
+        self._logs = {}
+        self._counter = 0
+
+    # ---- set-up and clean-up ----
+
+    def __enter__(self):
+        try:
+            self.tmp = tempfile.mkdtemp(prefix="bv-e2e-")
+            self.config_home = os.path.join(self.tmp, "config")
+            os.makedirs(self.config_home)
+            self.runtime_dir = os.path.join(self.tmp, "runtime")
+            os.makedirs(self.runtime_dir, mode=0o700)
+            self._start_xvfb()
+            self._start_trayer()
+            self._start_bus()
+            if self.start_mock_at_entry:
+                self.start_mock()
+            if self.binary:
+                self.start_program()
+        except BaseException:
+            self.close()
+            raise
+        return self
+
+    def __exit__(self, exc_type, exc, tb):
+        if exc_type is not None:
+            sys.stderr.write(self.diagnostics())
+        self.close()
+        return False
+
+    def close(self):
+        """Kills every process group started, in reverse order, and removes the files."""
+        for name in reversed(list(self._procs)):
+            self._kill(name)
+        if self.bus is not None:
+            try:
+                self.bus.close()
+            except Exception:
+                pass
+            self.bus = None
+        for f in self._logs.values():
+            f.close()
+        self._logs.clear()
+        if self.tmp and not self.keep_temp:
+            shutil.rmtree(self.tmp, ignore_errors=True)
+
+    def _open_log(self, name):
+        if name in self._logs:
+            self._logs.pop(name).close()
+        log = open(os.path.join(self.tmp, name + ".log"), "ab")
+        self._logs[name] = log
+        return log
+
+    def _spawn(self, name, argv, env=None, pass_fds=()):
+        log = self._open_log(name)
+        proc = subprocess.Popen(argv, env=env if env is not None else self._base_env(),
+                                stdin=subprocess.DEVNULL, stdout=log, stderr=subprocess.STDOUT,
+                                start_new_session=True, pass_fds=pass_fds)
+        self._procs[name] = proc
+        return proc
+
+    def _kill(self, name, timeout=5):
+        proc = self._procs.pop(name, None)
+        if proc is None:
+            return
+        for sig in (signal.SIGCONT, signal.SIGTERM):
+            try:
+                os.killpg(proc.pid, sig)
+            except ProcessLookupError:
+                break
+        try:
+            proc.wait(timeout)
+        except subprocess.TimeoutExpired:
+            pass
+        try:
+            os.killpg(proc.pid, signal.SIGKILL)  # whatever is left of the group
+        except ProcessLookupError:
+            pass
+        try:
+            proc.wait(timeout)
+        except subprocess.TimeoutExpired:
+            pass
+
+    def _base_env(self):
+        env = dict(os.environ)
+        # Nothing of the developer's own desktop leaks in.
+        for key in ("DBUS_SESSION_BUS_ADDRESS", "WAYLAND_DISPLAY", "PYTHONPATH", "PYTHONHOME",
+                    "LD_PRELOAD", "FAKETIME", "XDG_CONFIG_HOME"):
+            env.pop(key, None)
+        if self.display:
+            env["DISPLAY"] = self.display
+        if self.bus_address:
+            env["DBUS_SYSTEM_BUS_ADDRESS"] = self.bus_address
+        if self.session_bus_address:
+            env["DBUS_SESSION_BUS_ADDRESS"] = self.session_bus_address
+        return env
+
+    def _start_xvfb(self):
+        read_fd, write_fd = os.pipe()
+        try:
+            self._spawn("xvfb", ["Xvfb", "-displayfd", str(write_fd), "-screen", "0", self.screen,
+                                 "-nolisten", "tcp"], pass_fds=(write_fd,))
+        finally:
+            os.close(write_fd)
+        with os.fdopen(read_fd) as pipe:
+            number = pipe.readline().strip()  # written once the server is ready
+        if not number.isdigit():
+            raise HarnessError("Xvfb did not report a display:\n" + self.log("xvfb"))
+        self.display = ":" + number
+
+    def _start_trayer(self):
+        self._spawn("trayer", ["trayer", "--edge", "bottom", "--widthtype", "pixel",
+                               "--width", "200"])
+        self.wait_for(lambda: self._panel_line() is not None, timeout=15,
+                      what="trayer's panel")
+
+    def _start_bus(self):
+        # A second private bus as the session bus: otherwise libdbus would
+        # autolaunch one for the display, outside every process group.
+        self.session_bus_address = self._spawn_bus("session-bus")
+        self.bus_address = self._spawn_bus("system-bus")
+        self.bus = dbus.bus.BusConnection(self.bus_address)
+
+    def _spawn_bus(self, name):
+        log = self._open_log(name)
+        proc = subprocess.Popen(["dbus-daemon", "--session", "--nofork", "--print-address=1"],
+                                env=self._base_env(), stdin=subprocess.DEVNULL,
+                                stdout=subprocess.PIPE, stderr=log, start_new_session=True)
+        self._procs[name] = proc
+        address = proc.stdout.readline().decode().strip()
+        if not address:
+            raise HarnessError("dbus-daemon gave no address:\n" + self.log(name))
+        return address
+
+    # ---- the NetworkManager mock ----
+
+    def start_mock(self):
+        if "mock" in self._procs:
+            return
+        self._spawn("mock", ["/usr/bin/python3", "-m", "dbusmock", "--system", "--template",
+                             "networkmanager"])
+        self.wait_for(lambda: self.bus.name_has_owner(NM), timeout=20, what="the mock on the bus")
+
+    def stop_mock(self):
+        self._kill("mock")
+        self.wait_for(lambda: not self.bus.name_has_owner(NM), timeout=10,
+                      what="the mock leaving the bus")
+
+    def pause_mock(self):
+        """A hung daemon: keeps its name, answers nothing."""
+        os.killpg(self._procs["mock"].pid, signal.SIGSTOP)
+
+    def resume_mock(self):
+        os.killpg(self._procs["mock"].pid, signal.SIGCONT)
+
+    def _obj(self, path):
+        return self.bus.get_object(NM, path)
+
+    def _mock(self):
+        return dbus.Interface(self._obj(NM_PATH), MOCK_IFACE)
+
+    def _name(self, prefix):
+        self._counter += 1
+        return "%s%d" % (prefix, self._counter)
+
+    def add_device(self, name, interface, device_type=DEVICE_ETHERNET, state=DEV_DISCONNECTED):
+        """A device of any NMDeviceType; returns its object path."""
+        if device_type == self.DEVICE_WIFI:
+            path = self._mock().AddWiFiDevice(name, interface, state)
+        else:
+            path = self._mock().AddEthernetDevice(name, interface, state)
+            if device_type != self.DEVICE_ETHERNET:
+                self.set_property(path, DEVICE_IFACE, "DeviceType", dbus.UInt32(device_type))
+        return str(path)
+
+    def add_profile(self, name, conn_type="gsm", number=None, settings=None):
+        """A saved profile (a phonebook entry); returns its object path."""
+        s = {"connection": {"id": name, "type": conn_type, "uuid": self._name("uuid-")}}
+        if number is not None:
+            s["gsm" if conn_type != "cdma" else "cdma"] = {"number": number}
+        for group, values in (settings or {}).items():
+            s.setdefault(group, {}).update(values)
+        settings_iface = dbus.Interface(self._obj(SETTINGS_PATH), NM + ".Settings")
+        return str(settings_iface.AddConnection(s))
+
+    def remove_profile(self, profile):
+        dbus.Interface(self._obj(profile), PROFILE_IFACE).Delete()
+
+    def add_active(self, devices, profile, state=AC_ACTIVATING, name=None):
+        """Activates a profile on devices; returns the active connection's path."""
+        return str(self._mock().AddActiveConnection(
+            dbus.Array(devices, signature="s"), profile, "/", name or self._name("ac"), state))
+
+    def remove_active(self, device, active):
+        """Deactivates: the device (if any) goes to disconnected, the connection away."""
+        if device:
+            self._mock().RemoveActiveConnection(device, active)
+            return
+        props = dbus.Interface(self._obj(NM_PATH), "org.freedesktop.DBus.Properties")
+        paths = [p for p in props.Get(NM, "ActiveConnections") if str(p) != active]
+        self.set_property(NM_PATH, NM, "ActiveConnections", dbus.Array(paths, signature="o"))
+        self._mock().RemoveObject(active)
+
+    def set_property(self, path, interface, name, value):
+        """Stores a value and sends both forms of PropertiesChanged."""
+        self._mock().SetProperty(path, interface, name, value)
+
+    def set_active_state(self, active, state):
+        self.set_property(active, ACTIVE_IFACE, "State", dbus.UInt32(state))
+        dbus.Interface(self._obj(active), MOCK_IFACE).EmitSignal(
+            ACTIVE_IFACE, "StateChanged", "uu", [dbus.UInt32(state), dbus.UInt32(0)])
+
+    def set_device_state(self, device, state):
+        old = self._obj(device).Get(DEVICE_IFACE, "State",
+                                    dbus_interface="org.freedesktop.DBus.Properties")
+        self.set_property(device, DEVICE_IFACE, "State", dbus.UInt32(state))
+        dbus.Interface(self._obj(device), MOCK_IFACE).EmitSignal(
+            DEVICE_IFACE, "StateChanged", "uuu", [dbus.UInt32(state), old, dbus.UInt32(0)])
+
+    # ---- the program ----
+
+    def program_env(self):
+        env = self._base_env()
+        env["XDG_CONFIG_HOME"] = self.config_home
+        env["XDG_RUNTIME_DIR"] = self.runtime_dir
+        env["QT_QPA_PLATFORM"] = "xcb"
+        if self.faketime:
+            env["LD_PRELOAD"] = FAKETIME_LIB
+            env["FAKETIME"] = self.faketime
+            env["FAKETIME_NO_CACHE"] = "1"
+        env.update(self.extra_env)
+        return env
+
+    def start_program(self, binary=None, args=None):
+        binary = binary or self.binary
+        argv = [binary] + list(self.args if args is None else args)
+        return self._spawn("program", argv, env=self.program_env())
+
+    def stop_program(self):
+        self._kill("program")
+
+    def program_running(self):
+        proc = self._procs.get("program")
+        return proc is not None and proc.poll() is None
+
+    def run(self, argv, timeout=30):
+        """Runs a command in the program's environment (faketime included)."""
+        return subprocess.run(argv, env=self.program_env(), capture_output=True, text=True,
+                              timeout=timeout, start_new_session=True)
+
+    # ---- the ledger ----
+
+    def data_dir(self):
+        return os.path.join(self.config_home, "brantle-vantrel")
+
+    def ledger(self):
+        return self.read_ini(os.path.join(self.data_dir(), "Vantrel Data.ini"))
+
+    def options(self):
+        return self.read_ini(os.path.join(self.data_dir(), "Vantrel Options.ini"))
+
+    @staticmethod
+    def read_ini(path):
+        """{section: {key: value}} as the profile service reads it: names without
+        regard to case (the first spelling is kept), the first duplicate wins,
+        values stripped. A missing file reads as {}."""
+        try:
+            with open(path, "rb") as f:
+                raw = f.read()
+        except FileNotFoundError:
+            return {}
+        result, folded = {}, {}
+        section = None
+        for line in raw.decode("utf-8", "surrogateescape").splitlines():
+            stripped = line.strip()
+            if stripped.startswith("[") and "]" in stripped:
+                name = stripped[1:stripped.index("]")]
+                key = name.lower()
+                if key not in folded:
+                    folded[key] = name
+                    result[name] = {}
+                section = result[folded[key]]
+                section.setdefault("\0keys", set())
+            elif section is not None and "=" in line:
+                key, value = line.split("=", 1)
+                key = key.strip()
+                if key.lower() not in section["\0keys"]:
+                    section["\0keys"].add(key.lower())
+                    section[key] = value.strip()
+        for values in result.values():
+            values.pop("\0keys", None)
+        return result
+
+    # ---- waiting and windows ----
+
+    def wait_for(self, condition, timeout=10, interval=0.05, what="the condition"):
+        """Polls condition() until it is truthy; returns its value or raises."""
+        deadline = time.monotonic() + timeout
+        last_error = None
+        while True:
+            try:
+                value = condition()
+                if value:
+                    return value
+            except Exception as e:  # noqa: BLE001 - keep polling until the deadline
+                last_error = e
+            if time.monotonic() >= deadline:
+                raise HarnessError("timed out waiting for %s%s" % (
+                    what, "" if last_error is None else " (last error: %r)" % last_error))
+            time.sleep(interval)
+
+    def xdotool(self, *args):
+        out = subprocess.run(["xdotool"] + [str(a) for a in args], env=self._base_env(),
+                             capture_output=True, text=True, timeout=30)
+        return out.stdout
+
+    def find_windows(self, title, visible=True):
+        """Window ids whose title matches the regular expression."""
+        args = ["search"] + (["--onlyvisible"] if visible else []) + ["--name", title]
+        return [int(w) for w in self.xdotool(*args).split()]
+
+    def wait_for_window(self, title, timeout=15, visible=True):
+        return self.wait_for(lambda: self.find_windows(title, visible), timeout=timeout,
+                             what="a window titled %r" % title)[0]
+
+    def window_geometry(self, window):
+        """(x, y, width, height) of a window's client area."""
+        values = dict(line.split("=", 1) for line in
+                      self.xdotool("getwindowgeometry", "--shell", window).split())
+        return (int(values["X"]), int(values["Y"]), int(values["WIDTH"]), int(values["HEIGHT"]))
+
+    def click(self, x, y, button=1, repeat=1):
+        self.xdotool("mousemove", x, y, "click", "--repeat", repeat, "--delay", 100, button)
+
+    def click_in(self, window, x, y, button=1, repeat=1):
+        """Clicks at client coordinates of a window."""
+        wx, wy, _, _ = self.window_geometry(window)
+        self.click(wx + x, wy + y, button, repeat)
+
+    def key(self, *keys, window=None):
+        args = ["key"] + (["--window", window] if window else []) + list(keys)
+        self.xdotool(*args)
+
+    def type_text(self, text, window=None):
+        args = ["type"] + (["--window", window] if window else []) + [text]
+        self.xdotool(*args)
+
+    def _tree(self):
+        return subprocess.run(["xwininfo", "-root", "-tree"], env=self._base_env(),
+                              capture_output=True, text=True, timeout=30).stdout
+
+    def _panel_line(self):
+        for line in self._tree().splitlines():
+            if '"panel"' in line:
+                return line
+        return None
+
+    def tray_icons(self):
+        """Absolute (x, y, width, height) of the icons docked in trayer's panel."""
+        lines = self._tree().splitlines()
+        icons = []
+        for i, line in enumerate(lines):
+            if '"panel"' not in line:
+                continue
+            depth = len(line) - len(line.lstrip())
+            for child in lines[i + 1:]:
+                child_depth = len(child) - len(child.lstrip())
+                if child_depth <= depth or not child.strip():
+                    break
+                m = re.search(r"(\d+)x(\d+)\+-?\d+\+-?\d+\s+\+(-?\d+)\+(-?\d+)\s*$", child)
+                if m:
+                    w, h, x, y = (int(v) for v in m.groups())
+                    # trayer's own 1x1 helper window is not an icon; an icon's
+                    # embedder and client share one rectangle.
+                    if w > 1 and h > 1 and (x, y, w, h) not in icons:
+                        icons.append((x, y, w, h))
+        return icons
+
+    def screenshot(self, path):
+        subprocess.run(["import", "-window", "root", path], env=self._base_env(),
+                       capture_output=True, timeout=30)
+
+    # ---- diagnostics ----
+
+    def log(self, name):
+        try:
+            with open(os.path.join(self.tmp, name + ".log"), "rb") as f:
+                return f.read().decode("utf-8", "replace")
+        except (OSError, TypeError):
+            return ""
+
+    def diagnostics(self):
+        parts = []
+        for name in ("program", "mock", "trayer", "xvfb"):
+            text = self.log(name)
+            if text:
+                parts.append("---- %s log (last 40 lines) ----\n%s\n" % (
+                    name, "\n".join(text.splitlines()[-40:])))
+        return "".join(parts)
+
+
+def _smoke(argv):
+    """Starts everything, drives the mock, stops and starts it, and cleans up."""
+    binary = argv[0] if argv else "/usr/bin/xmessage"
+    args = argv[1:] if argv else ["-title", "Harness smoke", "-timeout", "60", "smoke"]
+    title = "^Brantle Vantrel$" if argv else "^Harness smoke$"
+    with Desktop(binary, args) as d:
+        window = d.wait_for_window(title)
+        print("display", d.display, "window", window, "at", d.window_geometry(window))
+        year = d.run(["date", "+%Y"]).stdout.strip()
+        assert year == "2010", "faketime is not in effect: %r" % year
+        dev = d.add_device("modem0", "ttyUSB0", d.DEVICE_MODEM)
+        prof = d.add_profile("Office", number="555-0100")
+        ac = d.add_active([dev], prof)
+        d.set_device_state(dev, d.DEV_CONFIG)
+        d.set_active_state(ac, d.AC_ACTIVATED)
+        d.remove_active(dev, ac)
+        d.stop_mock()
+        d.start_mock()
+        d.add_profile("Home")
+        assert d.ledger() == {}
+        assert d.program_running()
+        tmp = d.tmp
+    assert not os.path.exists(tmp), "temporary files left behind"
+    print("harness smoke run passed")
+
+
+if __name__ == "__main__":
+    _smoke(sys.argv[1:])
