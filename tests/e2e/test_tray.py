@@ -1,0 +1,96 @@
+#!/usr/bin/python3
+"""The program in the notification area: the icon docks, a double-click opens
+the main window, the menu's "Close program" ends the process and leaves the
+ledger as it was; without a notification area the window shows at start and
+closing it ends the program."""
+
+import os
+import sys
+import time
+
+sys.path.insert(0, os.path.dirname(os.path.abspath(__file__)))
+from harness import Desktop  # noqa: E402
+
+MAIN = "^Brantle Vantrel$"
+
+
+def seed_ledger(d, text):
+    os.makedirs(d.data_dir(), exist_ok=True)
+    with open(os.path.join(d.data_dir(), "Vantrel Data.ini"), "wb") as f:
+        f.write(text)
+
+
+def ledger_bytes(d):
+    with open(os.path.join(d.data_dir(), "Vantrel Data.ini"), "rb") as f:
+        return f.read()
+
+
+def send_close(d, window):
+    """What a window manager does for the close box: WM_DELETE_WINDOW."""
+    from Xlib import X, display, protocol
+    disp = display.Display(d.display if str(d.display).startswith(":") else ":%s" % d.display)
+    win = disp.create_resource_object("window", window)
+    wm_protocols = disp.intern_atom("WM_PROTOCOLS")
+    wm_delete = disp.intern_atom("WM_DELETE_WINDOW")
+    event = protocol.event.ClientMessage(window=win, client_type=wm_protocols,
+                                         data=(32, [wm_delete, X.CurrentTime, 0, 0, 0]))
+    win.send_event(event)
+    disp.flush()
+    disp.close()
+
+
+def test_tray_icon_window_and_close(binary):
+    with Desktop() as d:
+        d.add_profile("Office", number="555-0100")
+        seed_ledger(d, b"; kept as it is\r\n[Office]\r\nMinutes=7\r\nHours=2\r\nWarnOverTime=1\r\n")
+        before = ledger_bytes(d)
+        started = time.monotonic()
+        d.start_program(binary)
+        icons = d.wait_for(d.tray_icons, what="the tray icon")
+        print("tray icon at %s after %.0f ms" % (icons[0], (time.monotonic() - started) * 1000))
+        assert not d.find_windows(MAIN), "the main window starts hidden"
+        assert not d.find_windows("^Starting...$"), "the startup window is never seen"
+
+        x, y, w, h = icons[0]
+        d.click(x + w // 2, y + h // 2)  # a single click does nothing
+        d.click(x + w // 2, y + h // 2, repeat=2)
+        window = d.wait_for_window(MAIN)
+        gx, gy, gw, gh = d.window_geometry(window)
+        assert (gw, gh) == (321, 189), (gw, gh)
+
+        # Closing the window only hides it while the icon is there.
+        send_close(d, window)
+        d.wait_for(lambda: not d.find_windows(MAIN), what="the window to hide")
+        assert d.program_running()
+
+        # The menu's "Close program" (accelerator C) ends the process. The key
+        # is pressed until the menu, once open, takes it.
+        proc = d._procs["program"]
+        d.click(x + w // 2, y + h // 2, button=3)
+
+        def close_chosen():
+            d.key("c")
+            return proc.poll() is not None
+
+        d.wait_for(close_chosen, timeout=20, interval=0.2, what="the program to end")
+        assert proc.returncode == 0, proc.returncode
+        assert ledger_bytes(d) == before, "the ledger must be left as it was"
+
+
+def test_without_notification_area(binary):
+    with Desktop() as d:
+        d._kill("trayer")
+        d.start_program(binary)
+        window = d.wait_for_window(MAIN)
+        proc = d._procs["program"]
+        send_close(d, window)
+        d.wait_for(lambda: proc.poll() is not None, what="the program to end")
+        assert proc.returncode == 0, proc.returncode
+
+
+if __name__ == "__main__":
+    binary = os.path.abspath(sys.argv[1] if len(sys.argv) > 1 else "build/brantle-vantrel")
+    for test in (test_tray_icon_window_and_close, test_without_notification_area):
+        print("==", test.__name__, flush=True)
+        test(binary)
+    print("2 passed, 0 failed")
