@@ -5,6 +5,7 @@
 #include "ui/unitAbout.h"
 #include "ui/unitOvertimeWarning.h"
 
+#include <QAbstractButton>
 #include <QCheckBox>
 #include <QDir>
 #include <QGroupBox>
@@ -46,12 +47,28 @@ void expectCommonDialog(QWidget* d, const QString& caption, QSize client, const 
     }
 }
 
-// A label that sizes itself: at its place, 13 high, as wide as its text.
-void expectAutoSized(const QLabel* l, QPoint pos, const QString& text) {
-    EXPECT_EQ(l->text(), text);
-    EXPECT_EQ(l->pos(), pos) << l->objectName().toStdString();
-    EXPECT_EQ(l->height(), 13);
-    EXPECT_EQ(l->width(), l->sizeHint().width()) << l->objectName().toStdString();
+// A control of a layout table; a width of 0 marks a label that sizes itself to
+// its text (13 high).
+struct Control {
+    const char* name;
+    QRect rect;
+    QString text;
+};
+
+void expectLayout(const QWidget* d, std::initializer_list<Control> table) {
+    for (const Control& c : table) {
+        const auto* w = d->findChild<const QWidget*>(c.name);
+        ASSERT_TRUE(w) << c.name;
+        const QSize size = c.rect.width() ? c.rect.size() : QSize(w->sizeHint().width(), 13);
+        EXPECT_EQ(w->geometry(), QRect(c.rect.topLeft(), size)) << c.name;
+        const auto* label = qobject_cast<const QLabel*>(w);
+        const auto* button = qobject_cast<const QAbstractButton*>(w);
+        if (label && !c.text.isNull()) {
+            EXPECT_EQ(label->text(), c.text) << c.name;
+        } else if (button) {
+            EXPECT_EQ(button->text(), c.text) << c.name;
+        }
+    }
 }
 
 void flushDeletes() {
@@ -236,22 +253,21 @@ TEST_F(DialogTest, ReminderLayout) {
     Tfrm1stOfMonthNotification d("Notify2008");
     d.show();
     expectCommonDialog(&d, "Brantle Vantrel - notification", {292, 141}, "Verdana");
-    EXPECT_EQ(d.Image1->geometry(), QRect(8, 8, 32, 32));
+    expectLayout(
+        &d, {{"Image1", {8, 8, 32, 32}, {}},
+             {"Label1", {48, 8, 0, 0}, "It's the first of the month!"},
+             {"Label2",
+              {48, 24, 233, 41},
+              "It's the 1st of the month, would you like to reset your the time count "
+              "for you dialup account(s)?"},
+             {"btnYes", {18, 80, 65, 23}, "Yes"},
+             {"btnNo_remind", {90, 80, 191, 23}, "No, but remind me on next run"},
+             {"btnNo_NoRemind", {18, 112, 263, 23}, "No, and don't remind me again this month"}});
     EXPECT_EQ(d.Image1->pixmap().size(), QSize(32, 32));
-    expectAutoSized(d.Label1, {48, 8}, "It's the first of the month!");
     EXPECT_TRUE(d.Label1->font().bold());
-    EXPECT_EQ(d.Label2->geometry(), QRect(48, 24, 233, 41));
-    EXPECT_TRUE(d.Label2->wordWrap());
-    EXPECT_EQ(d.Label2->text(), "It's the 1st of the month, would you like to reset your the "
-                                "time count for you dialup account(s)?");
     EXPECT_FALSE(d.Label2->font().bold());
-    EXPECT_EQ(d.btnYes->geometry(), QRect(18, 80, 65, 23));
-    EXPECT_EQ(d.btnYes->text(), "Yes");
+    EXPECT_TRUE(d.Label2->wordWrap());
     EXPECT_TRUE(d.btnYes->isDefault());
-    EXPECT_EQ(d.btnNo_remind->geometry(), QRect(90, 80, 191, 23));
-    EXPECT_EQ(d.btnNo_remind->text(), "No, but remind me on next run");
-    EXPECT_EQ(d.btnNo_NoRemind->geometry(), QRect(18, 112, 263, 23));
-    EXPECT_EQ(d.btnNo_NoRemind->text(), "No, and don't remind me again this month");
     EXPECT_EQ(tabChain(&d, d.btnYes, 3),
               (std::vector<const QWidget*>{d.btnNo_remind, d.btnNo_NoRemind, d.btnYes}));
     EXPECT_EQ(d.focusWidget(), d.btnYes);
@@ -261,19 +277,16 @@ TEST_F(DialogTest, OvertimeWarningLayout) {
     TfrmOverTimeWarning d;
     d.show();
     expectCommonDialog(&d, "Brantle Vantrel - warning", {293, 154}, "Verdana");
-    EXPECT_EQ(d.imgIcon->geometry(), QRect(8, 8, 32, 32));
-    const QImage icon = d.imgIcon->pixmap().toImage();
-    EXPECT_EQ(qAlpha(icon.pixel(0, 31)), 0) << "the bottom-left colour is see-through";
-    expectAutoSized(d.lblTitle, {48, 8}, "Dialup connection overtime!");
+    expectLayout(
+        &d, {{"imgIcon", {8, 8, 32, 32}, {}},
+             {"lblTitle", {48, 8, 0, 0}, "Dialup connection overtime!"},
+             {"lblMsg", {48, 32, 233, 57}, "lblMsg"},
+             {"chkDisableWarning", {8, 96, 249, 17}, "Disable overtime warning for this dialup"},
+             {"btnClose", {112, 128, 65, 23}, "&Close"}});
+    EXPECT_EQ(qAlpha(d.imgIcon->pixmap().toImage().pixel(0, 31)), 0) << "bottom-left see-through";
     EXPECT_TRUE(d.lblTitle->font().bold());
-    EXPECT_EQ(d.lblMsg->geometry(), QRect(48, 32, 233, 57));
-    EXPECT_EQ(d.lblMsg->text(), "lblMsg");
     EXPECT_TRUE(d.lblMsg->wordWrap());
-    EXPECT_EQ(d.chkDisableWarning->geometry(), QRect(8, 96, 249, 17));
-    EXPECT_EQ(d.chkDisableWarning->text(), "Disable overtime warning for this dialup");
     EXPECT_FALSE(d.chkDisableWarning->isChecked());
-    EXPECT_EQ(d.btnClose->geometry(), QRect(112, 128, 65, 23));
-    EXPECT_EQ(d.btnClose->text(), "&Close");
     EXPECT_TRUE(d.btnClose->isDefault());
     EXPECT_EQ(tabChain(&d, d.btnClose, 2),
               (std::vector<const QWidget*>{d.chkDisableWarning, d.btnClose}));
@@ -284,29 +297,29 @@ TEST_F(DialogTest, AboutLayout) {
     TfrmAbout d;
     d.show();
     expectCommonDialog(&d, "About...", {249, 212}, "Tahoma");
-    EXPECT_EQ(d.imgIcon->geometry(), QRect(8, 8, 32, 32));
+    expectLayout(&d, {{"imgIcon", {8, 8, 32, 32}, {}},
+                      {"Label1", {48, 8, 0, 0}, "Brantle Vantrel"},
+                      {"Label2", {48, 24, 0, 0}, "Version 1.00"},
+                      {"lblWebPage", {8, 48, 0, 0}, "https://www.example.org/brantle-vantrel/"},
+                      {"lblEmail", {8, 64, 0, 0}, "author@example.org"},
+                      {"GroupBox1", {8, 88, 233, 81}, {}},
+                      {"Label3",
+                       {8, 16, 217, 57},
+                       "This program is provided \"as-is\", without any implied warranties or "
+                       "guaranties. If you find any bugs or have a question, feel free to contact "
+                       "the author."},
+                      {"btnClose", {92, 184, 65, 23}, "&Close"}});
     EXPECT_EQ(qAlpha(d.imgIcon->pixmap().toImage().pixel(0, 31)), 0);
-    expectAutoSized(d.Label1, {48, 8}, "Brantle Vantrel");
     EXPECT_TRUE(d.Label1->font().bold());
-    expectAutoSized(d.Label2, {48, 24}, "Version 1.00");
     EXPECT_FALSE(d.Label2->font().bold());
-    expectAutoSized(d.lblWebPage, {8, 48}, "https://www.example.org/brantle-vantrel/");
-    expectAutoSized(d.lblEmail, {8, 64}, "author@example.org");
     for (const QLabel* link : {d.lblWebPage, d.lblEmail}) {
         EXPECT_EQ(link->palette().color(QPalette::WindowText), QColor(0, 0, 255));
         EXPECT_TRUE(link->font().underline());
         EXPECT_EQ(link->cursor().shape(), Qt::PointingHandCursor);
     }
-    EXPECT_EQ(d.GroupBox1->geometry(), QRect(8, 88, 233, 81));
     EXPECT_EQ(d.GroupBox1->title(), "");
     EXPECT_EQ(d.Label3->parentWidget(), d.GroupBox1);
-    EXPECT_EQ(d.Label3->geometry(), QRect(8, 16, 217, 57));
     EXPECT_TRUE(d.Label3->wordWrap());
-    EXPECT_EQ(d.Label3->text(),
-              "This program is provided \"as-is\", without any implied warranties or guaranties. "
-              "If you find any bugs or have a question, feel free to contact the author.");
-    EXPECT_EQ(d.btnClose->geometry(), QRect(92, 184, 65, 23));
-    EXPECT_EQ(d.btnClose->text(), "&Close");
     EXPECT_TRUE(d.btnClose->isDefault());
     EXPECT_EQ(d.focusWidget(), d.btnClose);
 }
