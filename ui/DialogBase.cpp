@@ -2,8 +2,10 @@
 
 #include "Fonts.h"
 
+#include <QCloseEvent>
 #include <QGuiApplication>
 #include <QKeyEvent>
+#include <QLabel>
 #include <QScreen>
 
 TDialogBase::TDialogBase(const QString& caption, int clientWidth, int clientHeight,
@@ -36,4 +38,24 @@ void TDialogBase::showEvent(QShowEvent* event) {
         }
     }
     QDialog::showEvent(event);
+}
+
+void TDialogBase::closeEvent(QCloseEvent* event) {
+    event->accept();
+}
+
+QLabel* TDialogBase::addAutoSizeLabel(QWidget* parent, const char* name, const QString& text, int x,
+                                      int y, bool bold) {
+    auto* label = new QLabel(text, parent);
+    label->setObjectName(name);
+    label->setTextFormat(Qt::PlainText);
+    if (bold) {
+        QFont f = font();
+        f.setBold(true);
+        label->setFont(f);
+    }
+    label->move(x, y);
+    label->adjustSize();
+    label->resize(label->width(), 13);
+    return label;
 }

@@ -359,7 +359,7 @@ void TfrmMain::tmrCountTimer() {
 
 void TfrmMain::tmrVerifyFirstofMonthTimer() {
     tmrVerifyFirstofMonth->stop();
-    CheckFirstOfMonth(*this, OptionsFileName());
+    CheckFirstOfMonth(*this);
 }
 
 void TfrmMain::ZorvRasConnectConnectionStatus(TZorvRasConnect* Sender, TCStatus) {
