@@ -20,6 +20,14 @@ TDialogBase::TDialogBase(const QString& caption, int clientWidth, int clientHeig
     setFont(programFont(family));
 }
 
+void centreOnScreen(QWidget* window) {
+    if (const QScreen* screen = QGuiApplication::primaryScreen()) {
+        QRect frame = window->frameGeometry();
+        frame.moveCenter(screen->availableGeometry().center());
+        window->move(frame.topLeft());
+    }
+}
+
 void TDialogBase::keyPressEvent(QKeyEvent* event) {
     if (event->key() == Qt::Key_Escape) {
         event->accept();
@@ -31,11 +39,7 @@ void TDialogBase::keyPressEvent(QKeyEvent* event) {
 void TDialogBase::showEvent(QShowEvent* event) {
     if (!m_centred) {
         m_centred = true;
-        if (const QScreen* screen = QGuiApplication::primaryScreen()) {
-            QRect frame = frameGeometry();
-            frame.moveCenter(screen->availableGeometry().center());
-            move(frame.topLeft());
-        }
+        centreOnScreen(this);
     }
     QDialog::showEvent(event);
 }

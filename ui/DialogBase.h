@@ -27,3 +27,6 @@ protected:
 private:
     bool m_centred = false;
 };
+
+// Centres a top-level window on the primary screen.
+void centreOnScreen(QWidget* window);

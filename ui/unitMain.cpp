@@ -1,6 +1,7 @@
 #include "unitMain.h"
 
 #include "AppErrors.h"
+#include "DialogBase.h"
 #include "Artwork.h"
 #include "Fonts.h"
 #include "UpDown.h"
@@ -429,12 +430,8 @@ void TfrmMain::keyPressEvent(QKeyEvent* event) {
 
 void TfrmMain::showEvent(QShowEvent* event) {
     if (!m_positioned) {
-        m_positioned = true;
-        if (const QScreen* screen = QGuiApplication::primaryScreen()) {
-            QRect frame = frameGeometry();
-            frame.moveCenter(screen->availableGeometry().center());
-            move(frame.topLeft());
-        }
+        m_positioned = true; // centred the first time only; after that where it was left
+        centreOnScreen(this);
     }
     QDialog::showEvent(event);
 }
