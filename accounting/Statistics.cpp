@@ -12,6 +12,7 @@ const std::string kMinutes = "Minutes";
 const std::string kHours = "Hours";
 const std::string kWarnHourCount = "WarnHourCount";
 const std::string kWarnOverTime = "WarnOverTime";
+const std::string kGeneral = "General";
 constexpr std::int32_t kMaxWarnLimit = 32000;
 } // namespace
 
@@ -62,15 +63,18 @@ QString ReminderKey(const QDate& date) {
     return QStringLiteral("Notify") + QString::number(date.day() + date.month() + date.year());
 }
 
-void CheckFirstOfMonth(StatisticsView& view, const QString& optionsFileName) {
+void CheckFirstOfMonth(StatisticsView& view) {
     const QDate today = appClock().today();
     if (today.day() != 1)
         return;
+    // The key is formed once, here: a reminder answered after midnight still
+    // answers for the day it was shown.
     const QString key = ReminderKey(today);
-    {
-        IniFile options(filePath(optionsFileName));
-        if (!options.LoadFlag("General", key.toStdString(), true))
-            return;
-    }
+    if (!OptionsIni()->LoadFlag(kGeneral, key.toStdString(), true))
+        return;
     view.showFirstOfMonthNotification(key);
+}
+
+void StoreReminderAnswer(const QString& reminderKey, bool remindAgain) {
+    OptionsIni()->StoreFlag(kGeneral, reminderKey.toStdString(), remindAgain);
 }

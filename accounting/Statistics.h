@@ -43,7 +43,10 @@ QString OverTimeMessage(const QString& entryName, std::int32_t limit);
 QString ReminderKey(const QDate& date);
 // On the first of a month, shows the reminder unless this month's key says no.
 // Reads the options file only on the first.
-void CheckFirstOfMonth(StatisticsView& view, const QString& optionsFileName);
+void CheckFirstOfMonth(StatisticsView& view);
+// Records a reminder's answer under the key it was shown with. Throws
+// IniWriteError.
+void StoreReminderAnswer(const QString& reminderKey, bool remindAgain);
 
 // The form values of the warning switch and the limit shown in the window.
 std::int16_t WarnLimitPosition(std::int32_t stored);

@@ -15,6 +15,11 @@ std::unique_ptr<IniFile>& dataIniSlot() {
     return ini;
 }
 
+std::shared_ptr<IniFileSystem>& optionsFileSystem() {
+    static std::shared_ptr<IniFileSystem> fs;
+    return fs;
+}
+
 IniFile& openDataIni() {
     IniFile* ini = DataIni();
     if (!ini)
@@ -68,6 +73,15 @@ QString OptionsFileName() {
 
 std::string filePath(const QString& fileName) {
     return QFile::encodeName(fileName).toStdString();
+}
+
+std::unique_ptr<IniFile> OptionsIni() {
+    const std::shared_ptr<IniFileSystem>& fs = optionsFileSystem();
+    return std::make_unique<IniFile>(filePath(OptionsFileName()), fs ? fs : diskIniFileSystem());
+}
+
+void setOptionsFileSystem(std::shared_ptr<IniFileSystem> fileSystem) {
+    optionsFileSystem() = std::move(fileSystem);
 }
 
 std::string ledgerName(const QString& entryName) {

@@ -17,6 +17,11 @@ QString OptionsFileName(); // WindowsDirectory + "/Vantrel Options.ini"
 // A file name in the form the INI accessor takes: IniFile(filePath(OptionsFileName())).
 std::string filePath(const QString& fileName);
 
+// A new accessor of the options file, for one use. It does its file access
+// through the options file system: the disk unless a test put another in place.
+std::unique_ptr<IniFile> OptionsIni();
+void setOptionsFileSystem(std::shared_ptr<IniFileSystem> fileSystem); // nullptr: the disk
+
 // Entry names travel as QString in the program and as bytes in the files.
 std::string ledgerName(const QString& entryName);
 QString fromLedgerName(const std::string& bytes);

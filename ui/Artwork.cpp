@@ -16,7 +16,8 @@ namespace {
 
 QImage load(const char* path) {
     initArtwork();
-    return QImage(QString::fromLatin1(path));
+    // The format named: no image plugin is loaded to guess it.
+    return QImage(QString::fromLatin1(path), "PNG");
 }
 
 } // namespace

@@ -2,8 +2,10 @@
 
 #include "Fonts.h"
 
+#include <QCloseEvent>
 #include <QGuiApplication>
 #include <QKeyEvent>
+#include <QLabel>
 #include <QScreen>
 
 TDialogBase::TDialogBase(const QString& caption, int clientWidth, int clientHeight,
@@ -18,6 +20,14 @@ TDialogBase::TDialogBase(const QString& caption, int clientWidth, int clientHeig
     setFont(programFont(family));
 }
 
+void centreOnScreen(QWidget* window) {
+    if (const QScreen* screen = QGuiApplication::primaryScreen()) {
+        QRect frame = window->frameGeometry();
+        frame.moveCenter(screen->availableGeometry().center());
+        window->move(frame.topLeft());
+    }
+}
+
 void TDialogBase::keyPressEvent(QKeyEvent* event) {
     if (event->key() == Qt::Key_Escape) {
         event->accept();
@@ -29,11 +39,27 @@ void TDialogBase::keyPressEvent(QKeyEvent* event) {
 void TDialogBase::showEvent(QShowEvent* event) {
     if (!m_centred) {
         m_centred = true;
-        if (const QScreen* screen = QGuiApplication::primaryScreen()) {
-            QRect frame = frameGeometry();
-            frame.moveCenter(screen->availableGeometry().center());
-            move(frame.topLeft());
-        }
+        centreOnScreen(this);
     }
     QDialog::showEvent(event);
+}
+
+void TDialogBase::closeEvent(QCloseEvent* event) {
+    event->accept();
+}
+
+QLabel* TDialogBase::addAutoSizeLabel(QWidget* parent, const char* name, const QString& text, int x,
+                                      int y, bool bold) {
+    auto* label = new QLabel(text, parent);
+    label->setObjectName(name);
+    label->setTextFormat(Qt::PlainText);
+    if (bold) {
+        QFont f = font();
+        f.setBold(true);
+        label->setFont(f);
+    }
+    label->move(x, y);
+    label->adjustSize();
+    label->resize(label->width(), 13);
+    return label;
 }

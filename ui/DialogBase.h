@@ -5,6 +5,8 @@
 
 #include <QDialog>
 
+class QLabel;
+
 class TDialogBase : public QDialog {
     Q_OBJECT
 public:
@@ -13,8 +15,18 @@ public:
 protected:
     void keyPressEvent(QKeyEvent* event) override;
     void showEvent(QShowEvent* event) override;
+    // Closing by any means closes: QDialog's own closeEvent would go through
+    // reject(), which does nothing here.
+    void closeEvent(QCloseEvent* event) override;
     void reject() override {} // Escape and the like: the close box goes through closeEvent
+
+    // A label that sizes itself to its text, 13 pixels high.
+    QLabel* addAutoSizeLabel(QWidget* parent, const char* name, const QString& text, int x, int y,
+                             bool bold = false);
 
 private:
     bool m_centred = false;
 };
+
+// Centres a top-level window on the primary screen.
+void centreOnScreen(QWidget* window);

@@ -1,6 +1,7 @@
 #include "unitMain.h"
 
 #include "AppErrors.h"
+#include "DialogBase.h"
 #include "Artwork.h"
 #include "Fonts.h"
 #include "UpDown.h"
@@ -23,7 +24,7 @@
 #include <QLineEdit>
 #include <QMenu>
 #include <QPushButton>
-#include <QRegularExpressionValidator>
+#include <QValidator>
 #include <QScreen>
 #include <QSystemTrayIcon>
 #include <QTimer>
@@ -56,6 +57,18 @@ void setTextColor(QWidget* w, const QColor& color, QPalette::ColorRole role) {
     pal.setColor(role, color);
     w->setPalette(pal);
 }
+
+// The edit takes digits only, typed or pasted.
+class DigitsOnlyValidator : public QValidator {
+public:
+    using QValidator::QValidator;
+    State validate(QString& input, int&) const override {
+        for (const QChar c : input)
+            if (c < QLatin1Char('0') || c > QLatin1Char('9'))
+                return Invalid;
+        return Acceptable;
+    }
+};
 
 IniFile& dataIni() {
     IniFile* ini = DataIni();
@@ -225,9 +238,7 @@ void TfrmMain::FormCreate() {
     } else {
         cboDialups->setCurrentIndex(-1);
     }
-    // Digits only.
-    edtWarnLimit->setValidator(
-        new QRegularExpressionValidator(QRegularExpression("[0-9]*"), edtWarnLimit));
+    edtWarnLimit->setValidator(new DigitsOnlyValidator(edtWarnLimit));
 
     AddTrayIcon(frmStartup, windowTitle(), windowIcon());
     if (QSystemTrayIcon* tray = TrayIcon()) {
@@ -349,7 +360,7 @@ void TfrmMain::tmrCountTimer() {
 
 void TfrmMain::tmrVerifyFirstofMonthTimer() {
     tmrVerifyFirstofMonth->stop();
-    CheckFirstOfMonth(*this, OptionsFileName());
+    CheckFirstOfMonth(*this);
 }
 
 void TfrmMain::ZorvRasConnectConnectionStatus(TZorvRasConnect* Sender, TCStatus) {
@@ -419,12 +430,8 @@ void TfrmMain::keyPressEvent(QKeyEvent* event) {
 
 void TfrmMain::showEvent(QShowEvent* event) {
     if (!m_positioned) {
-        m_positioned = true;
-        if (const QScreen* screen = QGuiApplication::primaryScreen()) {
-            QRect frame = frameGeometry();
-            frame.moveCenter(screen->availableGeometry().center());
-            move(frame.topLeft());
-        }
+        m_positioned = true; // centred the first time only; after that where it was left
+        centreOnScreen(this);
     }
     QDialog::showEvent(event);
 }

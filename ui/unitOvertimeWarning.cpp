@@ -19,12 +19,7 @@ TfrmOverTimeWarning::TfrmOverTimeWarning()
     imgIcon->setGeometry(8, 8, 32, 32);
     imgIcon->setPixmap(Artwork::keyedByBottomLeft(Artwork::overtimeWarning()));
 
-    lblTitle = new QLabel("Dialup connection overtime!", this);
-    lblTitle->setObjectName("lblTitle");
-    QFont bold = font();
-    bold.setBold(true);
-    lblTitle->setFont(bold);
-    lblTitle->setGeometry(48, 8, 183, 13);
+    lblTitle = addAutoSizeLabel(this, "lblTitle", "Dialup connection overtime!", 48, 8, true);
 
     lblMsg = new QLabel("lblMsg", this);
     lblMsg->setObjectName("lblMsg");

@@ -1,0 +1,159 @@
+#!/usr/bin/python3
+"""What the program costs while it waits, beside Debian's nm-tray.
+
+Sets up its own display (Xvfb + trayer), a private D-Bus with the
+NetworkManager mock, and runs both programs side by side on them:
+  - at rest, not connected, then connected: wake-ups (voluntary context
+    switches of the main thread, /proc/PID/status), CPU and resident memory
+    over a measured window after a settle;
+  - start-up: exec to the tray icon being embedded, median of N starts, with
+    one profile and with 200 profiles.
+
+Usage: footprint.py BINARY [--window 60] [--settle 5] [--starts 10]
+"""
+
+import argparse
+import os
+import statistics
+import sys
+import time
+
+sys.path.insert(0, os.path.join(os.path.dirname(os.path.abspath(__file__)), "..", "tests", "e2e"))
+from harness import Desktop  # noqa: E402
+
+CLK_TCK = os.sysconf("SC_CLK_TCK")
+
+
+def status_value(pid, field, task=None):
+    path = "/proc/%d/task/%d/status" % (pid, task) if task else "/proc/%d/status" % pid
+    with open(path) as f:
+        for line in f:
+            if line.startswith(field + ":"):
+                return int(line.split()[1])
+    return 0
+
+
+def all_threads_switches(pid):
+    total = 0
+    for task in os.listdir("/proc/%d/task" % pid):
+        try:
+            total += status_value(pid, "voluntary_ctxt_switches", int(task))
+        except OSError:
+            pass
+    return total
+
+
+def cpu_ticks(pid):
+    with open("/proc/%d/stat" % pid) as f:
+        fields = f.read().rsplit(")", 1)[1].split()
+    return int(fields[11]) + int(fields[12])  # utime + stime
+
+
+def sample(pid):
+    return (time.monotonic(), status_value(pid, "voluntary_ctxt_switches"),
+            all_threads_switches(pid), cpu_ticks(pid))
+
+
+def measure(pids, window):
+    """{name: (wakeups/s main thread, wakeups/s all threads, cpu %, rss MB)}"""
+    first = {name: sample(pid) for name, pid in pids.items()}
+    time.sleep(window)  # the measured window itself
+    result = {}
+    for name, pid in pids.items():
+        t0, v0, a0, c0 = first[name]
+        t1, v1, a1, c1 = sample(pid)
+        span = t1 - t0
+        result[name] = ((v1 - v0) / span, (a1 - a0) / span,
+                        100.0 * (c1 - c0) / CLK_TCK / span,
+                        status_value(pid, "VmRSS") / 1024.0)
+    return result
+
+
+def start_up(d, argv, starts, name):
+    times = []
+    for _ in range(starts):
+        t0 = time.monotonic()
+        proc = d._spawn(name, argv, env=d.program_env())
+        d.wait_for(d.tray_icons, timeout=30, interval=0.002, what="the tray icon")
+        times.append((time.monotonic() - t0) * 1000.0)
+        d._kill(name)
+        d.wait_for(lambda: not d.tray_icons(), timeout=10, what="the icon to go")
+        del proc
+    return statistics.median(times)
+
+
+def row(label, ours, target, theirs, fmt="%.2f", lower_is_better=True):
+    ok = ours <= target if lower_is_better else ours >= target
+    ratio = ("%.2f" % (ours / theirs)) if theirs else "-"
+    print("| %-52s | %10s | %8s | %4s | %10s | %5s |" % (
+        label, fmt % ours, fmt % target, "pass" if ok else "FAIL",
+        (fmt % theirs) if theirs is not None else "-", ratio))
+    return ok
+
+
+def main():
+    ap = argparse.ArgumentParser()
+    ap.add_argument("binary")
+    ap.add_argument("--window", type=float, default=60)
+    ap.add_argument("--settle", type=float, default=5)
+    ap.add_argument("--starts", type=int, default=10)
+    ap.add_argument("--nm-tray", default="/usr/bin/nm-tray")
+    args = ap.parse_args()
+    binary = os.path.abspath(args.binary)
+    have_nmtray = os.path.exists(args.nm_tray)
+
+    results = {}
+    with Desktop(faketime=None) as d:
+        office = d.add_profile("Office", number="555-0100")
+        dev = d.add_device("ppp0", "ppp0", d.DEVICE_MODEM)
+        ours = d._spawn("ours", [binary], env=d.program_env())
+        pids = {"ours": ours.pid}
+        if have_nmtray:
+            pids["nm-tray"] = d._spawn("nm-tray", [args.nm_tray], env=d.program_env()).pid
+        d.wait_for(lambda: len(d.tray_icons()) >= len(pids), timeout=30, what="both icons")
+        time.sleep(args.settle)  # the settle before measuring
+        results["idle"] = measure(pids, args.window)
+        d.add_active([dev], office, state=d.AC_ACTIVATED)
+        time.sleep(args.settle)
+        results["connected"] = measure(pids, args.window)
+        d._kill("ours")
+        if have_nmtray:
+            d._kill("nm-tray")
+        d.wait_for(lambda: not d.tray_icons(), timeout=10, what="the icons to go")
+        results["start"] = start_up(d, [binary], args.starts, "ours")
+        results["start_nmtray"] = (start_up(d, [args.nm_tray], args.starts, "nm-tray")
+                                   if have_nmtray else None)
+    with Desktop(faketime=None) as d:
+        for i in range(200):
+            d.add_profile("Profile %03d" % i, number="555-%04d" % i)
+        results["start200"] = start_up(d, [binary], args.starts, "ours")
+        results["start200_nmtray"] = (start_up(d, [args.nm_tray], args.starts, "nm-tray")
+                                      if have_nmtray else None)
+
+    print("measured %.0f s after a %.0f s settle; start-up: median of %d starts" % (
+        args.window, args.settle, args.starts))
+    print("| %-52s | %10s | %8s | %4s | %10s | %5s |" % (
+        "figure", "ours", "target", "", "nm-tray", "ratio"))
+    print("|%s|%s|%s|%s|%s|%s|" % ("-" * 54, "-" * 12, "-" * 10, "-" * 6, "-" * 12, "-" * 7))
+    ok = True
+    for phase in ("idle", "connected"):
+        o = results[phase]["ours"]
+        t = results[phase].get("nm-tray")
+        label = "at rest, not connected" if phase == "idle" else "at rest, connected"
+        ok &= row("%s: wake-ups/s (main thread)" % label, o[0], 2.5, t[0] if t else None)
+        row("%s: wake-ups/s (all threads, info)" % label, o[1], float("inf"),
+            t[1] if t else None)
+        ok &= row("%s: CPU %% of one core" % label, o[2], 0.05, t[2] if t else None, "%.3f")
+        rss_target = 28.0
+        ok &= row("%s: resident memory MB" % label, o[3], rss_target, t[3] if t else None, "%.1f")
+        if t and o[3] >= t[3]:
+            ok = False
+            print("| memory not below nm-tray's |")
+    ok &= row("start-up to tray icon, ms", results["start"], 300, results["start_nmtray"], "%.0f")
+    ok &= row("start-up with 200 profiles, ms", results["start200"], 600,
+              results["start200_nmtray"], "%.0f")
+    return 0 if ok else 1
+
+
+if __name__ == "__main__":
+    sys.exit(main())

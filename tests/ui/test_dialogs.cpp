@@ -1,0 +1,399 @@
+#include "MainWindowFixture.h"
+
+#include "tests/core/MemoryIniFileSystem.h"
+#include "ui/unit1st_of_Month_Notification.h"
+#include "ui/unitAbout.h"
+#include "ui/unitOvertimeWarning.h"
+
+#include <QAbstractButton>
+#include <QCheckBox>
+#include <QDir>
+#include <QGroupBox>
+#include <QLabel>
+#include <QPointer>
+#include <QPushButton>
+#include <QScreen>
+#include <QTest>
+#include <QUrl>
+
+namespace {
+// The widgets that Tab visits, in order, starting after `from`.
+std::vector<const QWidget*> tabChain(const QWidget* window, const QWidget* from, std::size_t n) {
+    std::vector<const QWidget*> chain;
+    const QWidget* at = from;
+    while (chain.size() < n) {
+        at = at->nextInFocusChain();
+        if (at->focusPolicy() & Qt::TabFocus && at->isVisibleTo(window))
+            chain.push_back(at);
+    }
+    return chain;
+}
+
+void expectCommonDialog(QWidget* d, const QString& caption, QSize client, const QString& family) {
+    EXPECT_EQ(d->windowTitle(), caption);
+    EXPECT_EQ(d->size(), client);
+    EXPECT_EQ(d->minimumSize(), d->maximumSize()) << "fixed size";
+    EXPECT_FALSE(d->windowFlags() & Qt::WindowMinimizeButtonHint);
+    EXPECT_FALSE(d->windowFlags() & Qt::WindowMaximizeButtonHint);
+    EXPECT_TRUE(d->windowFlags() & Qt::WindowCloseButtonHint);
+    EXPECT_EQ(d->font().families().value(0), family);
+    EXPECT_EQ(d->font().pixelSize(), 11);
+    EXPECT_EQ(d->parentWidget(), nullptr) << "no owner";
+    EXPECT_FALSE(d->isModal());
+    EXPECT_TRUE(d->testAttribute(Qt::WA_DeleteOnClose));
+    if (d->isVisible()) {
+        const QPoint screenCentre = d->screen()->availableGeometry().center();
+        EXPECT_LE((d->frameGeometry().center() - screenCentre).manhattanLength(), 2);
+    }
+}
+
+// A control of a layout table; a width of 0 marks a label that sizes itself to
+// its text (13 high).
+struct Control {
+    const char* name;
+    QRect rect;
+    QString text;
+};
+
+void expectLayout(const QWidget* d, std::initializer_list<Control> table) {
+    for (const Control& c : table) {
+        const auto* w = d->findChild<const QWidget*>(c.name);
+        ASSERT_TRUE(w) << c.name;
+        const QSize size = c.rect.width() ? c.rect.size() : QSize(w->sizeHint().width(), 13);
+        EXPECT_EQ(w->geometry(), QRect(c.rect.topLeft(), size)) << c.name;
+        const auto* label = qobject_cast<const QLabel*>(w);
+        const auto* button = qobject_cast<const QAbstractButton*>(w);
+        if (label && !c.text.isNull()) {
+            EXPECT_EQ(label->text(), c.text) << c.name;
+        } else if (button) {
+            EXPECT_EQ(button->text(), c.text) << c.name;
+        }
+    }
+}
+
+void flushDeletes() {
+    QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
+}
+
+// Enter or Escape where the user would type it: the focused control.
+void typeKey(QWidget* window, Qt::Key key) {
+    QWidget* target = window->focusWidget() ? window->focusWidget() : window;
+    QTest::keyClick(target, key);
+}
+} // namespace
+
+class DialogTest : public MainWindowTest {
+protected:
+    void TearDown() override {
+        TfrmAbout::setUrlOpener({});
+        setOptionsFileSystem(nullptr);
+        MainWindowTest::TearDown();
+    }
+
+    std::shared_ptr<FixedClock> today(int year, int month, int day) {
+        auto clock = std::make_shared<FixedClock>(QDate(year, month, day));
+        setAppClock(clock);
+        return clock;
+    }
+    // The one-shot check as the timer runs it.
+    void startCheck() {
+        window->tmrVerifyFirstofMonth->start();
+        window->tmrVerifyFirstofMonthTimer();
+        EXPECT_FALSE(window->tmrVerifyFirstofMonth->isActive()) << "fires once";
+    }
+    Tfrm1stOfMonthNotification* theReminder() {
+        auto shown = openDialogs<Tfrm1stOfMonthNotification>();
+        return shown.size() == 1 ? shown[0] : nullptr;
+    }
+    std::string option(const std::string& key) {
+        return IniFile(filePath(OptionsFileName())).LoadText("General", key, "<missing>");
+    }
+};
+
+// ---- the first-of-month reminder ------------------------------------------------------
+
+TEST_F(DialogTest, NoReminderAndNoOptionsFileAccessOnOtherDays) {
+    auto fs = std::make_shared<MemoryIniFileSystem>();
+    setOptionsFileSystem(fs);
+    create();
+    for (int day : {2, 15, 31}) {
+        today(2004, 3, day);
+        startCheck();
+    }
+    EXPECT_TRUE(fs->accesses.empty());
+    EXPECT_TRUE(openDialogs<Tfrm1stOfMonthNotification>().empty());
+
+    today(2004, 3, 1); // the seam is the one the check uses
+    startCheck();
+    EXPECT_EQ(fs->accesses, std::vector<std::string>{"read"});
+}
+
+TEST_F(DialogTest, AnswersMoveTheMonthsKey) {
+    create();
+    today(2004, 3, 1);
+    startCheck();
+    Tfrm1stOfMonthNotification* r = theReminder();
+    ASSERT_TRUE(r) << "an empty options file reminds";
+    EXPECT_EQ(r->reminderKey(), "Notify2008");
+
+    // Remind again: "1", and the next start asks again.
+    QPointer<Tfrm1stOfMonthNotification> first = r;
+    QTest::mouseClick(r->btnNo_remind, Qt::LeftButton);
+    flushDeletes();
+    EXPECT_TRUE(first.isNull()) << "freed when closed";
+    EXPECT_EQ(option("Notify2008"), "1");
+    startCheck();
+    ASSERT_TRUE(r = theReminder());
+
+    // Not again this month: "0", and the next start is silent.
+    QTest::mouseClick(r->btnNo_NoRemind, Qt::LeftButton);
+    EXPECT_EQ(option("Notify2008"), "0");
+    startCheck();
+    EXPECT_TRUE(openDialogs<Tfrm1stOfMonthNotification>().empty());
+
+    // The additive key: 1 Feb 2005 shares 2008 with 1 Mar 2004.
+    today(2005, 2, 1);
+    startCheck();
+    EXPECT_TRUE(openDialogs<Tfrm1stOfMonthNotification>().empty());
+    EXPECT_TRUE(boxes.empty());
+}
+
+TEST_F(DialogTest, YesResetsEverySectionAndRefreshesTheWindow) {
+    TfrmMain& w = create();
+    ini().StoreText("Office", "Hours", "5");
+    ini().StoreText("Office", "Minutes", "42");
+    ini().StoreNumber("Office", "WarnHourCount", 9);
+    ini().StoreText("Gone", "Hours", "3"); // an entry no longer in the phonebook
+    ini().StoreText("Gone", "Minutes", "7");
+    w.cboDialupsClick();
+    ASSERT_EQ(w.lblTotalTime->text(), "5 H., 42 Min");
+
+    today(2004, 3, 1);
+    startCheck();
+    Tfrm1stOfMonthNotification* r = theReminder();
+    ASSERT_TRUE(r);
+    QTest::mouseClick(r->btnYes, Qt::LeftButton);
+    EXPECT_EQ(option("Notify2008"), "0");
+    for (const char* section : {"Office", "Gone"}) {
+        EXPECT_EQ(value(section, "Hours"), "0") << section;
+        EXPECT_EQ(value(section, "Minutes"), "0") << section;
+    }
+    EXPECT_EQ(value("Office", "WarnHourCount"), "9");
+    EXPECT_EQ(value("Home", "Hours"), "<missing>") << "no section is created";
+    EXPECT_EQ(w.lblTotalTime->text(), "0 H., 0 Min");
+    EXPECT_TRUE(openDialogs<Tfrm1stOfMonthNotification>().empty());
+}
+
+TEST_F(DialogTest, ClosingByTheTitleBarRecordsNothing) {
+    create();
+    ini().StoreText("Office", "Hours", "5");
+    today(2004, 3, 1);
+    startCheck();
+    QPointer<Tfrm1stOfMonthNotification> r = theReminder();
+    ASSERT_TRUE(r);
+    r->close();
+    flushDeletes();
+    EXPECT_TRUE(r.isNull());
+    EXPECT_FALSE(QFile::exists(OptionsFileName()));
+    EXPECT_EQ(value("Office", "Hours"), "5");
+    startCheck();
+    EXPECT_TRUE(theReminder()) << "the day still counts as unanswered";
+}
+
+TEST_F(DialogTest, AnswerAfterMidnightGoesUnderTheKeyOfTheDayShown) {
+    create();
+    auto clock = today(2004, 12, 1);
+    startCheck();
+    Tfrm1stOfMonthNotification* r = theReminder();
+    ASSERT_TRUE(r);
+    clock->setDate(QDate(2004, 12, 2));
+    QTest::mouseClick(r->btnNo_NoRemind, Qt::LeftButton);
+    EXPECT_EQ(option("Notify2017"), "0");
+    EXPECT_EQ(option("Notify2018"), "<missing>") << "not 1 Jan 2016's key";
+}
+
+TEST_F(DialogTest, FailedWritesAreReportedAndKeepTheReminderOpen) {
+    create();
+    ini().StoreText("Office", "Hours", "5");
+    ini().StoreText("Home", "Hours", "4");
+    today(2004, 3, 1);
+    ASSERT_TRUE(QDir().mkpath(OptionsFileName())); // a folder where the file should be
+    startCheck();
+    Tfrm1stOfMonthNotification* r = theReminder();
+    ASSERT_TRUE(r) << "an unreadable options file reminds";
+
+    QTest::mouseClick(r->btnYes, Qt::LeftButton);
+    ASSERT_EQ(boxes.size(), 1u);
+    EXPECT_EQ(boxes[0].text, "Unable to write to " + OptionsFileName() + ".");
+    EXPECT_EQ(boxes[0].title, "Brantle Vantrel");
+    EXPECT_EQ(boxes[0].icon, QMessageBox::Critical);
+    EXPECT_EQ(value("Office", "Hours"), "5") << "Yes resets nothing when its key cannot be written";
+    QTest::mouseClick(r->btnNo_remind, Qt::LeftButton);
+    EXPECT_EQ(boxes.size(), 2u);
+    EXPECT_EQ(theReminder(), r) << "still open";
+
+    // The key written, the ledger failing halfway: the sections before the failure are reset.
+    ASSERT_TRUE(QDir().rmdir(OptionsFileName()));
+    auto dataFs = std::make_shared<MemoryIniFileSystem>();
+    dataFs->files[filePath(DataFileName())] = "[Office]\nHours=5\n[Home]\nHours=4\n";
+    dataFs->failingWrite = 2; // Office's Hours and Minutes, then Home's Hours
+    OpenDataIni(std::make_unique<IniFile>(filePath(DataFileName()), dataFs));
+    QTest::mouseClick(r->btnYes, Qt::LeftButton);
+    EXPECT_EQ(option("Notify2008"), "0");
+    EXPECT_EQ(value("Office", "Hours"), "0");
+    EXPECT_EQ(value("Home", "Hours"), "4");
+    ASSERT_EQ(boxes.size(), 3u);
+    EXPECT_EQ(boxes[2].text, "Unable to write to " + DataFileName() + ".");
+    EXPECT_EQ(theReminder(), r);
+}
+
+// ---- layouts --------------------------------------------------------------------------
+
+TEST_F(DialogTest, ReminderLayout) {
+    Tfrm1stOfMonthNotification d("Notify2008");
+    d.show();
+    expectCommonDialog(&d, "Brantle Vantrel - notification", {292, 141}, "Verdana");
+    expectLayout(
+        &d, {{"Image1", {8, 8, 32, 32}, {}},
+             {"Label1", {48, 8, 0, 0}, "It's the first of the month!"},
+             {"Label2",
+              {48, 24, 233, 41},
+              "It's the 1st of the month, would you like to reset your the time count "
+              "for you dialup account(s)?"},
+             {"btnYes", {18, 80, 65, 23}, "Yes"},
+             {"btnNo_remind", {90, 80, 191, 23}, "No, but remind me on next run"},
+             {"btnNo_NoRemind", {18, 112, 263, 23}, "No, and don't remind me again this month"}});
+    EXPECT_EQ(d.Image1->pixmap().size(), QSize(32, 32));
+    EXPECT_TRUE(d.Label1->font().bold());
+    EXPECT_FALSE(d.Label2->font().bold());
+    EXPECT_TRUE(d.Label2->wordWrap());
+    EXPECT_TRUE(d.btnYes->isDefault());
+    EXPECT_EQ(tabChain(&d, d.btnYes, 3),
+              (std::vector<const QWidget*>{d.btnNo_remind, d.btnNo_NoRemind, d.btnYes}));
+    EXPECT_EQ(d.focusWidget(), d.btnYes);
+}
+
+TEST_F(DialogTest, OvertimeWarningLayout) {
+    TfrmOverTimeWarning d;
+    d.show();
+    expectCommonDialog(&d, "Brantle Vantrel - warning", {293, 154}, "Verdana");
+    expectLayout(
+        &d, {{"imgIcon", {8, 8, 32, 32}, {}},
+             {"lblTitle", {48, 8, 0, 0}, "Dialup connection overtime!"},
+             {"lblMsg", {48, 32, 233, 57}, "lblMsg"},
+             {"chkDisableWarning", {8, 96, 249, 17}, "Disable overtime warning for this dialup"},
+             {"btnClose", {112, 128, 65, 23}, "&Close"}});
+    EXPECT_EQ(qAlpha(d.imgIcon->pixmap().toImage().pixel(0, 31)), 0) << "bottom-left see-through";
+    EXPECT_TRUE(d.lblTitle->font().bold());
+    EXPECT_TRUE(d.lblMsg->wordWrap());
+    EXPECT_FALSE(d.chkDisableWarning->isChecked());
+    EXPECT_TRUE(d.btnClose->isDefault());
+    EXPECT_EQ(tabChain(&d, d.btnClose, 2),
+              (std::vector<const QWidget*>{d.chkDisableWarning, d.btnClose}));
+    EXPECT_EQ(d.focusWidget(), d.btnClose);
+}
+
+TEST_F(DialogTest, AboutLayout) {
+    TfrmAbout d;
+    d.show();
+    expectCommonDialog(&d, "About...", {249, 212}, "Tahoma");
+    expectLayout(&d, {{"imgIcon", {8, 8, 32, 32}, {}},
+                      {"Label1", {48, 8, 0, 0}, "Brantle Vantrel"},
+                      {"Label2", {48, 24, 0, 0}, "Version 1.00"},
+                      {"lblWebPage", {8, 48, 0, 0}, "https://www.example.org/brantle-vantrel/"},
+                      {"lblEmail", {8, 64, 0, 0}, "author@example.org"},
+                      {"GroupBox1", {8, 88, 233, 81}, {}},
+                      {"Label3",
+                       {8, 16, 217, 57},
+                       "This program is provided \"as-is\", without any implied warranties or "
+                       "guaranties. If you find any bugs or have a question, feel free to contact "
+                       "the author."},
+                      {"btnClose", {92, 184, 65, 23}, "&Close"}});
+    EXPECT_EQ(qAlpha(d.imgIcon->pixmap().toImage().pixel(0, 31)), 0);
+    EXPECT_TRUE(d.Label1->font().bold());
+    EXPECT_FALSE(d.Label2->font().bold());
+    for (const QLabel* link : {d.lblWebPage, d.lblEmail}) {
+        EXPECT_EQ(link->palette().color(QPalette::WindowText), QColor(0, 0, 255));
+        EXPECT_TRUE(link->font().underline());
+        EXPECT_EQ(link->cursor().shape(), Qt::PointingHandCursor);
+    }
+    EXPECT_EQ(d.GroupBox1->title(), "");
+    EXPECT_EQ(d.Label3->parentWidget(), d.GroupBox1);
+    EXPECT_TRUE(d.Label3->wordWrap());
+    EXPECT_TRUE(d.btnClose->isDefault());
+    EXPECT_EQ(d.focusWidget(), d.btnClose);
+}
+
+// ---- behaviour common to the dialogs, and the about box's links -----------------------
+
+TEST_F(DialogTest, LinksGoToTheShellWithTheirTargets) {
+    std::vector<QString> opened;
+    TfrmAbout::setUrlOpener([&](const QUrl& url) {
+        opened.push_back(url.toString());
+        return false; // no browser: nothing is shown
+    });
+    auto* d = new TfrmAbout();
+    d->show();
+    QTest::mouseClick(d->lblWebPage, Qt::LeftButton);
+    QTest::mouseClick(d->lblEmail, Qt::LeftButton);
+    QTest::mouseClick(d->lblEmail, Qt::RightButton);
+    d->lblWebPage->setText("https://www.example.org/elsewhere/");
+    d->lblWebPageClick();
+    EXPECT_EQ(opened, (std::vector<QString>{"https://www.example.org/brantle-vantrel/",
+                                            "mailto:author@example.org?Subject=Brantle Vantrel",
+                                            "https://www.example.org/elsewhere/"}));
+    EXPECT_TRUE(d->isVisible());
+    EXPECT_TRUE(boxes.empty());
+}
+
+TEST_F(DialogTest, EachRequestOpensAnotherDialogAndClosingFreesIt) {
+    TfrmMain& w = create();
+    w.btnAboutClick();
+    w.TrayPop_About->trigger();
+    auto abouts = openDialogs<TfrmAbout>();
+    ASSERT_EQ(abouts.size(), 2u);
+    EXPECT_NE(abouts[0], abouts[1]);
+
+    QPointer<TfrmAbout> byButton = abouts[0], byTitleBar = abouts[1];
+    QTest::mouseClick(byButton->btnClose, Qt::LeftButton);
+    flushDeletes();
+    EXPECT_TRUE(byButton.isNull());
+    ASSERT_FALSE(byTitleBar.isNull()) << "each closes on its own";
+    byTitleBar->close();
+    flushDeletes();
+    EXPECT_TRUE(byTitleBar.isNull());
+}
+
+TEST_F(DialogTest, EnterPressesTheDefaultButtonAndEscapeDoesNothing) {
+    create();
+    auto* about = new TfrmAbout();
+    QPointer<TfrmAbout> aboutAlive = about;
+    about->show();
+    typeKey(about, Qt::Key_Escape);
+    EXPECT_TRUE(about->isVisible());
+    typeKey(about, Qt::Key_Return);
+    EXPECT_TRUE(aboutAlive.isNull() || !aboutAlive->isVisible()) << "Close pressed";
+
+    auto* warning = new TfrmOverTimeWarning();
+    warning->EntryName = "Office";
+    warning->show();
+    typeKey(warning, Qt::Key_Escape);
+    EXPECT_TRUE(warning->isVisible());
+    EXPECT_EQ(value("Office", "WarnOverTime"), "1") << "only the refresh's write-back so far";
+    warning->chkDisableWarning->setChecked(true);
+    warning->chkDisableWarning->setFocus(); // not a button: Enter goes to the default
+    typeKey(warning, Qt::Key_Enter);
+    EXPECT_EQ(value("Office", "WarnOverTime"), "0");
+    EXPECT_TRUE(openDialogs<TfrmOverTimeWarning>().empty());
+
+    today(2004, 3, 1);
+    startCheck();
+    Tfrm1stOfMonthNotification* r = theReminder();
+    ASSERT_TRUE(r);
+    typeKey(r, Qt::Key_Escape);
+    EXPECT_EQ(theReminder(), r);
+    EXPECT_FALSE(QFile::exists(OptionsFileName()));
+    r->btnNo_remind->setFocus(); // another button with the focus takes Enter
+    typeKey(r, Qt::Key_Return);
+    EXPECT_EQ(option("Notify2008"), "1");
+}
