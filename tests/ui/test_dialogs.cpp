@@ -236,7 +236,7 @@ TEST_F(DialogTest, FailedWritesAreReportedAndKeepTheReminderOpen) {
     ASSERT_TRUE(QDir().rmdir(OptionsFileName()));
     auto dataFs = std::make_shared<MemoryIniFileSystem>();
     dataFs->files[filePath(DataFileName())] = "[Office]\nHours=5\n[Home]\nHours=4\n";
-    dataFs->failingWrite = 2; // Office's Hours and Minutes, then Home's Hours
+    dataFs->failingWrite = 1; // Office's Hours and Minutes in one write, then Home's
     OpenDataIni(std::make_unique<IniFile>(filePath(DataFileName()), dataFs));
     QTest::mouseClick(r->btnYes, Qt::LeftButton);
     EXPECT_EQ(option("Notify2008"), "0");
