@@ -31,7 +31,7 @@ build() { # build-dir [cmake options...]
 # caches until exit that LeakSanitizer would report as leaks. libfaketime in
 # LD_PRELOAD (end-to-end tests) comes before the ASan runtime, which is fine.
 sanitizer_env() {
-    ASAN_OPTIONS=detect_leaks=0:abort_on_error=1:strict_string_checks=1:detect_stack_use_after_return=1:verify_asan_link_order=0 \
+    ASAN_OPTIONS=detect_leaks=0:abort_on_error=1:detect_stack_use_after_return=1:verify_asan_link_order=0 \
     UBSAN_OPTIONS=print_stacktrace=1:halt_on_error=1 \
         "$@"
 }
