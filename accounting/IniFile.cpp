@@ -124,6 +124,32 @@ void IniFile::StoreTexts(const std::string& section,
         throw IniWriteError("Unable to write to " + m_path);
 }
 
+void IniFile::StoreInEverySection(const std::vector<std::pair<std::string, std::string>>& values) {
+    std::vector<std::pair<std::string, std::string>> stored;
+    for (const auto& [key, value] : values) {
+        stored.emplace_back(ini::encodeName(key, ini::NameKind::Key),
+                            value.substr(0, value.find_first_of(std::string("\r\n\0", 3))));
+        if (stored.back().first.size() > ini::kMaxNameLength)
+            throw IniWriteError("Unable to write to " + m_path);
+    }
+    {
+        const std::unique_ptr<ini::Source> in = m_fileSystem->openRead(m_path);
+        std::vector<ini::Edit> edits;
+        if (!in || !ini::planStoreInEverySection(*in, stored, edits) || edits.empty())
+            return;
+    }
+    // Planned again on the file being replaced, which may have changed since.
+    const bool done = m_fileSystem->replace(m_path, [&](ini::Source* old, ini::Sink& out) {
+        ini::StringSource empty("");
+        ini::Source& in = old ? *old : empty;
+        std::vector<ini::Edit> edits;
+        return ini::planStoreInEverySection(in, stored, edits) && in.rewind() &&
+               ini::applyEdits(in, edits, out);
+    });
+    if (!done)
+        throw IniWriteError("Unable to write to " + m_path);
+}
+
 std::int32_t IniFile::LoadNumber(const std::string& section, const std::string& key,
                                  std::int32_t defaultValue) const {
     std::string text = LoadText(section, key, std::string());

@@ -71,6 +71,12 @@ public:
     void StoreTexts(const std::string& section,
                     const std::vector<std::pair<std::string, std::string>>& values);
 
+    // The same keys stored in every section that LoadSectionNames lists, in
+    // one replacement of the file: the bytes that storing them section by
+    // section would give, in time linear in the file's size. The keys must
+    // differ. Writes nothing when no section is listed.
+    void StoreInEverySection(const std::vector<std::pair<std::string, std::string>>& values);
+
     // Decimal, or hex after "0x"; the default when missing or not a number.
     std::int32_t LoadNumber(const std::string& section, const std::string& key,
                             std::int32_t defaultValue) const;

@@ -418,6 +418,119 @@ bool planStore(Source& in, std::string_view section, std::string_view key, std::
     return true;
 }
 
+bool planStoreInEverySection(Source& in,
+                             const std::vector<std::pair<std::string, std::string>>& values,
+                             std::vector<Edit>& edits) {
+    edits.clear();
+    LineReader reader(in);
+    Line line;
+    std::string ending;
+    std::unordered_set<std::string> seen; // stored section names in lower case
+
+    // The section being planned.
+    bool inTarget = false;
+    std::vector<bool> found(values.size());
+    std::uint64_t insertAt = 0;
+    bool insertNeedsBreak = false;
+    bool insertAfterCr = false;
+    auto keepInsertPoint = [&] {
+        insertAt = line.end;
+        insertNeedsBreak = !line.hasNewline;
+        insertAfterCr = !line.hasNewline && line.contentEnd < line.end;
+    };
+    // The keys it lacks go after its last non-blank line, in the given order.
+    auto finishTarget = [&] {
+        if (!inTarget)
+            return;
+        inTarget = false;
+        std::string insert;
+        for (std::size_t i = 0; i < values.size(); ++i) {
+            if (found[i])
+                continue;
+            if (insert.empty() && insertNeedsBreak)
+                insert = insertAfterCr ? "\n" : (ending.empty() ? "\n" : ending);
+            insert += values[i].first + "=" + values[i].second + (ending.empty() ? "\n" : ending);
+        }
+        if (!insert.empty())
+            edits.push_back({insertAt, std::move(insert), insertAt});
+    };
+
+    while (reader.next(line)) {
+        if (ending.empty() && line.hasNewline)
+            ending = line.crlf ? "\r\n" : "\n";
+        if (!inTarget && !mayStartSection(line))
+            continue;
+        const Parsed p = parse(line);
+        if (p.kind == Parsed::Section) {
+            finishTarget();
+            // The sections that sectionNames() lists, and that a store to
+            // their decoded name would find.
+            if (!p.nameComplete || p.name.size() > kMaxNameLength)
+                continue;
+            std::string folded(p.name);
+            std::transform(folded.begin(), folded.end(), folded.begin(), lowerAscii);
+            if (!seen.insert(std::move(folded)).second)
+                continue;
+            const std::optional<std::string> name = decodeName(p.name);
+            if (!name || !equalsIgnoringCase(encodeName(*name, NameKind::Section), p.name))
+                continue;
+            inTarget = true;
+            std::fill(found.begin(), found.end(), false);
+            keepInsertPoint();
+            continue;
+        }
+        if (!inTarget)
+            continue;
+        if (p.kind == Parsed::Key) {
+            for (std::size_t i = 0; i < values.size(); ++i) {
+                if (found[i] || !equalsIgnoringCase(p.name, values[i].first))
+                    continue;
+                found[i] = true;
+                std::size_t valueStart = p.valuePos;
+                while (valueStart < line.text.size() && isBlank(line.text[valueStart]))
+                    ++valueStart;
+                edits.push_back({line.start + valueStart, values[i].second, line.contentEnd});
+                break;
+            }
+        }
+        if (p.kind != Parsed::Blank)
+            keepInsertPoint();
+    }
+    if (reader.failed())
+        return false;
+    finishTarget();
+    return true;
+}
+
+bool applyEdits(Source& in, const std::vector<Edit>& edits, Sink& out) {
+    const std::unique_ptr<char[]> buffer(new char[kChunkSize]);
+    std::uint64_t offset = 0; // of buffer[0] in the old text
+    std::size_t next = 0;     // the first edit not yet written
+    std::uint64_t skipUntil = 0;
+    for (;;) {
+        const std::ptrdiff_t n = in.read(buffer.get(), kChunkSize);
+        if (n < 0)
+            return false;
+        const std::uint64_t chunkEnd = offset + static_cast<std::uint64_t>(n);
+        std::uint64_t pos = std::max(offset, skipUntil);
+        // Every edit that starts within this chunk, or at its end.
+        while (next < edits.size() && edits[next].keepUntil <= chunkEnd) {
+            const Edit& e = edits[next++];
+            if (e.keepUntil > pos && !out.write(buffer.get() + (pos - offset), e.keepUntil - pos))
+                return false;
+            if (!out.write(e.insert.data(), e.insert.size()))
+                return false;
+            skipUntil = e.resumeAt;
+            pos = std::max(pos, std::min(chunkEnd, std::max(e.keepUntil, skipUntil)));
+        }
+        if (pos < chunkEnd && !out.write(buffer.get() + (pos - offset), chunkEnd - pos))
+            return false;
+        if (n == 0)
+            return next == edits.size();
+        offset = chunkEnd;
+    }
+}
+
 bool applyEdit(Source& in, const Edit& edit, Sink& out) {
     const std::unique_ptr<char[]> buffer(new char[kChunkSize]);
     std::uint64_t offset = 0;

@@ -25,6 +25,7 @@
 #include <optional>
 #include <string>
 #include <string_view>
+#include <utility>
 #include <vector>
 
 namespace ini {
@@ -161,6 +162,17 @@ bool planStore(Source& in, std::string_view section, std::string_view key, std::
 // Writes the edited text; `in` must be at its start. False on a read or write
 // error.
 bool applyEdit(Source& in, const Edit& edit, Sink& out);
+
+// The same stores in every section that sectionNames() lists, planned in one
+// pass: applying `edits` writes what storing each (key, value) of `values`
+// in turn, section by section in file order, would write. `edits` come in
+// file order and do not overlap; empty when no section is listed. False when
+// the stream cannot be read.
+bool planStoreInEverySection(Source& in,
+                             const std::vector<std::pair<std::string, std::string>>& values,
+                             std::vector<Edit>& edits);
+// Writes the text with all `edits` applied; `in` must be at its start.
+bool applyEdits(Source& in, const std::vector<Edit>& edits, Sink& out);
 
 // The text of `in` with `edit` applied, as a stream of its own, so that
 // several stores can be planned one after the other and written in one go

@@ -113,8 +113,18 @@ TEST_F(LedgerTest, ResetAllEntriesResetsEverySectionInPlace) {
     file() = text;
     fs->accesses.clear();
     ResetAllEntries(ini);
-    EXPECT_EQ(fs->accesses.size(), 1u + 800);
+    EXPECT_EQ(fs->accesses, (Accesses{"read", "write"})) << "one write for all";
     EXPECT_EQ(file(), expected);
+
+    // Keys in place, missing ones after the last non-blank line, CRLF kept,
+    // a last line without a line break; refused as a whole.
+    file() = "; top\r\n[A]\r\nhours = 4 \r\n; note\r\n\r\n[B]\r\nMinutes=9\r\nX=1";
+    fs->failingWrite = 1; // the next write
+    EXPECT_THROW(ResetAllEntries(ini), IniWriteError);
+    EXPECT_EQ(file().substr(0, 24), "; top\r\n[A]\r\nhours = 4 \r\n");
+    ResetAllEntries(ini);
+    EXPECT_EQ(file(), "; top\r\n[A]\r\nhours = 0\r\n; note\r\nMinutes=0\r\n\r\n[B]\r\n"
+                      "Minutes=0\r\nX=1\r\nHours=0\r\n");
 }
 
 TEST_F(LedgerTest, ValueForms) {

@@ -151,6 +151,32 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
         check(both.text() == sequential.text(), "edited stream equals the written text");
     }
 
+    // Storing in every listed section in one pass writes what storing in
+    // each of them in turn writes.
+    if (text.size() < 8192) {
+        const std::vector<std::pair<std::string, std::string>> values{{"Hours", "0"},
+                                                                      {"Minutes", value}};
+        ChoppySource all(text, pattern);
+        std::vector<ini::Edit> edits;
+        check(ini::planStoreInEverySection(all, values, edits), "plan in every section");
+        check(all.rewind(), "rewind");
+        ini::StringSink batch;
+        check(ini::applyEdits(all, edits, batch), "apply in every section");
+        std::string sequential = text;
+        for (const std::string& name : before) {
+            for (const auto& [k, v] : values) {
+                ini::StringSource in(sequential);
+                ini::Edit e;
+                const std::string stored = ini::encodeName(name, ini::NameKind::Section);
+                check(ini::planStore(in, stored, k, v, e) && in.rewind(), "plan one");
+                ini::StringSink one;
+                check(ini::applyEdit(in, e, one), "apply one");
+                sequential = one.text();
+            }
+        }
+        check(batch.text() == sequential, "one pass equals section by section");
+    }
+
     if (section.size() <= ini::kMaxNameLength && key.size() <= ini::kMaxNameLength) {
         const auto back = lookup(out.text(), pattern, section, key);
         std::string_view want = trimmedBlanks(value);

@@ -9,6 +9,7 @@
 #include "accounting/IniFile.h"
 #include "accounting/unitUtils.h"
 
+#include <QElapsedTimer>
 #include <QTemporaryDir>
 
 #include <gtest/gtest.h>
@@ -179,6 +180,29 @@ TEST(HostileFiles, LinksToDevicesLoopsAndNowhere) {
     ASSERT_EQ(::lstat(dangling.c_str(), &st), 0);
     EXPECT_TRUE(S_ISLNK(st.st_mode));
     EXPECT_EQ(readFile(base + "/made/target.ini"), "[Office]\nMinutes=1\n");
+}
+
+// Far more names than the 16,384 bytes the platform's name list would hold:
+// one pass over the file; the heap holds the planned edits and the names
+// seen, about 240 bytes a section.
+TEST(HostileFiles, ResetAllReachesEverySectionOfAHundredThousand) {
+    QTemporaryDir dir;
+    const std::string file = dir.filePath("Vantrel Data.ini").toStdString();
+    std::string text, expected;
+    for (int i = 0; i < 100000; ++i) {
+        text += "[Entry " + std::to_string(i) + "]\nMinutes=5\nHours=2\n";
+        expected += "[Entry " + std::to_string(i) + "]\nMinutes=0\nHours=0\n";
+    }
+    std::ofstream(file, std::ios::binary) << text;
+    IniFile ini(file);
+    QElapsedTimer elapsed;
+    elapsed.start();
+    heap::mark();
+    ResetAllEntries(ini);
+    std::printf("ResetAllEntries on 100,000 sections (%zu bytes): %lld ms, heap peak %zu\n",
+                text.size(), static_cast<long long>(elapsed.elapsed()), heap::peakSince());
+    EXPECT_LE(heap::peakSince(), kReadWriteBound + 300 * 100000);
+    EXPECT_EQ(readFile(file), expected);
 }
 
 // 100 MB of long lines and sections, written and read without holding it.
