@@ -26,6 +26,13 @@ extern "C" void onShowRequest(int) {
     [[maybe_unused]] const ssize_t n = ::write(g_pipe[1], &byte, 1);
     errno = saved;
 }
+// Like the ledger's writer: folders it makes are the user's alone.
+void makeFolder(const QString& path) {
+    if (path.isEmpty() || QFileInfo(path).exists())
+        return;
+    makeFolder(QFileInfo(path).absolutePath());
+    QDir().mkdir(path, QFileDevice::ReadOwner | QFileDevice::WriteOwner | QFileDevice::ExeOwner);
+}
 } // namespace
 
 SingleInstance::SingleInstance(const QString& folder, QObject* parent)
@@ -77,7 +84,7 @@ void SingleInstance::drain() {
 SingleInstance::Start SingleInstance::start() {
     if (!listen())
         qCWarning(lcInstance) << "cannot receive show requests";
-    QDir().mkpath(QFileInfo(m_fileName).absolutePath());
+    makeFolder(QFileInfo(m_fileName).absolutePath());
     m_lock = std::make_unique<QLockFile>(m_fileName);
     // Only a dead holder makes a lock stale, never its age: a copy may run
     // for months.

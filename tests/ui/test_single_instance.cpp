@@ -58,6 +58,7 @@ TEST(SingleInstance, SecondClaimantAsksTheFirstToShowItselfAndBacksOff) {
         QObject::connect(&first, &SingleInstance::showRequested, [&] { ++shown; });
         ASSERT_EQ(first.start(), SingleInstance::Start::First);
         EXPECT_TRUE(QFile::exists(first.lockFileName()));
+        EXPECT_EQ(QFile::permissions(folder) & 0x0777, QFileDevice::Permissions(0x0700));
 
         SingleInstance second(folder);
         EXPECT_EQ(second.start(), SingleInstance::Start::AlreadyRunning);
