@@ -14,7 +14,8 @@ int main(int argc, char** argv) {
     QApplication::setQuitOnLastWindowClosed(false);
 
     auto startup = std::make_unique<TfrmStartup>();
-    startup->showMinimized();
+    // Minimised and never shown: it only owns the tray icon.
+    startup->setWindowState(Qt::WindowMinimized);
 
     std::unique_ptr<TfrmMain> mainWindow;
     try {
