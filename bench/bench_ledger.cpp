@@ -1,6 +1,7 @@
 // One counted minute on ledgers of growing size, on disk and with every
 // write flushed (fsync of the file and its folder), as in the program.
 
+#include "accounting/Statistics.h"
 #include "accounting/unitUtils.h"
 
 #include <benchmark/benchmark.h>
@@ -40,7 +41,51 @@ void BM_AddMinute(benchmark::State& state) {
     ::rmdir(path.substr(0, path.rfind('/')).c_str());
 }
 
+// The window as the minute tick sees it; nothing is drawn.
+class TickView : public StatisticsView {
+public:
+    explicit TickView(QString entry) : m_entry(std::move(entry)) {}
+    bool selectedEntry(QString& name) const override {
+        name = m_entry;
+        return true;
+    }
+    void setTotalTimeText(const QString& text) override { m_total = text; }
+    void setWarnLimitPosition(std::int16_t) override {}
+    void setWarnOverTimeChecked(bool) override {}
+    bool isConnected() const override { return true; }
+    QString connectedEntry() const override { return m_entry; }
+    void showOverTimeWarning(const QString&, const QString&) override { ++warnings; }
+    void showFirstOfMonthNotification(const QString&) override {}
+    int warnings = 0;
+
+private:
+    QString m_entry;
+    QString m_total;
+};
+
+// One whole minute tick: count, refresh the statistics, apply the overtime rule.
+void BM_MinuteTick(benchmark::State& state) {
+    const int sections = static_cast<int>(state.range(0));
+    const std::string path = makeLedger(sections);
+    IniFile ini(path);
+    TickView view(QString("Dial-up entry %1").arg(sections - 1));
+    for (auto _ : state) {
+        AddMinute(ini, view.connectedEntry());
+        RefreshStatistics(view, ini);
+        CheckOverTime(view, ini);
+    }
+    ::unlink(path.c_str());
+    ::rmdir(path.substr(0, path.rfind('/')).c_str());
+}
+
 } // namespace
+
+BENCHMARK(BM_MinuteTick)
+    ->Arg(100)
+    ->Arg(1000)
+    ->Arg(10000)
+    ->Unit(benchmark::kMillisecond)
+    ->UseRealTime();
 
 BENCHMARK(BM_AddMinute)
     ->Arg(10)

@@ -1,6 +1,7 @@
 #include "Artwork.h"
 
 #include <QBitmap>
+#include <QImageReader>
 
 void initArtwork() {
     static const bool registered = [] {
@@ -16,8 +17,11 @@ namespace {
 
 QImage load(const char* path) {
     initArtwork();
-    // The format named: no image plugin is loaded to guess it.
-    return QImage(QString::fromLatin1(path), "PNG");
+    // The format named and no guessing: otherwise every image plugin is
+    // loaded (and stays in memory) before the built-in PNG reader is tried.
+    QImageReader reader(QString::fromLatin1(path), "png");
+    reader.setAutoDetectImageFormat(false);
+    return reader.read();
 }
 
 } // namespace

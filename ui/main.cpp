@@ -21,7 +21,8 @@ int main(int argc, char** argv) {
         return 0;
 
     auto startup = std::make_unique<TfrmStartup>();
-    startup->showMinimized();
+    // Minimised and never shown: it only owns the tray icon.
+    startup->setWindowState(Qt::WindowMinimized);
 
     std::unique_ptr<TfrmMain> mainWindow;
     try {

@@ -1,8 +1,9 @@
 #include "unitMain.h"
 
 #include "AppErrors.h"
-#include "DialogBase.h"
 #include "Artwork.h"
+#include "AutoSizeLabel.h"
+#include "DialogBase.h"
 #include "Fonts.h"
 #include "UpDown.h"
 #include "accounting/unitUtils.h"
@@ -24,10 +25,10 @@
 #include <QLineEdit>
 #include <QMenu>
 #include <QPushButton>
-#include <QValidator>
 #include <QScreen>
 #include <QSystemTrayIcon>
 #include <QTimer>
+#include <QValidator>
 
 TfrmMain* frmMain = nullptr;
 
@@ -36,20 +37,10 @@ const QString kTitle = QStringLiteral("Brantle Vantrel");
 const std::string kWarnHourCount = "WarnHourCount";
 const std::string kWarnOverTime = "WarnOverTime";
 
-QLabel* makeLabel(QWidget* parent, const char* name, const QString& text, int x, int y) {
-    auto* label = new QLabel(text, parent);
+TAutoSizeLabel* makeLabel(QWidget* parent, const char* name, const QString& text, int x, int y) {
+    auto* label = new TAutoSizeLabel(text, parent, x, y);
     label->setObjectName(name);
-    label->move(x, y);
-    label->adjustSize();
-    label->resize(label->width(), 13);
     return label;
-}
-
-// Labels that size themselves to their text.
-void setAutoSizeText(QLabel* label, const QString& text) {
-    label->setText(text);
-    label->adjustSize();
-    label->resize(label->width(), 13);
 }
 
 void setTextColor(QWidget* w, const QColor& color, QPalette::ColorRole role) {
@@ -157,7 +148,6 @@ void TfrmMain::createControls() {
     QFont bold = font();
     bold.setBold(true);
     lblNothing1->setFont(bold);
-    setAutoSizeText(lblNothing1, kTitle);
     lblNothing2 = makeLabel(this, "lblNothing2", "Current status:", 48, 24);
     lblConnectionStatus = makeLabel(this, "lblConnectionStatus", "Not connected.", 144, 24);
     setTextColor(lblConnectionStatus, QColor(0, 0, 255), QPalette::WindowText);
@@ -364,20 +354,18 @@ void TfrmMain::tmrVerifyFirstofMonthTimer() {
 }
 
 void TfrmMain::ZorvRasConnectConnectionStatus(TZorvRasConnect* Sender, TCStatus) {
-    lblConnectionStatus->setText(Sender->Status());
-    lblConnectionStatus->adjustSize();
-    lblConnectionStatus->resize(lblConnectionStatus->width(), 13);
+    lblConnectionStatus->setCaption(Sender->Status());
 }
 
 void TfrmMain::ZorvRasConnectStatusChange(TZorvRasConnect* Sender, bool StatusChanged) {
     if (!StatusChanged)
         return;
     if (Sender->IsConnected()) {
-        setAutoSizeText(lblConnectionStatus, "Connected");
+        lblConnectionStatus->setCaption("Connected");
         SelectEntry(Sender->ConnectedEntry());
         RefreshStatistics(*this, dataIni());
     } else {
-        setAutoSizeText(lblConnectionStatus, "Not connected.");
+        lblConnectionStatus->setCaption("Not connected.");
     }
 }
 

@@ -16,6 +16,7 @@ class QMenu;
 class QAction;
 class QPushButton;
 class QTimer;
+class TAutoSizeLabel;
 class TUpDown;
 class TryxTile;
 
@@ -31,14 +32,14 @@ public:
 
     // Controls, as the window's layout names them.
     QLabel* imgIcon = nullptr;
-    QLabel* lblNothing1 = nullptr;
-    QLabel* lblNothing2 = nullptr;
-    QLabel* lblConnectionStatus = nullptr;
+    TAutoSizeLabel* lblNothing1 = nullptr;
+    TAutoSizeLabel* lblNothing2 = nullptr;
+    TAutoSizeLabel* lblConnectionStatus = nullptr;
     QGroupBox* GroupBox = nullptr;
-    QLabel* lblNothing3 = nullptr;
-    QLabel* lblNothing4 = nullptr;
+    TAutoSizeLabel* lblNothing3 = nullptr;
+    TAutoSizeLabel* lblNothing4 = nullptr;
     QLabel* lblTotalTime = nullptr;
-    QLabel* lblNothing6 = nullptr;
+    TAutoSizeLabel* lblNothing6 = nullptr;
     QComboBox* cboDialups = nullptr;
     QPushButton* btnResetCount = nullptr;
     TUpDown* ud_WarnLimit = nullptr;

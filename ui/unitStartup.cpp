@@ -1,5 +1,6 @@
 #include "unitStartup.h"
 
+#include "AutoSizeLabel.h"
 #include "Fonts.h"
 #include "accounting/unitUtils.h"
 #include "unitMain.h"
@@ -19,11 +20,8 @@ TfrmStartup::TfrmStartup(QWidget* parent) : QWidget(parent) {
     setWindowTitle("Starting...");
     setFont(programFont("Verdana"));
     setGeometry(263, 252, 229, 64);
-    lblNotice = new QLabel("Loading Brantle Vantrel...", this);
+    lblNotice = new TAutoSizeLabel("Loading Brantle Vantrel...", this, 11, 15);
     lblNotice->setObjectName("lblNotice");
-    lblNotice->move(11, 15);
-    lblNotice->adjustSize();
-    lblNotice->resize(lblNotice->width(), 13);
 }
 
 TfrmStartup::~TfrmStartup() {

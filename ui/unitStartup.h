@@ -5,7 +5,7 @@
 #include <QSystemTrayIcon>
 #include <QWidget>
 
-class QLabel;
+class TAutoSizeLabel;
 
 class TfrmStartup : public QWidget {
     Q_OBJECT
@@ -13,7 +13,7 @@ public:
     explicit TfrmStartup(QWidget* parent = nullptr);
     ~TfrmStartup() override;
 
-    QLabel* lblNotice = nullptr;
+    TAutoSizeLabel* lblNotice = nullptr;
 
     // The tray icon's callback: a double-click shows the main window, the
     // context request opens the tray menu; everything else does nothing.

@@ -1,5 +1,6 @@
 #include "MainWindowFixture.h"
 
+#include "ui/AutoSizeLabel.h"
 #include "ui/unitStartup.h"
 #include "ui/unitTrayAccess.h"
 
