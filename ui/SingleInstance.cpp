@@ -111,11 +111,11 @@ SingleInstance::Start SingleInstance::start() {
             known = m_lock->getLockInfo(&pid, &host, &app);
         }
     }
-    // Our own id in the file can only come from a dead copy whose number we
-    // got again. Either way the file is removed only when no process holds
-    // its lock.
-    if ((!known || pid == QCoreApplication::applicationPid()) && m_lock->removeStaleLockFile() &&
-        m_lock->tryLock(0))
+    // A running holder keeps the file locked from before it writes its id.
+    // So a file with an id that nobody holds is stale, even when the id now
+    // belongs to a live process of the same name (a copy for another folder
+    // that got the number again) or to us.
+    if (m_lock->removeStaleLockFile() && m_lock->tryLock(0))
         return Start::First;
     // Signalling ourselves is safe only with our own handler in place.
     const bool self = pid == QCoreApplication::applicationPid();

@@ -75,17 +75,30 @@ TEST(SingleInstance, LocksLeftByDeadOrUnrelatedProcessesAreTakenOver) {
     QTemporaryDir dir;
     const QString path = dir.path() + "/.Vantrel.lock";
     // A crashed copy; a crashed copy whose number now belongs to another
-    // program (our parent, the test runner); one whose number we got again;
-    // and one that died before writing its id.
-    const QByteArray leftovers[] = {lockFileOf(path, deadPid()), lockFileOf(path, ::getppid()),
-                                    lockFileOf(path, QCoreApplication::applicationPid()),
-                                    QByteArray()};
+    // program (our parent, the test runner), or to another live copy of this
+    // program (a child of ours, which holds no lock); one whose number we got
+    // again; and one that died before writing its id.
+    int gate[2];
+    ASSERT_EQ(::pipe(gate), 0);
+    const pid_t sibling = ::fork();
+    if (sibling == 0) {
+        ::close(gate[1]);
+        char c;
+        [[maybe_unused]] const ssize_t n = ::read(gate[0], &c, 1); // until the parent closes it
+        ::_exit(0);
+    }
+    ::close(gate[0]);
+    const QByteArray leftovers[] = {
+        lockFileOf(path, deadPid()), lockFileOf(path, ::getppid()), lockFileOf(path, sibling),
+        lockFileOf(path, QCoreApplication::applicationPid()), QByteArray()};
     for (const QByteArray& bytes : leftovers) {
         writeFile(path, bytes);
         SingleInstance next(dir.path());
         EXPECT_EQ(next.start(), SingleInstance::Start::First) << bytes.constData();
         EXPECT_EQ(next.ownerPid(), 0);
     }
+    ::close(gate[1]);
+    ::waitpid(sibling, nullptr, 0);
 }
 
 TEST(SingleInstance, UnwritableFolderRunsUnguarded) {
