@@ -444,12 +444,19 @@ bool planStoreInEverySection(Source& in,
             return;
         inTarget = false;
         std::string insert;
+        std::string lineEnd = ending.empty() ? "\n" : ending;
         for (std::size_t i = 0; i < values.size(); ++i) {
             if (found[i])
                 continue;
-            if (insert.empty() && insertNeedsBreak)
-                insert = insertAfterCr ? "\n" : (ending.empty() ? "\n" : ending);
-            insert += values[i].first + "=" + values[i].second + (ending.empty() ? "\n" : ending);
+            const bool first = insert.empty();
+            if (first && insertNeedsBreak)
+                insert = insertAfterCr ? "\n" : lineEnd;
+            insert += values[i].first + "=" + values[i].second + lineEnd;
+            // A text of one line that ends in a lone CR has no line ending
+            // until the first store completes it to CR LF; stores after it
+            // take that one.
+            if (first && ending.empty() && insertNeedsBreak && insertAfterCr)
+                lineEnd = "\r\n";
         }
         if (!insert.empty())
             edits.push_back({insertAt, std::move(insert), insertAt});

@@ -125,6 +125,10 @@ TEST_F(LedgerTest, ResetAllEntriesResetsEverySectionInPlace) {
     ResetAllEntries(ini);
     EXPECT_EQ(file(), "; top\r\n[A]\r\nhours = 0\r\n; note\r\nMinutes=0\r\n\r\n[B]\r\n"
                       "Minutes=0\r\nX=1\r\nHours=0\r\n");
+    // One line ending in a lone CR: as two stores one after the other write it.
+    file() = "[A]\r";
+    ResetAllEntries(ini);
+    EXPECT_EQ(file(), "[A]\r\nHours=0\nMinutes=0\r\n");
 }
 
 TEST_F(LedgerTest, ValueForms) {
