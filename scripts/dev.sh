@@ -51,9 +51,13 @@ test)
     (cd build-asan && sanitizer_env ctest --output-on-failure -j2 --timeout 600)
     ;;
 bench)
+    # A Release tree of its own, so the test tree keeps its build type;
+    # nm-tray is the footprint's point of comparison.
+    PACKAGES+=(nm-tray)
     install_missing
-    build build -DCMAKE_BUILD_TYPE=Release
-    for b in build/bench/bench_*; do [ -x "$b" ] && "$b"; done
+    build build-release -DCMAKE_BUILD_TYPE=Release -DBV_BUILD_TESTS=OFF
+    for b in build-release/bench/bench_*; do [ -x "$b" ] && "$b"; done
+    bench/footprint.sh build-release/brantle-vantrel
     ;;
 *)
     echo "usage: $0 run|test|bench" >&2

@@ -20,6 +20,7 @@ Run with Debian's /usr/bin/python3 (python3-dbus, python3-dbusmock).
 """
 
 import os
+import random
 import re
 import shutil
 import signal
@@ -170,17 +171,37 @@ class Desktop:
         return env
 
     def _start_xvfb(self):
-        read_fd, write_fd = os.pipe()
+        """Starts Xvfb on a display number drawn at random from a high range, so
+        runs side by side (and the usual :0) never meet, and checks that a
+        client can connect before going on. -noreset: by default the server
+        resets when its last client leaves, and refuses connections meanwhile."""
+        rng = random.Random()
+        for _ in range(20):
+            number = str(rng.randrange(200, 900))
+            if os.path.exists("/tmp/.X%s-lock" % number):
+                continue
+            read_fd, write_fd = os.pipe()
+            try:
+                self._spawn("xvfb", ["Xvfb", ":" + number, "-displayfd", str(write_fd),
+                                     "-screen", "0", self.screen, "-nolisten", "tcp", "-noreset"],
+                            pass_fds=(write_fd,))
+            finally:
+                os.close(write_fd)
+            with os.fdopen(read_fd) as pipe:
+                reported = pipe.readline().strip()  # written once the server is ready
+            if reported == number and self._display_answers(":" + number):
+                self.display = ":" + number
+                return
+            self._kill("xvfb")
+        raise HarnessError("Xvfb did not start:\n" + self.log("xvfb"))
+
+    def _display_answers(self, display):
+        env = dict(os.environ, DISPLAY=display)
         try:
-            self._spawn("xvfb", ["Xvfb", "-displayfd", str(write_fd), "-screen", "0", self.screen,
-                                 "-nolisten", "tcp"], pass_fds=(write_fd,))
-        finally:
-            os.close(write_fd)
-        with os.fdopen(read_fd) as pipe:
-            number = pipe.readline().strip()  # written once the server is ready
-        if not number.isdigit():
-            raise HarnessError("Xvfb did not report a display:\n" + self.log("xvfb"))
-        self.display = ":" + number
+            return subprocess.run(["xdpyinfo"], env=env, capture_output=True,
+                                  timeout=15).returncode == 0
+        except subprocess.TimeoutExpired:
+            return False
 
     def _start_trayer(self):
         self._spawn("trayer", ["trayer", "--edge", "bottom", "--widthtype", "pixel",
@@ -449,6 +470,19 @@ class Desktop:
                     if w > 1 and h > 1 and (x, y, w, h) not in icons:
                         icons.append((x, y, w, h))
         return icons
+
+    def open_from_tray(self, title="^Brantle Vantrel$", timeout=30):
+        """Double-clicks the first tray icon until a window titled `title`
+        shows; returns its id. On a loaded machine two clicks can fall too far
+        apart to make a double-click, so a pair that missed is tried again."""
+        x, y, w, h = self.wait_for(self.tray_icons, timeout=timeout, what="the tray icon")[0]
+
+        def opened():
+            self.click(x + w // 2, y + h // 2, repeat=2)
+            return self.find_windows(title)
+
+        return self.wait_for(opened, timeout=timeout, interval=0.5,
+                             what="a double-click to open %r" % title)[0]
 
     def screenshot(self, path):
         subprocess.run(["import", "-window", "root", path], env=self._base_env(),

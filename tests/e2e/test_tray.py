@@ -52,9 +52,7 @@ def test_tray_icon_window_and_close(binary):
         assert not d.find_windows("^Starting...$"), "the startup window is never seen"
 
         x, y, w, h = icons[0]
-        d.click(x + w // 2, y + h // 2)  # a single click does nothing
-        d.click(x + w // 2, y + h // 2, repeat=2)
-        window = d.wait_for_window(MAIN)
+        window = d.open_from_tray(MAIN)
         gx, gy, gw, gh = d.window_geometry(window)
         assert (gw, gh) == (321, 189), (gw, gh)
 
