@@ -27,8 +27,10 @@ for t in "${targets[@]}"; do
     [ "$t" = ini ] && extra=(-max_len=4096 -dict=tests/fuzz/ini.dict)
     [ "$t" = int ] && extra=(-max_len=64)
     echo "== fuzz_$t for ${seconds}s"
+    seeds=("$corpus")
+    [ -d "tests/fuzz/regressions/$t" ] && seeds+=("tests/fuzz/regressions/$t")
     "$out/fuzz_$t" "${extra[@]}" -max_total_time="$seconds" -print_final_stats=1 \
-        -artifact_prefix="$out/$t-" -rss_limit_mb=1024 -timeout=10 "$work" "$corpus" || status=1
+        -artifact_prefix="$out/$t-" -rss_limit_mb=1024 -timeout=10 "$work" "${seeds[@]}" || status=1
     # Keep only what adds edge coverage: a corpus of a few hundred small files.
     fresh=$(mktemp -d)
     "$out/fuzz_$t" "${extra[@]}" -merge=1 -use_counters=0 "$fresh" "$corpus" "$work" \
