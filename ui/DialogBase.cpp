@@ -48,6 +48,17 @@ void TDialogBase::closeEvent(QCloseEvent* event) {
     event->accept();
 }
 
+QLabel* TDialogBase::addWrappedLabel(QWidget* parent, const char* name, const QString& text,
+                                     const QRect& geometry) {
+    auto* label = new QLabel(text, parent);
+    label->setObjectName(name);
+    label->setTextFormat(Qt::PlainText);
+    label->setWordWrap(true);
+    label->setAlignment(Qt::AlignLeft | Qt::AlignTop);
+    label->setGeometry(geometry);
+    return label;
+}
+
 QLabel* TDialogBase::addAutoSizeLabel(QWidget* parent, const char* name, const QString& text, int x,
                                       int y, bool bold) {
     auto* label = new QLabel(text, parent);

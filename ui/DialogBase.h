@@ -23,6 +23,9 @@ protected:
     // A label that sizes itself to its text, 13 pixels high.
     QLabel* addAutoSizeLabel(QWidget* parent, const char* name, const QString& text, int x, int y,
                              bool bold = false);
+    // A fixed-size, word-wrapped label.
+    QLabel* addWrappedLabel(QWidget* parent, const char* name, const QString& text,
+                            const QRect& geometry);
 
 private:
     bool m_centred = false;

@@ -31,14 +31,11 @@ Tfrm1stOfMonthNotification::Tfrm1stOfMonthNotification(const QString& reminderKe
 
     Label1 = addAutoSizeLabel(this, "Label1", "It's the first of the month!", 48, 8, true);
 
-    Label2 = new QLabel("It's the 1st of the month, would you like to reset your the time count "
+    Label2 =
+        addWrappedLabel(this, "Label2",
+                        "It's the 1st of the month, would you like to reset your the time count "
                         "for you dialup account(s)?",
-                        this);
-    Label2->setObjectName("Label2");
-    Label2->setTextFormat(Qt::PlainText);
-    Label2->setWordWrap(true);
-    Label2->setAlignment(Qt::AlignLeft | Qt::AlignTop);
-    Label2->setGeometry(48, 24, 233, 41);
+                        QRect(48, 24, 233, 41));
 
     btnYes = makeButton(this, "btnYes", "Yes", 18, 80, 65);
     btnYes->setDefault(true);

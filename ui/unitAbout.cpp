@@ -49,15 +49,12 @@ TfrmAbout::TfrmAbout() : TDialogBase("About...", 249, 212, "Tahoma") {
     GroupBox1 = new QGroupBox(this);
     GroupBox1->setObjectName("GroupBox1");
     GroupBox1->setGeometry(8, 88, 233, 81);
-    Label3 = new QLabel("This program is provided \"as-is\", without any implied warranties or "
+    Label3 =
+        addWrappedLabel(GroupBox1, "Label3",
+                        "This program is provided \"as-is\", without any implied warranties or "
                         "guaranties. If you find any bugs or have a question, feel free to "
                         "contact the author.",
-                        GroupBox1);
-    Label3->setObjectName("Label3");
-    Label3->setTextFormat(Qt::PlainText);
-    Label3->setWordWrap(true);
-    Label3->setAlignment(Qt::AlignLeft | Qt::AlignTop);
-    Label3->setGeometry(8, 16, 217, 57);
+                        QRect(8, 16, 217, 57));
 
     btnClose = new QPushButton("&Close", this);
     btnClose->setObjectName("btnClose");

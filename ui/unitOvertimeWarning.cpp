@@ -21,12 +21,7 @@ TfrmOverTimeWarning::TfrmOverTimeWarning()
 
     lblTitle = addAutoSizeLabel(this, "lblTitle", "Dialup connection overtime!", 48, 8, true);
 
-    lblMsg = new QLabel("lblMsg", this);
-    lblMsg->setObjectName("lblMsg");
-    lblMsg->setTextFormat(Qt::PlainText);
-    lblMsg->setWordWrap(true);
-    lblMsg->setAlignment(Qt::AlignLeft | Qt::AlignTop);
-    lblMsg->setGeometry(48, 32, 233, 57);
+    lblMsg = addWrappedLabel(this, "lblMsg", "lblMsg", QRect(48, 32, 233, 57));
 
     chkDisableWarning = new QCheckBox("Disable overtime warning for this dialup", this);
     chkDisableWarning->setObjectName("chkDisableWarning");
