@@ -14,9 +14,11 @@
 #include <QLoggingCategory>
 #include <QSet>
 
+#include <algorithm>
 #include <cstring>
 #include <deque>
 #include <limits>
+#include <utility>
 
 Q_LOGGING_CATEGORY(lcNetworkManager, "bv.networkmanager", QtWarningMsg)
 
@@ -222,6 +224,7 @@ void NetworkManagerRasService::send(const QString& path, const QString& interfac
                                     const QString& method, const QVariantList& arguments,
                                     ReplyHandler onReply) {
     ++m_busCalls;
+    ++m_fetchesSent;
     const auto call =
         m_bus.asyncCall(methodCall(path, interface, method, arguments), kFetchTimeoutMs);
     auto* watcher = new QDBusPendingCallWatcher(call, this);
@@ -229,6 +232,7 @@ void NetworkManagerRasService::send(const QString& path, const QString& interfac
     connect(watcher, &QDBusPendingCallWatcher::finished, this,
             [this, generation, handler = std::move(onReply)](QDBusPendingCallWatcher* w) {
                 w->deleteLater();
+                ++m_fetchesAnswered;
                 if (generation != m_generation)
                     return; // the daemon went away since; the snapshot started over
                 const QDBusMessage reply = w->reply();
@@ -255,14 +259,25 @@ void NetworkManagerRasService::onOwnerChanged(const QString&, const QString& old
         fetchActiveList();
 }
 
+// Qt may hand us a reply after change signals the daemon sent later, so a
+// reply must never undo what a newer signal brought.
 void NetworkManagerRasService::fetchActiveList() {
+    const quint64 version = m_listVersion;
     send(kManagerPath, kPropertiesIface, QStringLiteral("Get"),
-         {kManagerIface, QStringLiteral("ActiveConnections")}, [this](const QDBusMessage& reply) {
-             if (!isReply(reply))
+         {kManagerIface, QStringLiteral("ActiveConnections")},
+         [this, version](const QDBusMessage& reply) {
+             // Every change of the list is signalled with the whole list, so
+             // one that came since the request is at least as new as the reply.
+             if (!isReply(reply) || version != m_listVersion)
                  return;
              if (const auto paths = asPathList(reply.arguments().constFirst()))
                  setActiveList(*paths);
          });
+}
+
+void NetworkManagerRasService::setSignalledActiveList(const QStringList& paths) {
+    ++m_listVersion;
+    setActiveList(paths);
 }
 
 void NetworkManagerRasService::setActiveList(const QStringList& paths) {
@@ -293,13 +308,22 @@ void NetworkManagerRasService::setActiveList(const QStringList& paths) {
 }
 
 void NetworkManagerRasService::fetchActive(const QString& path) {
-    const HRASCONN handle = m_actives.value(path).handle;
+    auto it = m_actives.find(path);
+    if (it == m_actives.end())
+        return;
+    const HRASCONN handle = it->handle;
+    const quint64 fetch = ++m_nextFetch;
+    it->fetch = fetch;
+    it->fetching = true;
+    it->sinceFetch.clear(); // older changes are in the answer
     send(path, kPropertiesIface, QStringLiteral("GetAll"), {kActiveIface},
-         [this, path, handle](const QDBusMessage& reply) {
+         [this, path, handle, fetch](const QDBusMessage& reply) {
              auto it = m_actives.find(path);
-             if (it == m_actives.end() || it->handle != handle)
-                 return; // gone, or another connection now lives at this path
-             const auto properties =
+             if (it == m_actives.end() || it->handle != handle || it->fetch != fetch)
+                 return; // gone, replaced by another connection, or asked again since
+             it->fetching = false;
+             const QVariantMap since = std::exchange(it->sinceFetch, {});
+             auto properties =
                  isReply(reply) ? asPropertyMap(reply.arguments().constFirst()) : std::nullopt;
              if (!properties) {
                  it->loadFailed = true; // tried again at its next signal
@@ -309,21 +333,36 @@ void NetworkManagerRasService::fetchActive(const QString& path) {
              it->loadFailed = false;
              if (const auto profile = asPath(properties->value(QStringLiteral("Connection"))))
                  it->profile = *profile;
+             // What was signalled while the answer was on its way may be newer.
+             for (auto change = since.begin(); change != since.end(); ++change)
+                 properties->insert(change.key(), change.value());
              applyActive(path, *properties, {});
          });
 }
 
 void NetworkManagerRasService::fetchDevice(const QString& path) {
+    auto it = m_devices.find(path);
+    if (it == m_devices.end())
+        return;
+    const quint64 fetch = ++m_nextFetch;
+    it->fetch = fetch;
+    it->fetching = true;
+    it->sinceFetch.clear();
     send(path, kPropertiesIface, QStringLiteral("GetAll"), {kDeviceIface},
-         [this, path](const QDBusMessage& reply) {
+         [this, path, fetch](const QDBusMessage& reply) {
              auto it = m_devices.find(path);
-             if (it == m_devices.end())
+             if (it == m_devices.end() || it->fetch != fetch)
                  return;
              it->resolved = true;
-             if (isReply(reply)) {
-                 if (const auto properties = asPropertyMap(reply.arguments().constFirst()))
-                     applyDevice(path, *properties, {});
-             }
+             it->fetching = false;
+             const QVariantMap since = std::exchange(it->sinceFetch, {});
+             auto properties =
+                 isReply(reply) ? asPropertyMap(reply.arguments().constFirst()) : std::nullopt;
+             if (!properties)
+                 properties.emplace();
+             for (auto change = since.begin(); change != since.end(); ++change)
+                 properties->insert(change.key(), change.value());
+             applyDevice(path, *properties, {});
              updateReadinessForDevice(path);
          });
 }
@@ -359,10 +398,18 @@ void NetworkManagerRasService::applyActive(const QString& path, const QVariantMa
     if (it == m_actives.end())
         return;
     Active& active = *it;
+    static const QStringList watched = {QStringLiteral("Id"), QStringLiteral("State"),
+                                        QStringLiteral("Devices"), QStringLiteral("StateFlags")};
+    const bool lostValue = std::any_of(invalidated.begin(), invalidated.end(),
+                                       [](const QString& name) { return watched.contains(name); });
+    if (active.fetching) {
+        for (auto change = changed.begin(); change != changed.end(); ++change)
+            active.sinceFetch.insert(change.key(), change.value());
+    }
     if (!active.loaded) {
-        // Its properties are on their way, or failed to come: this is the
-        // moment to ask again.
-        if (active.loadFailed) {
+        // Its properties are on their way, or failed to come. A failure, or
+        // a value the answer on its way may predate, means asking again.
+        if (active.loadFailed || lostValue) {
             active.loadFailed = false;
             fetchActive(path);
         }
@@ -381,14 +428,10 @@ void NetworkManagerRasService::applyActive(const QString& path, const QVariantMa
     if (const auto devices = asPathList(changed.value(QStringLiteral("Devices"))))
         setFirstDevice(active, devices->isEmpty() ? QString() : devices->constFirst());
 
-    static const QStringList watched = {QStringLiteral("Id"), QStringLiteral("State"),
-                                        QStringLiteral("Devices"), QStringLiteral("StateFlags")};
-    for (const QString& name : invalidated) {
-        if (watched.contains(name)) {
-            active.loaded = false;
-            fetchActive(path);
-            return;
-        }
+    if (lostValue) {
+        active.loaded = false;
+        fetchActive(path);
+        return;
     }
     fetchProfileFlags(path);
     updateReadiness(*it);
@@ -411,6 +454,10 @@ void NetworkManagerRasService::applyDevice(const QString& path, const QVariantMa
     auto it = m_devices.find(path);
     if (it == m_devices.end())
         return;
+    if (it->fetching) {
+        for (auto change = changed.begin(); change != changed.end(); ++change)
+            it->sinceFetch.insert(change.key(), change.value());
+    }
     if (const auto name = asString(changed.value(QStringLiteral("Interface"))))
         it->interfaceName = nm::utf8Cut(*name, RAS_MaxDeviceName);
     if (const auto type = asUInt(changed.value(QStringLiteral("DeviceType"))))
@@ -490,7 +537,7 @@ void NetworkManagerRasService::onPropertiesChanged(const QDBusMessage& message) 
     switch (target) {
     case Manager:
         if (const auto paths = asPathList(changed->value(QStringLiteral("ActiveConnections"))))
-            setActiveList(*paths);
+            setSignalledActiveList(*paths);
         else if (invalidated.contains(QStringLiteral("ActiveConnections")))
             fetchActiveList();
         break;
@@ -509,7 +556,7 @@ void NetworkManagerRasService::onManagerOwnPropertiesChanged(const QDBusMessage&
         return;
     if (const auto changed = asPropertyMap(args.at(0))) {
         if (const auto paths = asPathList(changed->value(QStringLiteral("ActiveConnections"))))
-            setActiveList(*paths);
+            setSignalledActiveList(*paths);
     }
 }
 

@@ -46,6 +46,8 @@ public:
     void setPhonebookTimeout(std::chrono::milliseconds timeout) { m_phonebookTimeout = timeout; }
     // Calls sent to NetworkManager so far (diagnostics: idle must mean none).
     quint64 busCallCount() const { return m_busCalls; }
+    // Change fetches sent whose answers have not been handled yet.
+    quint64 fetchesInFlight() const { return m_fetchesSent - m_fetchesAnswered; }
 
 private slots:
     void onPropertiesChanged(const QDBusMessage& message);
@@ -66,6 +68,9 @@ private:
         std::optional<DWORD> type;
         std::optional<DWORD> state;
         bool resolved = false; // its properties arrived, or could not be had
+        quint64 fetch = 0;     // the newest request for its properties
+        bool fetching = false;
+        QVariantMap sinceFetch; // changes signalled while that request was out
     };
     struct Active {
         HRASCONN handle = 0;
@@ -78,6 +83,9 @@ private:
         QString profile;
         bool loaded = false;
         bool loadFailed = false;
+        quint64 fetch = 0; // the newest request for its properties
+        bool fetching = false;
+        QVariantMap sinceFetch; // changes signalled while that request was out
         bool profileRequested = false;
         bool profileResolved = false;
         bool profileExternal = false;
@@ -91,6 +99,7 @@ private:
     void clearSnapshot();
     void fetchActiveList();
     void setActiveList(const QStringList& paths);
+    void setSignalledActiveList(const QStringList& paths);
     void fetchActive(const QString& path);
     void fetchDevice(const QString& path);
     void fetchProfileFlags(const QString& activePath);
@@ -114,8 +123,13 @@ private:
     QDBusServiceWatcher* m_watcher = nullptr;
     std::chrono::milliseconds m_phonebookTimeout{5000};
     quint64 m_busCalls = 0;
+    quint64 m_fetchesSent = 0;
+    quint64 m_fetchesAnswered = 0;
     // Bumped whenever the snapshot is thrown away; replies to older calls are dropped.
     quint64 m_generation = 0;
+    // Bumped for each connection list a change signal brings.
+    quint64 m_listVersion = 0;
+    quint64 m_nextFetch = 0;
     HRASCONN m_nextHandle = 1;
 
     QStringList m_activeOrder;

@@ -291,6 +291,56 @@ TEST_F(NetworkManagerTest, StatesFollowTheActiveConnectionAndItsDevice) {
     EXPECT_TRUE(waitForDescribed({"Bare|modem||0"}));
 }
 
+// Qt can deliver an answer after change signals the daemon sent later. The
+// daemon is held while signals are handed to the service directly, so the
+// answers that follow are older than the signals, every time.
+TEST_F(NetworkManagerTest, AnswersOlderThanASignalDoNotUndoIt) {
+    startMock();
+    const QString dev = mock.addDevice("ppp", "ppp0", 23);
+    const QString ac = mock.addActive({dev}, mock.addProfile("Office", "gsm"), "a", 2);
+    mock.setActiveConnections({}); // what the held daemon will answer
+    mock.setProperty(dev, NmMockBus::kDeviceIface, "State", 40u);
+    const auto deliver = [&](const QString& slot, const QString& path, const QString& iface,
+                             const QString& name, const QVariantList& args) {
+        auto message = QDBusMessage::createSignal(path, iface, name);
+        message.setArguments(args);
+        ASSERT_TRUE(QMetaObject::invokeMethod(&nm(), slot.toLatin1().constData(),
+                                              Qt::DirectConnection, Q_ARG(QDBusMessage, message)));
+    };
+    const auto settled = [&] { return waitFor([&] { return nm().fetchesInFlight() == 0; }); };
+
+    mock.pauseMock();
+    createService(); // asks for the list: held
+    deliver("onManagerOwnPropertiesChanged", NmMockBus::kManager, NmMockBus::kManagerIface,
+            "PropertiesChanged", {QVariantMap{{"ActiveConnections", paths({ac})}}});
+    // The connection's properties are asked for: held too. It falls back meanwhile.
+    deliver("onActiveStateChanged", ac, NmMockBus::kActiveIface, "StateChanged", {1u, 0u});
+    mock.resumeMock();
+    ASSERT_TRUE(settled());
+    EXPECT_EQ(described(), Strings{"Office|ppp|ppp0|" + std::to_string(RASCS_OpenPort)})
+        << "the empty list and the activated state were older than the signals";
+
+    // The same for a device asked for again.
+    mock.pauseMock();
+    deliver("onPropertiesChanged", dev, "org.freedesktop.DBus.Properties", "PropertiesChanged",
+            {NmMockBus::kDeviceIface, QVariantMap{}, QStringList{"State"}});
+    deliver("onDeviceStateChanged", dev, NmMockBus::kDeviceIface, "StateChanged", {70u, 40u, 0u});
+    mock.resumeMock();
+    ASSERT_TRUE(settled());
+    EXPECT_EQ(described(), Strings{"Office|ppp|ppp0|" + std::to_string(RASCS_Authenticated)});
+
+    // A list asked for again is dropped once a signal brings a newer one.
+    mock.pauseMock();
+    deliver("onPropertiesChanged", NmMockBus::kManager, "org.freedesktop.DBus.Properties",
+            "PropertiesChanged",
+            {NmMockBus::kManagerIface, QVariantMap{}, QStringList{"ActiveConnections"}});
+    deliver("onManagerOwnPropertiesChanged", NmMockBus::kManager, NmMockBus::kManagerIface,
+            "PropertiesChanged", {QVariantMap{{"ActiveConnections", paths({ac})}}});
+    mock.resumeMock();
+    ASSERT_TRUE(settled());
+    EXPECT_EQ(connections().size(), 1u);
+}
+
 TEST_F(NetworkManagerTest, EitherFormOfChangeSignalIsFollowedAndIdleMeansNoCalls) {
     startMock();
     const QString dev = mock.addDevice("ppp", "ppp0", 23);
