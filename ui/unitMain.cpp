@@ -152,7 +152,7 @@ void TfrmMain::createControls() {
     lblConnectionStatus = makeLabel(this, "lblConnectionStatus", "Not connected.", 144, 24);
     setTextColor(lblConnectionStatus, QColor(0, 0, 255), QPalette::WindowText);
 
-    GroupBox = new QGroupBox(" Statistics ", this);
+    GroupBox = new QGroupBox(this); // its caption comes with CreateTextControls
     GroupBox->setObjectName("GroupBox");
     GroupBox->setGeometry(8, 48, 305, 105);
     setTextColor(GroupBox, QColor(253, 253, 253), QPalette::Window);
@@ -182,17 +182,10 @@ void TfrmMain::createControls() {
     btnResetCount->setGeometry(216, 42, 81, 25);
     connect(btnResetCount, &QPushButton::clicked, this, &TfrmMain::btnResetCountClick);
 
-    edtWarnLimit = new QLineEdit("0", GroupBox);
-    edtWarnLimit->setObjectName("edtWarnLimit");
-    edtWarnLimit->setGeometry(116, 78, 37, 21);
-    setTextColor(edtWarnLimit, QColor(128, 0, 128), QPalette::Text);
-    connect(edtWarnLimit, &QLineEdit::textChanged, this, [this] { edtWarnLimit_Change(); });
-
     ud_WarnLimit = new TUpDown(GroupBox);
     ud_WarnLimit->setObjectName("ud_WarnLimit");
     ud_WarnLimit->setGeometry(153, 78, 15, 21);
     ud_WarnLimit->setRange(0, 32000);
-    ud_WarnLimit->setBuddy(edtWarnLimit);
     connect(ud_WarnLimit, &TUpDown::clicked, this, &TfrmMain::ud_WarnLimitClick);
 
     chkWarnOverTime = new QCheckBox("Warn me after", GroupBox);
@@ -213,10 +206,36 @@ void TfrmMain::createControls() {
 
     // The group box's controls first, then the window's buttons.
     setTabOrder(cboDialups, btnResetCount);
-    setTabOrder(btnResetCount, edtWarnLimit);
-    setTabOrder(edtWarnLimit, chkWarnOverTime);
+    setTabOrder(btnResetCount, chkWarnOverTime);
     setTabOrder(chkWarnOverTime, btnHide);
     setTabOrder(btnHide, btnAbout);
+}
+
+void TfrmMain::CreateTextControls() {
+    if (edtWarnLimit)
+        return;
+    GroupBox->setTitle(" Statistics ");
+
+    // Beneath the up-down, as if made in the order of the layout.
+    edtWarnLimit = new QLineEdit(m_warnLimitText, GroupBox);
+    edtWarnLimit->setObjectName("edtWarnLimit");
+    edtWarnLimit->setGeometry(116, 78, 37, 21);
+    edtWarnLimit->stackUnder(ud_WarnLimit);
+    setTextColor(edtWarnLimit, QColor(128, 0, 128), QPalette::Text);
+    edtWarnLimit->setValidator(new DigitsOnlyValidator(edtWarnLimit));
+    ud_WarnLimit->setBuddy(edtWarnLimit);
+    connect(edtWarnLimit, &QLineEdit::textChanged, this, [this] { edtWarnLimit_Change(); });
+    setTabOrder(btnResetCount, edtWarnLimit);
+    setTabOrder(edtWarnLimit, chkWarnOverTime);
+    // Made after the group box was shown, it would otherwise stay hidden.
+    if (GroupBox->isVisible())
+        edtWarnLimit->show();
+}
+
+void TfrmMain::setVisible(bool visible) {
+    if (visible)
+        CreateTextControls();
+    QDialog::setVisible(visible);
 }
 
 void TfrmMain::FormCreate() {
@@ -228,7 +247,6 @@ void TfrmMain::FormCreate() {
     } else {
         cboDialups->setCurrentIndex(-1);
     }
-    edtWarnLimit->setValidator(new DigitsOnlyValidator(edtWarnLimit));
 
     AddTrayIcon(frmStartup, windowTitle(), windowIcon());
     if (QSystemTrayIcon* tray = TrayIcon()) {
@@ -236,7 +254,7 @@ void TfrmMain::FormCreate() {
             connect(tray, &QSystemTrayIcon::activated, frmStartup, &TfrmStartup::trayActivated);
     }
     // Without a notification area the window is the only way in, and out.
-    if (!QSystemTrayIcon::isSystemTrayAvailable())
+    if (!NotificationAreaAvailable())
         showAndFocus();
 }
 
@@ -268,7 +286,15 @@ void TfrmMain::setTotalTimeText(const QString& text) {
 }
 
 void TfrmMain::setWarnLimitPosition(std::int16_t position) {
-    ud_WarnLimit->setPosition(position);
+    ud_WarnLimit->setPosition(position); // rewrites the edit, when there is one
+    if (edtWarnLimit)
+        return;
+    // No edit yet: a changed text is stored as the edit's handler would.
+    const QString text = QString::number(ud_WarnLimit->position());
+    if (text == m_warnLimitText)
+        return;
+    m_warnLimitText = text;
+    storeWarnLimit();
 }
 
 void TfrmMain::setWarnOverTimeChecked(bool checked) {
@@ -306,9 +332,15 @@ void TfrmMain::edtWarnLimit_Change() {
         return;
     const std::int32_t number = StrToInt(text.toStdString());
     ud_WarnLimit->setPosition(number);
-    const std::int16_t position = ud_WarnLimit->position();
-    dataIni().StoreNumber(ledgerName(entry), kWarnHourCount, position);
+    storeWarnLimit();
     edtWarnLimit->setCursorPosition(edtWarnLimit->text().size());
+}
+
+void TfrmMain::storeWarnLimit() {
+    QString entry;
+    if (!selectedEntry(entry))
+        return;
+    dataIni().StoreNumber(ledgerName(entry), kWarnHourCount, ud_WarnLimit->position());
 }
 
 void TfrmMain::ud_WarnLimitClick() {
@@ -404,7 +436,7 @@ void TfrmMain::closeEvent(QCloseEvent* event) {
     event->ignore();
     hide();
     // With no notification area, nothing else could reach or end the program.
-    if (!QSystemTrayIcon::isSystemTrayAvailable() || !TrayIcon())
+    if (!NotificationAreaAvailable() || !TrayIcon())
         TrayPop_CloseProgramClick();
 }
 

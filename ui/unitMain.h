@@ -29,6 +29,10 @@ public:
     ~TfrmMain() override;
 
     void FormCreate();
+    // The limit's edit and the group box's caption lay out text, which loads
+    // the fonts: several megabytes a window that stays hidden all day does
+    // not need. They are made the first time the window is shown.
+    void CreateTextControls();
 
     // Controls, as the window's layout names them.
     QLabel* imgIcon = nullptr;
@@ -43,7 +47,7 @@ public:
     QComboBox* cboDialups = nullptr;
     QPushButton* btnResetCount = nullptr;
     TUpDown* ud_WarnLimit = nullptr;
-    QLineEdit* edtWarnLimit = nullptr;
+    QLineEdit* edtWarnLimit = nullptr; // null until CreateTextControls
     QCheckBox* chkWarnOverTime = nullptr;
     QPushButton* btnHide = nullptr;
     QPushButton* btnAbout = nullptr;
@@ -88,6 +92,8 @@ public:
     void showOverTimeWarning(const QString& entryName, const QString& message) override;
     void showFirstOfMonthNotification(const QString& reminderKey) override;
 
+    void setVisible(bool visible) override;
+
 protected:
     void closeEvent(QCloseEvent* event) override;
     void keyPressEvent(QKeyEvent* event) override;
@@ -95,7 +101,9 @@ protected:
 
 private:
     void createControls();
+    void storeWarnLimit();
     bool m_positioned = false;
+    QString m_warnLimitText = QStringLiteral("0"); // what the edit shows, or will
 };
 
 extern TfrmMain* frmMain;

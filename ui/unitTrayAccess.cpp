@@ -8,7 +8,20 @@ QPointer<QSystemTrayIcon>& trayIcon() {
     static QPointer<QSystemTrayIcon> icon;
     return icon;
 }
+
+std::function<bool()>& probe() {
+    static std::function<bool()> p;
+    return p;
+}
 } // namespace
+
+bool NotificationAreaAvailable() {
+    return probe() ? probe()() : QSystemTrayIcon::isSystemTrayAvailable();
+}
+
+void setNotificationAreaProbe(std::function<bool()> p) {
+    probe() = std::move(p);
+}
 
 QString trayTipText(const QString& tip) {
     return tip.left(63);
@@ -20,7 +33,7 @@ bool AddTrayIcon(QObject* owner, const QString& tip, const QIcon& icon) {
     tray->setToolTip(trayTipText(tip));
     trayIcon() = tray;
     tray->show();
-    return QSystemTrayIcon::isSystemTrayAvailable() && tray->isVisible();
+    return NotificationAreaAvailable() && tray->isVisible();
 }
 
 bool RemoveTrayIcon() {

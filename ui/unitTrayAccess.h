@@ -4,6 +4,8 @@
 #include <QIcon>
 #include <QString>
 
+#include <functional>
+
 class QObject;
 class QSystemTrayIcon;
 
@@ -15,6 +17,11 @@ QString trayTipText(const QString& tip);
 bool AddTrayIcon(QObject* owner, const QString& tip, const QIcon& icon);
 // Removes the icon again. True when there was one.
 bool RemoveTrayIcon();
+
+// Whether a notification area is there to show the icon. Tests set the
+// answer; an empty probe asks the desktop again.
+bool NotificationAreaAvailable();
+void setNotificationAreaProbe(std::function<bool()> probe);
 
 // The icon while it exists, for connecting its activation.
 QSystemTrayIcon* TrayIcon();

@@ -8,6 +8,7 @@
 #include "platform/fake/FakeRasService.h"
 #include "ui/AppErrors.h"
 #include "ui/unitMain.h"
+#include "ui/unitTrayAccess.h"
 
 #include <QApplication>
 #include <QFile>
@@ -40,6 +41,7 @@ protected:
         ReleaseDataIni();
         setMessageBoxHandler({});
         setAppClock(nullptr);
+        setNotificationAreaProbe({});
         ras::setLibraryLoader(nullptr);
         ras::setRasService(nullptr);
     }
@@ -49,12 +51,17 @@ protected:
                                                                         {"Home", "555-0199"}}) {
         service->entries = std::move(entries);
         window = std::make_unique<TfrmMain>();
+        if (textControls)
+            window->CreateTextControls();
         window->FormCreate();
         window->ZorvRasConnect->setDoTimer(false); // the tests poll by hand
         window->tmrCount->stop();
         window->tmrVerifyFirstofMonth->stop();
         return *window;
     }
+
+    // As when the window is shown; off, as the program starts.
+    bool textControls = true;
 
     IniFile& ini() { return *DataIni(); }
     std::string value(const std::string& section, const std::string& key) {

@@ -207,6 +207,55 @@ TEST_F(MainWindowTest, StoredLimitOutsideTheRangeIsClampedNotCut) {
     EXPECT_EQ(w.edtWarnLimit->text(), "0");
 }
 
+// The program starts without the limit's edit; it comes with the first show.
+// What is stored meanwhile must be what the edit would have stored.
+TEST_F(MainWindowTest, BeforeTheFirstShowTheLimitIsStoredAsTheEditWouldStoreIt) {
+    const auto run = [&](bool withEdit) {
+        window.reset();
+        ReleaseDataIni();
+        QFile::remove(DataFileName());
+        textControls = withEdit;
+        setNotificationAreaProbe([] { return true; }); // the window starts hidden
+        TfrmMain& w = create();
+        EXPECT_EQ(w.edtWarnLimit != nullptr, withEdit);
+        const auto select = [&](int index, std::int32_t stored) {
+            ini().StoreNumber(index ? "Home" : "Office", "WarnHourCount", stored);
+            w.cboDialups->setCurrentIndex(index);
+            w.cboDialupsClick();
+        };
+        select(1, 70000); // shown as 32000, and stored so
+        select(0, 4);
+        select(1, 32000);
+        select(1, 40000); // shows the same 32000: nothing stored
+        QFile file(DataFileName());
+        EXPECT_TRUE(file.open(QIODevice::ReadOnly));
+        return file.readAll();
+    };
+    const QByteArray withEdit = run(true);
+    const QByteArray withoutEdit = run(false);
+    EXPECT_EQ(withoutEdit, withEdit);
+    EXPECT_EQ(value("Home", "WarnHourCount"), "40000");
+
+    // The first show makes the edit with the last shown value, and stores nothing.
+    TfrmMain& w = *window;
+    EXPECT_EQ(w.GroupBox->title(), "");
+    w.show();
+    ASSERT_NE(w.edtWarnLimit, nullptr);
+    EXPECT_TRUE(w.edtWarnLimit->isVisible());
+    EXPECT_EQ(w.edtWarnLimit->text(), "32000");
+    EXPECT_EQ(w.GroupBox->title(), " Statistics ");
+    EXPECT_EQ(w.ud_WarnLimit->buddy(), w.edtWarnLimit);
+    QFile file(DataFileName());
+    ASSERT_TRUE(file.open(QIODevice::ReadOnly));
+    EXPECT_EQ(file.readAll(), withoutEdit);
+    QWidget* next = w.btnResetCount->nextInFocusChain();
+    EXPECT_EQ(next, w.edtWarnLimit);
+    QTest::keyClicks(w.edtWarnLimit, "x");
+    EXPECT_EQ(w.edtWarnLimit->text(), "32000") << "digits only";
+    QTest::keyClick(w.edtWarnLimit, Qt::Key_Down);
+    EXPECT_EQ(value("Home", "WarnHourCount"), "31999");
+}
+
 TEST_F(MainWindowTest, ConnectingSelectsTheConnectedEntryAndShowsTheState) {
     TfrmMain& w = create();
     connect("Home", ras::RASCS_OpenPort);
