@@ -56,7 +56,7 @@ bench)
     PACKAGES+=(nm-tray)
     install_missing
     build build-release -DCMAKE_BUILD_TYPE=Release -DBV_BUILD_TESTS=OFF
-    for b in build-release/bench/bench_*; do [ -x "$b" ] && "$b"; done
+    for b in build-release/bench/bench_*; do if [ -f "$b" ] && [ -x "$b" ]; then "$b"; fi; done
     bench/footprint.sh build-release/brantle-vantrel
     ;;
 *)
