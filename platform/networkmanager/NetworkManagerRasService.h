@@ -46,7 +46,7 @@ public:
     void setPhonebookTimeout(std::chrono::milliseconds timeout) { m_phonebookTimeout = timeout; }
     // Calls sent to NetworkManager so far (diagnostics: idle must mean none).
     quint64 busCallCount() const { return m_busCalls; }
-    // Change fetches sent whose answers have not been handled yet.
+    // Asynchronous calls whose answers have not been handled yet.
     quint64 fetchesInFlight() const { return m_fetchesSent - m_fetchesAnswered; }
 
 private slots:
