@@ -23,7 +23,10 @@ install_missing() {
 
 build() { # build-dir [cmake options...]
     local dir=$1; shift
-    cmake -S . -B "$dir" -G Ninja "$@" >/dev/null
+    # ccache, where installed, lets several trees share their compiles.
+    local launcher=()
+    command -v ccache >/dev/null && launcher=(-DCMAKE_CXX_COMPILER_LAUNCHER=ccache -DCMAKE_C_COMPILER_LAUNCHER=ccache)
+    cmake -S . -B "$dir" -G Ninja "${launcher[@]}" "$@" >/dev/null
     cmake --build "$dir"
 }
 
