@@ -1,6 +1,9 @@
 #include "Artwork.h"
 
 #include <QBitmap>
+#include <QCoreApplication>
+#include <QDir>
+#include <QFileInfo>
 #include <QImageReader>
 
 void initArtwork() {
@@ -15,25 +18,49 @@ namespace Artwork {
 
 namespace {
 
-QImage load(const char* path) {
+QImage load(const QString& path) {
     initArtwork();
     // The format named and no guessing: otherwise every image plugin is
     // loaded (and stays in memory) before the built-in PNG reader is tried.
-    QImageReader reader(QString::fromLatin1(path), "png");
+    QImageReader reader(path, "png");
     reader.setAutoDetectImageFormat(false);
     return reader.read();
 }
 
-} // namespace
-
-QIcon windowIcon() {
-    return QIcon(QPixmap::fromImage(load(":/img/icon16.png")));
+QImage load(const char* path) {
+    return load(QString::fromLatin1(path));
 }
 
-QIcon programIcon() {
-    QIcon icon = windowIcon();
-    icon.addPixmap(QPixmap::fromImage(load(":/img/icon32.png")));
+QIcon compiledInIcon() {
+    initArtwork();
+    QIcon icon;
+    const QDir dir(QStringLiteral(":/img"));
+    for (const QString& name : dir.entryList({QStringLiteral("icon*.png")}, QDir::Files))
+        icon.addPixmap(QPixmap::fromImage(load(dir.filePath(name))));
     return icon;
+}
+
+} // namespace
+
+QString installedIconThemePath() {
+    const QString path =
+        QDir::cleanPath(QCoreApplication::applicationDirPath() + QStringLiteral("/../share/icons"));
+    const QString probe =
+        path + QStringLiteral("/hicolor/48x48/apps/") + iconName() + QStringLiteral(".png");
+    return QFileInfo::exists(probe) ? path : QString();
+}
+
+QIcon windowIcon() {
+    const QString themePath = installedIconThemePath();
+    if (themePath.isEmpty())
+        return compiledInIcon();
+    // Installed under a prefix the desktop may not search, e.g. /usr/local.
+    QStringList paths = QIcon::themeSearchPaths();
+    if (!paths.contains(themePath)) {
+        paths << themePath;
+        QIcon::setThemeSearchPaths(paths);
+    }
+    return QIcon::fromTheme(iconName(), compiledInIcon());
 }
 
 QImage picture() {

@@ -9,8 +9,16 @@
 
 namespace Artwork {
 
-QIcon windowIcon();       // 16 x 16: the windows' and the tray's icon
-QIcon programIcon();      // 16 x 16 and 32 x 32
+// The program's icon, for its windows and the tray, in every size there is:
+// from the icon theme by name when the program runs installed, the pictures
+// compiled in otherwise.
+QIcon windowIcon();
+// The icon's name in the theme, and the theme folder ("<prefix>/share/icons")
+// when the program runs from an installed prefix that holds it, else empty.
+inline QString iconName() {
+    return QStringLiteral("brantle-vantrel");
+}
+QString installedIconThemePath();
 QImage picture();         // 32 x 32, main window and about box; keyed by its bottom-left pixel
 QImage overtimeWarning(); // 32 x 32, keyed by its bottom-left pixel
 QIcon reminderIcon();     // 32 x 32, first-of-month reminder

@@ -81,7 +81,7 @@ void SingleInstance::drain() {
         emit showRequested();
 }
 
-SingleInstance::Start SingleInstance::start() {
+SingleInstance::Start SingleInstance::start(OnRunning onRunning) {
     if (!listen())
         qCWarning(lcInstance) << "cannot receive show requests";
     makeFolder(QFileInfo(m_fileName).absolutePath());
@@ -119,7 +119,7 @@ SingleInstance::Start SingleInstance::start() {
         return Start::First;
     // Signalling ourselves is safe only with our own handler in place.
     const bool self = pid == QCoreApplication::applicationPid();
-    if (known && pid > 0 && (!self || g_pipe[0] >= 0)) {
+    if (onRunning == OnRunning::AskToShow && known && pid > 0 && (!self || g_pipe[0] >= 0)) {
         if (::kill(static_cast<pid_t>(pid), SIGUSR1) == 0)
             m_ownerPid = pid;
         else

@@ -24,14 +24,19 @@ public:
         AlreadyRunning, // another copy holds it and was asked to show itself
         Unguarded,      // no lock could be made (e.g. the folder cannot be written)
     };
+    // What a later start does when another copy holds the lock.
+    enum class OnRunning {
+        AskToShow,  // a start by hand: bring the running copy's window forward
+        StaySilent, // a start at login: leave the running copy alone
+    };
 
     // The lock is `folder`/.Vantrel.lock; nothing is touched before start().
     explicit SingleInstance(const QString& folder, QObject* parent = nullptr);
     ~SingleInstance() override;
 
-    Start start();
+    Start start(OnRunning onRunning = OnRunning::AskToShow);
     QString lockFileName() const { return m_fileName; }
-    // The holder that was asked to show itself (AlreadyRunning); 0 otherwise.
+    // The holder that was asked to show itself (AlreadyRunning, AskToShow); 0 otherwise.
     qint64 ownerPid() const { return m_ownerPid; }
 
 signals:

@@ -1,25 +1,49 @@
 // The program: the startup window first, then the main window, then the loop.
 #include "AppErrors.h"
+#include "Artwork.h"
+#include "CommandLine.h"
 #include "SingleInstance.h"
 #include "accounting/unitUtils.h"
 #include "connection/Ras.h"
 #include "unitMain.h"
 #include "unitStartup.h"
 
+#include <QSessionManager>
+
+#include <cstdio>
 #include <memory>
 
 int main(int argc, char** argv) {
+    const CommandLine commandLine = parseCommandLine(argumentList(argc, argv));
+    if (!commandLine.run) {
+        std::fputs(commandLine.out.toLocal8Bit().constData(), stdout);
+        std::fputs(commandLine.err.toLocal8Bit().constData(), stderr);
+        return commandLine.exitCode;
+    }
+
     TApplication app(argc, argv);
     QApplication::setApplicationName("brantle-vantrel");
+    QApplication::setApplicationVersion(BV_VERSION);
+#if QT_CONFIG(sessionmanager)
+    // Login starts come from the autostart entry; a session's restore would
+    // add a second start with arguments of its own.
+    QObject::connect(&app, &QGuiApplication::saveStateRequest, [](QSessionManager& manager) {
+        manager.setRestartHint(QSessionManager::RestartNever);
+    });
+#endif
     QApplication::setApplicationDisplayName("Brantle Vantrel");
     // The program lives in the notification area; it ends when the startup window closes.
     QApplication::setQuitOnLastWindowClosed(false);
 
-    // One copy per ledger folder counts; a second start shows the first one's window.
+    // One copy per ledger folder counts; a second start shows the first one's
+    // window, unless the session started it at login.
     SingleInstance instance(WindowsDirectory());
-    if (instance.start() == SingleInstance::Start::AlreadyRunning)
+    const auto onRunning = commandLine.autostart ? SingleInstance::OnRunning::StaySilent
+                                                 : SingleInstance::OnRunning::AskToShow;
+    if (instance.start(onRunning) == SingleInstance::Start::AlreadyRunning)
         return 0;
 
+    QApplication::setWindowIcon(Artwork::windowIcon());
     auto startup = std::make_unique<TfrmStartup>();
     // Minimised and never shown: it only owns the tray icon.
     startup->setWindowState(Qt::WindowMinimized);

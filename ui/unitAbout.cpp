@@ -41,7 +41,7 @@ TfrmAbout::TfrmAbout() : TDialogBase("About...", 249, 212, "Tahoma") {
     imgIcon->setPixmap(Artwork::keyedByBottomLeft(Artwork::picture()));
 
     Label1 = addAutoSizeLabel(this, "Label1", kTitle, 48, 8, true);
-    Label2 = addAutoSizeLabel(this, "Label2", "Version 1.00", 48, 24);
+    Label2 = addAutoSizeLabel(this, "Label2", QStringLiteral("Version " BV_VERSION), 48, 24);
 
     lblWebPage = addLinkLabel("lblWebPage", kWebPage, 8, 48);
     lblEmail = addLinkLabel("lblEmail", kEmail, 8, 64);

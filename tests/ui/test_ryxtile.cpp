@@ -331,7 +331,7 @@ TEST(ArtworkTest, PicturesLoadAtTheirSizes) {
     EXPECT_EQ(Artwork::picture().size(), QSize(32, 32));
     EXPECT_EQ(Artwork::overtimeWarning().size(), QSize(32, 32));
     EXPECT_TRUE(Artwork::windowIcon().availableSizes().contains(QSize(16, 16)));
-    EXPECT_TRUE(Artwork::programIcon().availableSizes().contains(QSize(32, 32)));
+    EXPECT_TRUE(Artwork::windowIcon().availableSizes().contains(QSize(32, 32)));
     EXPECT_FALSE(Artwork::reminderIcon().isNull());
 
     const QImage keyed = Artwork::keyedByBottomLeft(Artwork::picture()).toImage();

@@ -1,5 +1,6 @@
 #!/usr/bin/python3
-"""Draws the program's pictures and writes them as PNG files into ui/img.
+"""Draws the program's pictures and writes them as PNG files into ui/img, and
+the program's icon for the desktop's icon theme into data/icons/hicolor.
 
 Only the standard library is used, so the output can be rebuilt anywhere:
     /usr/bin/python3 tools/artwork/make_artwork.py
@@ -324,6 +325,42 @@ def tile96():
     return rows
 
 
+# --------------------------------------------------- the icon theme's sizes
+
+THEME_DIR = os.path.join(os.path.dirname(os.path.abspath(__file__)), "..", "..", "data", "icons",
+                         "hicolor")
+THEME_SIZES = (16, 22, 24, 32, 48, 64, 128, 256)
+
+
+def app_icon(size):
+    """The program's icon at any size: the 16 px drawing below 32 px, where
+    ticks would blur, the 32 px one scaled from 32 px up."""
+    if size == 16:
+        return icon16()
+    cv = Canvas(size, size)
+    if size < 32:
+        s = size / 16.0
+        c = math.floor(6.5 * s) + 0.5  # hands on a pixel's centre stay sharp
+        clock(cv, c, c, c, 4, 1.0 / 0.6 * s, hands=(90, 0))
+        signal_bars(cv, size - 6.5 * s, size - 1.0 * s, 1.6 * s, 0.6 * s,
+                    tuple(h * s for h in (3.0, 5.0, 7.5)), 0.5 * s)
+    else:
+        s = size / 32.0
+        clock(cv, 14.0 * s, 14.0 * s, 13.5 * s, 12, 2.0 * s)
+        signal_bars(cv, 19.5 * s, 30.5 * s, 2.6 * s, 1.2 * s,
+                    tuple(h * s for h in (4.5, 8.0, 11.5)), 1.0 * s)
+    return cv.rows_rgba()
+
+
+def write_theme_icons():
+    for size in THEME_SIZES:
+        folder = os.path.join(THEME_DIR, "%dx%d" % (size, size), "apps")
+        os.makedirs(folder, exist_ok=True)
+        path = os.path.join(folder, "brantle-vantrel.png")
+        write_png(path, size, size, app_icon(size), True)
+        print("wrote", os.path.normpath(path))
+
+
 def main():
     os.makedirs(OUT_DIR, exist_ok=True)
     pictures = {
@@ -337,6 +374,7 @@ def main():
     for name, (size, draw, alpha) in pictures.items():
         write_png(os.path.join(OUT_DIR, name), size, size, draw(), alpha)
         print("wrote", os.path.normpath(os.path.join(OUT_DIR, name)))
+    write_theme_icons()
 
 
 if __name__ == "__main__":

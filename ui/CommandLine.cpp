@@ -1,0 +1,58 @@
+#include "CommandLine.h"
+
+#include <QCommandLineParser>
+
+namespace {
+const QString kProgram = QStringLiteral("brantle-vantrel");
+
+QString usage(const QCommandLineParser& parser) {
+    QString text = parser.helpText();
+    // Without an application object the parser does not know our name.
+    text.replace(QLatin1String("<executable_name>"), kProgram);
+    return text;
+}
+} // namespace
+
+CommandLine parseCommandLine(const QStringList& arguments) {
+    QCommandLineParser parser;
+    parser.setApplicationDescription(
+        QStringLiteral("Counts the minutes online for each connection profile, from the "
+                       "notification area."));
+    const QCommandLineOption help({QStringLiteral("h"), QStringLiteral("help")},
+                                  QStringLiteral("Show this help and exit."));
+    const QCommandLineOption version({QStringLiteral("v"), QStringLiteral("version")},
+                                     QStringLiteral("Show the version and exit."));
+    const QCommandLineOption autostart(
+        QStringLiteral("autostart"),
+        QStringLiteral("Started at login: if a copy is already running, end quietly "
+                       "instead of showing its window."));
+    parser.addOptions({help, version, autostart});
+
+    CommandLine result;
+    QString error;
+    if (!parser.parse(arguments))
+        error = parser.errorText();
+    else if (!parser.positionalArguments().isEmpty())
+        error =
+            QStringLiteral("Unexpected argument '%1'.").arg(parser.positionalArguments().first());
+    if (!error.isEmpty()) {
+        result.run = false;
+        result.exitCode = 2;
+        result.err = kProgram + QStringLiteral(": ") + error + QLatin1Char('\n') + usage(parser);
+    } else if (parser.isSet(help)) {
+        result.run = false;
+        result.out = usage(parser);
+    } else if (parser.isSet(version)) {
+        result.run = false;
+        result.out = kProgram + QStringLiteral(" " BV_VERSION "\n");
+    }
+    result.autostart = parser.isSet(autostart);
+    return result;
+}
+
+QStringList argumentList(int argc, char** argv) {
+    QStringList list;
+    for (int i = 0; i < argc; ++i)
+        list << QString::fromLocal8Bit(argv[i]);
+    return list;
+}
