@@ -58,6 +58,19 @@ def close_until(d, window, done, what):
     d.wait_for(closed, timeout=25, interval=0, what=what)
 
 
+def close_program_from_menu(d, proc, icon):
+    """The menu's "Close program" (accelerator C). The key is pressed until the
+    menu, once open, takes it and the program ends."""
+    x, y, w, h = icon
+    d.click(x + w // 2, y + h // 2, button=3)
+
+    def close_chosen():
+        d.key("c")
+        return proc.poll() is not None
+
+    d.wait_for(close_chosen, timeout=20, interval=0.2, what="the program to end")
+
+
 def test_tray_icon_window_and_close(binary):
     with Desktop() as d:
         d.add_profile("Office", number="555-0100")
@@ -70,7 +83,6 @@ def test_tray_icon_window_and_close(binary):
         assert not d.find_windows(MAIN), "the main window starts hidden"
         assert not d.find_windows("^Starting...$"), "the startup window is never seen"
 
-        x, y, w, h = icons[0]
         window = d.open_from_tray(MAIN)
         gx, gy, gw, gh = d.window_geometry(window)
         assert (gw, gh) == (321, 189), (gw, gh)
@@ -79,16 +91,8 @@ def test_tray_icon_window_and_close(binary):
         close_until(d, window, lambda: not d.find_windows(MAIN), "the window to hide")
         assert d.program_running()
 
-        # The menu's "Close program" (accelerator C) ends the process. The key
-        # is pressed until the menu, once open, takes it.
         proc = d._procs["program"]
-        d.click(x + w // 2, y + h // 2, button=3)
-
-        def close_chosen():
-            d.key("c")
-            return proc.poll() is not None
-
-        d.wait_for(close_chosen, timeout=20, interval=0.2, what="the program to end")
+        close_program_from_menu(d, proc, icons[0])
         assert proc.returncode == 0, proc.returncode
         assert ledger_bytes(d) == before, "the ledger must be left as it was"
 

@@ -71,6 +71,22 @@ TEST(SingleInstance, SecondClaimantAsksTheFirstToShowItselfAndBacksOff) {
     ::raise(SIGUSR1);
 }
 
+TEST(SingleInstance, StartAtLoginLeavesTheRunningCopyAlone) {
+    QTemporaryDir dir;
+    int shown = 0;
+    SingleInstance first(dir.path());
+    QObject::connect(&first, &SingleInstance::showRequested, [&] { ++shown; });
+    ASSERT_EQ(first.start(), SingleInstance::Start::First);
+
+    SingleInstance atLogin(dir.path());
+    EXPECT_EQ(atLogin.start(SingleInstance::OnRunning::StaySilent),
+              SingleInstance::Start::AlreadyRunning);
+    EXPECT_EQ(atLogin.ownerPid(), 0); // nobody was signalled
+    QCoreApplication::processEvents();
+    EXPECT_EQ(shown, 0);
+    EXPECT_TRUE(QFile::exists(first.lockFileName()));
+}
+
 TEST(SingleInstance, LocksLeftByDeadOrUnrelatedProcessesAreTakenOver) {
     QTemporaryDir dir;
     const QString path = dir.path() + "/.Vantrel.lock";

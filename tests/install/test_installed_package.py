@@ -1,0 +1,57 @@
+#!/usr/bin/python3
+"""The program as the package installs it, extracted with dpkg-deb into a
+temporary root: it starts, docks its icon, its window carries the theme
+icon in all its sizes, and "Close program" ends it.
+Usage: test_installed_package.py <folder with the .deb>"""
+
+import glob
+import os
+import subprocess
+import sys
+import tempfile
+
+HERE = os.path.dirname(os.path.abspath(__file__))
+sys.path.insert(0, os.path.join(HERE, "..", "e2e"))
+from harness import Desktop  # noqa: E402
+from test_tray import close_program_from_menu  # noqa: E402
+
+MAIN = "^Brantle Vantrel$"
+
+
+def icon_sizes(d, window):
+    """The sizes in a window's _NET_WM_ICON."""
+    from Xlib import display
+    disp = display.Display(d.display)
+    try:
+        win = disp.create_resource_object("window", window)
+        prop = win.get_full_property(disp.intern_atom("_NET_WM_ICON"), 0)
+        data = list(prop.value) if prop else []
+    finally:
+        disp.close()
+    sizes, i = [], 0
+    while i + 2 <= len(data):
+        w, h = data[i], data[i + 1]
+        sizes.append((w, h))
+        i += 2 + w * h
+    return sizes
+
+
+def main(folder):
+    (deb,) = glob.glob(os.path.join(folder, "brantle-vantrel_*.deb"))
+    with tempfile.TemporaryDirectory() as root:
+        subprocess.run(["dpkg-deb", "-x", deb, root], check=True)
+        binary = os.path.join(root, "usr", "bin", "brantle-vantrel")
+        with Desktop() as d:
+            d.add_profile("Office", number="555-0100")
+            proc = d.start_program(binary)
+            icon = d.wait_for(d.tray_icons, what="the tray icon")[0]
+            window = d.open_from_tray(MAIN)
+            sizes = d.wait_for(lambda: icon_sizes(d, window), what="the window's icon")
+            assert (256, 256) in sizes and (16, 16) in sizes, sizes
+            close_program_from_menu(d, proc, icon)
+            assert proc.returncode == 0, proc.returncode
+    print("installed package passed")
+
+
+if __name__ == "__main__":
+    main(sys.argv[1])
