@@ -1,12 +1,13 @@
 #!/usr/bin/env bash
-# Set-up, build, run and test on Debian 12. Usage: scripts/dev.sh run|test|bench
+# Set-up, build, run and test on Debian 12. Usage: scripts/dev.sh run|test|bench|package
 set -euo pipefail
 cd "$(dirname "$0")/.."
 
 PACKAGES=(cmake ninja-build g++ pkg-config qt6-base-dev qt6-base-dev-tools qt6-qpa-plugins
           libgtest-dev libgmock-dev libbenchmark-dev fonts-dejavu-core fonts-dejavu-extra
           xvfb x11-utils xdotool trayer imagemagick python3-dbusmock python3-dbus
-          faketime dbus dbus-x11 python3-xlib)
+          faketime dbus dbus-x11 python3-xlib
+          desktop-file-utils appstream lintian dpkg-dev file)
 
 install_missing() {
     local missing=()
@@ -28,6 +29,18 @@ build() { # build-dir [cmake options...]
     command -v ccache >/dev/null && launcher=(-DCMAKE_CXX_COMPILER_LAUNCHER=ccache -DCMAKE_C_COMPILER_LAUNCHER=ccache)
     cmake -S . -B "$dir" -G Ninja "${launcher[@]}" "$@" >/dev/null
     cmake --build "$dir"
+}
+
+# The Release tree of the benchmarks and the package, with Debian's hardening
+# flags; the build type alone chooses optimisation and debug information.
+build_release() {
+    local cxx ld
+    cxx=" $(DEB_BUILD_MAINT_OPTIONS=hardening=+all dpkg-buildflags --get CXXFLAGS) "
+    cxx+="$(DEB_BUILD_MAINT_OPTIONS=hardening=+all dpkg-buildflags --get CPPFLAGS) "
+    cxx=$(sed -e 's/ -g / /g' -e 's/ -O2 / /g' <<<"$cxx")
+    ld=$(DEB_BUILD_MAINT_OPTIONS=hardening=+all dpkg-buildflags --get LDFLAGS)
+    build build-release -DCMAKE_BUILD_TYPE=Release -DBV_BUILD_TESTS=OFF \
+        "-DCMAKE_CXX_FLAGS=$cxx" "-DCMAKE_EXE_LINKER_FLAGS=$ld"
 }
 
 # Leak checking is off: Qt, fontconfig and the X and D-Bus libraries keep
@@ -58,12 +71,18 @@ bench)
     # nm-tray is the footprint's point of comparison.
     PACKAGES+=(nm-tray)
     install_missing
-    build build-release -DCMAKE_BUILD_TYPE=Release -DBV_BUILD_TESTS=OFF
+    build_release
     for b in build-release/bench/bench_*; do if [ -f "$b" ] && [ -x "$b" ]; then "$b"; fi; done
     bench/footprint.sh build-release/brantle-vantrel
     ;;
+package)
+    # build-release/brantle-vantrel_<version>_amd64.deb
+    install_missing
+    build_release
+    (cd build-release && cpack -G DEB)
+    ;;
 *)
-    echo "usage: $0 run|test|bench" >&2
+    echo "usage: $0 run|test|bench|package" >&2
     exit 2
     ;;
 esac
