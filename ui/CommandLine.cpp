@@ -6,11 +6,13 @@ namespace {
 const QString kProgram = QStringLiteral("brantle-vantrel");
 
 QString usage(const QCommandLineParser& parser) {
-    QString text = parser.helpText();
-    // Without an application object the parser does not know our name.
-    text.replace(QLatin1String("<executable_name>"), kProgram);
-    return text;
+    // The parser's own first line names argv[0], or a placeholder while no
+    // application object exists.
+    const QString text = parser.helpText();
+    return QStringLiteral("Usage: ") + kProgram + QStringLiteral(" [options]") +
+           text.mid(text.indexOf(QLatin1Char('\n')));
 }
+
 } // namespace
 
 CommandLine parseCommandLine(const QStringList& arguments) {
