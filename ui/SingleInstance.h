@@ -21,7 +21,7 @@ class SingleInstance : public QObject {
 public:
     enum class Start {
         First,          // this copy holds the lock
-        AlreadyRunning, // another copy holds it and was asked to show itself
+        AlreadyRunning, // another copy holds it (and was asked to show itself, see OnRunning)
         Unguarded,      // no lock could be made (e.g. the folder cannot be written)
     };
     // What a later start does when another copy holds the lock.
