@@ -324,6 +324,24 @@ def tile96():
     return rows
 
 
+# ------------------------------------------------------ larger tray icons
+# The tray asks for the size of its panel; these keep the icon sharp there.
+TRAY_SIZES = (22, 24, 48, 64)
+
+
+def icon_scaled(n):
+    """icon32's drawing at n pixels; quarter ticks only where twelve would blur."""
+    s = n / 32.0
+    cv = Canvas(n, n)
+    clock(cv, 14.0 * s, 14.0 * s, 13.5 * s, 12 if n >= 32 else 4, 2.0 * s)
+    signal_bars(cv, 19.5 * s, 30.5 * s, 2.6 * s, 1.2 * s, (4.5 * s, 8.0 * s, 11.5 * s), 1.0 * s)
+    return cv.rows_rgba()
+
+
+def tray_pictures():
+    return {"icon%d.png" % n: (n, lambda n=n: icon_scaled(n), True) for n in TRAY_SIZES}
+
+
 def main():
     os.makedirs(OUT_DIR, exist_ok=True)
     pictures = {
@@ -334,6 +352,7 @@ def main():
         "reminder32.png": (32, reminder32, True),
         "tile96.png": (96, tile96, False),
     }
+    pictures.update(tray_pictures())
     for name, (size, draw, alpha) in pictures.items():
         write_png(os.path.join(OUT_DIR, name), size, size, draw(), alpha)
         print("wrote", os.path.normpath(os.path.join(OUT_DIR, name)))
