@@ -9,8 +9,8 @@
 
 namespace Artwork {
 
-QIcon windowIcon();       // 16 x 16: the windows' and the tray's icon
-QIcon programIcon();      // 16 x 16 and 32 x 32
+QIcon windowIcon();  // 16 x 16: the windows' and the tray's icon
+QIcon programIcon(); // 16 x 16 and 32 x 32
 // The tray icon at 16, 22, 24, 32, 48 and 64 pixels, for panels of any size.
 QList<QImage> trayIconImages();
 QIcon trayIcon();

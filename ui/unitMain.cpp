@@ -248,10 +248,15 @@ void TfrmMain::FormCreate() {
         cboDialups->setCurrentIndex(-1);
     }
 
-    AddTrayIcon(frmStartup, windowTitle(), windowIcon());
-    if (QSystemTrayIcon* tray = TrayIcon()) {
+    AddTrayIcon(frmStartup, windowTitle(), Artwork::trayIcon(), TrayPopup);
+    if (TTrayIcon* tray = TrayIcon()) {
         if (frmStartup)
-            connect(tray, &QSystemTrayIcon::activated, frmStartup, &TfrmStartup::trayActivated);
+            connect(tray, &TTrayIcon::activated, frmStartup, &TfrmStartup::trayActivated);
+        // The tray is gone for good: the window is the way in again.
+        connect(tray, &TTrayIcon::trayMissing, this, [this] {
+            if (!isVisible())
+                showAndFocus();
+        });
     }
     // Without a notification area the window is the only way in, and out.
     if (!NotificationAreaAvailable())
