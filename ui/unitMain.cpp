@@ -417,13 +417,25 @@ void TfrmMain::btnAboutClick() {
     about->show();
 }
 
+// Wayland lets no program raise its own window without a token from the
+// user's click, and the tray or a second start may have none. A window that
+// is mapped anew comes to the front instead.
+static void remapIfBehindOnWayland(QWidget* w) {
+    if (w->isVisible() && !w->isActiveWindow() &&
+        QGuiApplication::platformName().startsWith(QLatin1String("wayland")) &&
+        !qEnvironmentVariableIsSet("XDG_ACTIVATION_TOKEN"))
+        w->hide();
+}
+
 void TfrmMain::showAndFocus() {
+    remapIfBehindOnWayland(this);
     show();
     activateWindow();
     raise();
 }
 
 void TfrmMain::TrayPop_ShowWindowClick() {
+    remapIfBehindOnWayland(this);
     setWindowState(windowState() & ~Qt::WindowMinimized);
     show();
     raise();
