@@ -133,6 +133,20 @@ def test_item_activate_menu_and_close(binary):
         window = d.wait_for_window(MAIN)
         no_warnings(d)
 
+        # A host that draws no menu asks for ours at a point (X11).
+        panel.call(item, "ContextMenu", 300, 200)
+
+        def menu_at_point():
+            for w in d.xdotool("search", "--onlyvisible", "--class", "brantle-vantrel").split():
+                geometry = d.window_geometry(int(w))
+                if geometry[:2] == (300, 200):
+                    return geometry
+            return None
+
+        d.wait_for(menu_at_point, timeout=20, what="the menu at the host's point")
+        d.key("Escape")
+        d.wait_for(lambda: not menu_at_point(), timeout=20, what="the menu to close")
+
         proc = d._procs["program"]
         panel.click(item, layout[3][0])
         d.wait_for(lambda: proc.poll() is not None, timeout=20, what="the program to end")
