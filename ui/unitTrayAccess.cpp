@@ -70,10 +70,6 @@ TTrayIcon::~TTrayIcon() {
     delete m_xembed.data();
 }
 
-QString TTrayIcon::serviceName() const {
-    return m_item ? m_item->serviceName() : QString();
-}
-
 QPoint TTrayIcon::menuPoint() {
     const QPoint at = m_menuPoint ? *m_menuPoint : QCursor::pos();
     m_menuPoint.reset();

@@ -36,8 +36,6 @@ public:
     bool isShown() const;
     // Where the menu asked for by the last Context activation opens.
     QPoint menuPoint();
-    // The StatusNotifierItem's bus name while there is one, for tests.
-    QString serviceName() const;
 
 signals:
     // DoubleClick shows the main window; Context opens the menu.
