@@ -63,6 +63,21 @@ QIcon windowIcon() {
     return QIcon::fromTheme(iconName(), compiledInIcon());
 }
 
+QList<QImage> trayIconImages() {
+    QList<QImage> images;
+    for (const char* path : {":/img/icon16.png", ":/img/icon22.png", ":/img/icon24.png",
+                             ":/img/icon32.png", ":/img/icon48.png", ":/img/icon64.png"})
+        images.append(load(path));
+    return images;
+}
+
+QIcon trayIcon() {
+    QIcon icon;
+    for (const QImage& image : trayIconImages())
+        icon.addPixmap(QPixmap::fromImage(image));
+    return icon;
+}
+
 QImage picture() {
     return load(":/img/picture32.png");
 }

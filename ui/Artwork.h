@@ -19,6 +19,9 @@ inline QString iconName() {
     return QStringLiteral("brantle-vantrel");
 }
 QString installedIconThemePath();
+// The tray icon at 16, 22, 24, 32, 48 and 64 pixels, for panels of any size.
+QList<QImage> trayIconImages();
+QIcon trayIcon();
 QImage picture();         // 32 x 32, main window and about box; keyed by its bottom-left pixel
 QImage overtimeWarning(); // 32 x 32, keyed by its bottom-left pixel
 QIcon reminderIcon();     // 32 x 32, first-of-month reminder

@@ -248,10 +248,15 @@ void TfrmMain::FormCreate() {
         cboDialups->setCurrentIndex(-1);
     }
 
-    AddTrayIcon(frmStartup, windowTitle(), windowIcon());
-    if (QSystemTrayIcon* tray = TrayIcon()) {
+    AddTrayIcon(frmStartup, windowTitle(), Artwork::trayIcon(), TrayPopup);
+    if (TTrayIcon* tray = TrayIcon()) {
         if (frmStartup)
-            connect(tray, &QSystemTrayIcon::activated, frmStartup, &TfrmStartup::trayActivated);
+            connect(tray, &TTrayIcon::activated, frmStartup, &TfrmStartup::trayActivated);
+        // The tray is gone for good: the window is the way in again.
+        connect(tray, &TTrayIcon::trayMissing, this, [this] {
+            if (!isVisible())
+                showAndFocus();
+        });
     }
     // Without a notification area the window is the only way in, and out.
     if (!NotificationAreaAvailable())
@@ -412,13 +417,25 @@ void TfrmMain::btnAboutClick() {
     about->show();
 }
 
+// Wayland lets no program raise its own window without a token from the
+// user's click, and the tray or a second start may have none. A window that
+// is mapped anew comes to the front instead.
+static void remapIfBehindOnWayland(QWidget* w) {
+    if (w->isVisible() && !w->isActiveWindow() &&
+        QGuiApplication::platformName().startsWith(QLatin1String("wayland")) &&
+        !qEnvironmentVariableIsSet("XDG_ACTIVATION_TOKEN"))
+        w->hide();
+}
+
 void TfrmMain::showAndFocus() {
+    remapIfBehindOnWayland(this);
     show();
     activateWindow();
     raise();
 }
 
 void TfrmMain::TrayPop_ShowWindowClick() {
+    remapIfBehindOnWayland(this);
     setWindowState(windowState() & ~Qt::WindowMinimized);
     show();
     raise();

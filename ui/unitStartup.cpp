@@ -8,7 +8,6 @@
 
 #include <QApplication>
 #include <QCloseEvent>
-#include <QCursor>
 #include <QLabel>
 #include <QMenu>
 
@@ -51,7 +50,7 @@ void TfrmStartup::trayActivated(QSystemTrayIcon::ActivationReason reason) {
         frmMain->showAndFocus();
         break;
     case QSystemTrayIcon::Context:
-        frmMain->TrayPopup->popup(QCursor::pos());
+        frmMain->TrayPopup->popup(TrayMenuPoint());
         break;
     default:
         break;

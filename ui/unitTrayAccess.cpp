@@ -1,11 +1,25 @@
 #include "unitTrayAccess.h"
 
-#include <QPointer>
-#include <QSystemTrayIcon>
+#include "Artwork.h"
+#include "StatusNotifierItem.h"
+
+#include <QCursor>
+#include <QDBusConnection>
+#include <QDBusConnectionInterface>
+#include <QDBusPendingCallWatcher>
+#include <QDBusPendingReply>
+#include <QDBusServiceWatcher>
+#include <QGuiApplication>
+#include <QMenu>
 
 namespace {
-QPointer<QSystemTrayIcon>& trayIcon() {
-    static QPointer<QSystemTrayIcon> icon;
+const QString kWatcher = QStringLiteral("org.kde.StatusNotifierWatcher");
+// A panel restarting is gone for about a second; only a longer absence
+// brings the main window up.
+constexpr int kGraceMs = 5000;
+
+QPointer<TTrayIcon>& trayIcon() {
+    static QPointer<TTrayIcon> icon;
     return icon;
 }
 
@@ -13,38 +27,168 @@ std::function<bool()>& probe() {
     static std::function<bool()> p;
     return p;
 }
+
+bool onXcb() {
+    return QGuiApplication::platformName() == QLatin1String("xcb");
+}
 } // namespace
 
-bool NotificationAreaAvailable() {
-    return probe() ? probe()() : QSystemTrayIcon::isSystemTrayAvailable();
+TTrayIcon::TTrayIcon(QObject* owner, const QString& tip, const QIcon& icon, QMenu* menu)
+    : QObject(owner), m_tip(trayTipText(tip)), m_icon(icon), m_menu(menu) {
+    m_grace.setSingleShot(true);
+    m_grace.setInterval(kGraceMs);
+    connect(&m_grace, &QTimer::timeout, this, [this] {
+        if (isShown())
+            return;
+        qCDebug(lcTray) << "no tray for" << kGraceMs << "ms";
+        m_missing = true;
+        emit trayMissing();
+    });
+
+    QDBusConnection bus = QDBusConnection::sessionBus();
+    if (!bus.isConnected()) {
+        setWatcher(false);
+        return;
+    }
+    m_watcher =
+        new QDBusServiceWatcher(kWatcher, bus, QDBusServiceWatcher::WatchForOwnerChange, this);
+    connect(m_watcher, &QDBusServiceWatcher::serviceOwnerChanged, this,
+            [this](const QString&, const QString&, const QString& newOwner) {
+                setWatcher(!newOwner.isEmpty());
+            });
+    auto* call = new QDBusPendingCallWatcher(
+        bus.interface()->asyncCall(QStringLiteral("NameHasOwner"), kWatcher), this);
+    connect(call, &QDBusPendingCallWatcher::finished, this, [this](QDBusPendingCallWatcher* w) {
+        w->deleteLater();
+        const QDBusPendingReply<bool> reply = *w;
+        if (!m_watcherKnown) // a change signal that came first is newer
+            setWatcher(reply.isValid() && reply.value());
+    });
 }
 
-void setNotificationAreaProbe(std::function<bool()> p) {
-    probe() = std::move(p);
+TTrayIcon::~TTrayIcon() {
+    delete m_xembed.data();
+}
+
+QPoint TTrayIcon::menuPoint() {
+    const QPoint at = m_menuPoint ? *m_menuPoint : QCursor::pos();
+    m_menuPoint.reset();
+    return at;
+}
+
+void TTrayIcon::setWatcher(bool present) {
+    qCDebug(lcTray) << "watcher" << present;
+    m_watcherKnown = true;
+    m_watcherPresent = present;
+    if (present) {
+        if (!m_item) {
+            const QList<QImage> images = Artwork::trayIconImages();
+            m_item =
+                new TStatusNotifierItem(QDBusConnection::sessionBus(), m_tip, images, m_menu, this);
+            connect(m_item, &TStatusNotifierItem::activateRequested, this,
+                    [this] { emit activated(QSystemTrayIcon::DoubleClick); });
+            connect(m_item, &TStatusNotifierItem::contextMenuRequested, this,
+                    [this](const QPoint& at) {
+                        m_menuPoint = std::make_unique<QPoint>(at);
+                        emit activated(QSystemTrayIcon::Context);
+                    });
+            connect(m_item, &TStatusNotifierItem::shownChanged, this, &TTrayIcon::update);
+        }
+        useXEmbed(false);
+        m_item->registerWithWatcher();
+    } else {
+        if (m_item)
+            m_item->forgetWatcher();
+        useXEmbed(true);
+    }
+    update();
+}
+
+// The XEmbed icon only where there is an X server and no watcher: Qt's own
+// icon would otherwise choose the bus itself, once per process.
+void TTrayIcon::useXEmbed(bool use) {
+    if (!use || !onXcb()) {
+        delete m_xembed.data();
+        return;
+    }
+    if (m_xembed)
+        return;
+    m_xembed = new QSystemTrayIcon(m_icon, this);
+    m_xembed->setToolTip(m_tip);
+    connect(m_xembed, &QSystemTrayIcon::activated, this, &TTrayIcon::activated);
+    m_xembed->show();
+    if (!m_nativeTracked) {
+        // The X11 platform announces a notification area that appears or
+        // goes; its interface class is a QObject whose header is not public.
+        auto* native = reinterpret_cast<QObject*>(QGuiApplication::platformNativeInterface());
+        if (native &&
+            native->metaObject()->indexOfSignal("systemTrayWindowChanged(QScreen*)") >= 0) {
+            connect(native, SIGNAL(systemTrayWindowChanged(QScreen*)), this, SLOT(update()));
+            m_nativeTracked = true;
+        }
+    }
+}
+
+bool TTrayIcon::isShown() const {
+    if (m_item && m_item->isShown())
+        return true;
+    return m_xembed && QSystemTrayIcon::isSystemTrayAvailable();
+}
+
+void TTrayIcon::update() {
+    qCDebug(lcTray) << "shown" << isShown() << "missing" << m_missing;
+    if (isShown()) {
+        m_grace.stop();
+        m_everShown = true;
+        m_missing = false;
+        return;
+    }
+    if (m_missing || m_grace.isActive() || !m_watcherKnown)
+        return;
+    if (m_watcherPresent && m_item && m_item->isPending())
+        return; // the watcher's answer is on its way
+    if (!m_everShown && !m_watcherPresent) {
+        // Nothing at the start: no reason to wait.
+        m_missing = true;
+        emit trayMissing();
+        return;
+    }
+    m_grace.start();
 }
 
 QString trayTipText(const QString& tip) {
     return tip.left(63);
 }
 
-bool AddTrayIcon(QObject* owner, const QString& tip, const QIcon& icon) {
+bool AddTrayIcon(QObject* owner, const QString& tip, const QIcon& icon, QMenu* menu) {
     delete trayIcon().data();
-    auto* tray = new QSystemTrayIcon(icon, owner);
-    tray->setToolTip(trayTipText(tip));
+    auto* tray = new TTrayIcon(owner, tip, icon, menu);
     trayIcon() = tray;
-    tray->show();
-    return NotificationAreaAvailable() && tray->isVisible();
+    return tray->isShown();
 }
 
 bool RemoveTrayIcon() {
-    QSystemTrayIcon* tray = trayIcon().data();
+    TTrayIcon* tray = trayIcon().data();
     if (!tray)
         return false;
-    tray->hide();
     delete tray;
     return true;
 }
 
-QSystemTrayIcon* TrayIcon() {
+bool NotificationAreaAvailable() {
+    if (probe())
+        return probe()();
+    return trayIcon() && trayIcon()->isAvailable();
+}
+
+void setNotificationAreaProbe(std::function<bool()> p) {
+    probe() = std::move(p);
+}
+
+TTrayIcon* TrayIcon() {
     return trayIcon().data();
+}
+
+QPoint TrayMenuPoint() {
+    return trayIcon() ? trayIcon()->menuPoint() : QCursor::pos();
 }

@@ -107,9 +107,29 @@ def test_without_notification_area(binary):
         assert proc.returncode == 0, proc.returncode
 
 
+def test_notification_area_late_and_gone(binary):
+    """A notification area that comes after the start takes the icon; from
+    then on closing the window only hides it. When the area goes for good,
+    the hidden window comes back."""
+    with Desktop(faketime=None) as d:  # the grace period is measured in real time
+        d._kill("trayer")
+        d.start_program(binary)
+        window = d.wait_for_window(MAIN)
+        d._start_trayer()
+        d.wait_for(d.tray_icons, timeout=30, what="the icon in the late tray")
+        close_until(d, window, lambda: not d.find_windows(MAIN), "the window to hide")
+        assert d.program_running()
+        d._kill("trayer")
+        t = time.monotonic()
+        d.wait_for_window(MAIN, timeout=30)
+        assert time.monotonic() - t > 4, "a tray that restarts would pop the window up"
+
+
 if __name__ == "__main__":
     binary = os.path.abspath(sys.argv[1] if len(sys.argv) > 1 else "build/brantle-vantrel")
-    for test in (test_tray_icon_window_and_close, test_without_notification_area):
+    tests = (test_tray_icon_window_and_close, test_without_notification_area,
+             test_notification_area_late_and_gone)
+    for test in tests:
         print("==", test.__name__, flush=True)
         test(binary)
-    print("2 passed, 0 failed")
+    print("%d passed, 0 failed" % len(tests))

@@ -361,6 +361,14 @@ def write_theme_icons():
         print("wrote", os.path.normpath(path))
 
 
+# The tray asks for the size of its panel; the theme's drawing keeps the icon sharp there.
+TRAY_SIZES = (22, 24, 48, 64)
+
+
+def tray_pictures():
+    return {"icon%d.png" % n: (n, lambda n=n: app_icon(n), True) for n in TRAY_SIZES}
+
+
 def main():
     os.makedirs(OUT_DIR, exist_ok=True)
     pictures = {
@@ -371,6 +379,7 @@ def main():
         "reminder32.png": (32, reminder32, True),
         "tile96.png": (96, tile96, False),
     }
+    pictures.update(tray_pictures())
     for name, (size, draw, alpha) in pictures.items():
         write_png(os.path.join(OUT_DIR, name), size, size, draw(), alpha)
         print("wrote", os.path.normpath(os.path.join(OUT_DIR, name)))

@@ -1,0 +1,216 @@
+#!/usr/bin/python3
+"""The icon as a StatusNotifierItem, driven as a panel drives it, against a
+watcher of the test's own on the private session bus: registration and
+properties, Activate, the exported menu and its "Close program"; a watcher
+that comes late, restarts, or goes away for good."""
+
+import os
+import sys
+import time
+
+import dbus
+
+sys.path.insert(0, os.path.dirname(os.path.abspath(__file__)))
+from harness import Desktop  # noqa: E402
+from test_tray import MAIN, close_until, ledger_bytes, seed_ledger  # noqa: E402
+
+WATCHER = "org.kde.StatusNotifierWatcher"
+ITEM = "org.kde.StatusNotifierItem"
+MENU = "com.canonical.dbusmenu"
+PROPS = "org.freedesktop.DBus.Properties"
+WATCHER_SCRIPT = os.path.join(os.path.dirname(os.path.abspath(__file__)), "sni_watcher.py")
+
+
+class Panel:
+    """The test's side of the session bus: a watcher it can kill and restart,
+    and calls on the program's item as a host makes them."""
+
+    def __init__(self, desktop):
+        self.d = desktop
+        self.bus = dbus.bus.BusConnection(desktop.session_bus_address)
+
+    def start_watcher(self):
+        self.d._spawn("watcher", ["/usr/bin/python3", WATCHER_SCRIPT])
+        self.d.wait_for(lambda: self.bus.name_has_owner(WATCHER), timeout=20,
+                        what="the watcher on the bus")
+
+    def queue_watcher(self):
+        """A second watcher, waiting in line for the name."""
+        self.d._spawn("next-watcher", ["/usr/bin/python3", WATCHER_SCRIPT, "--queue"])
+        daemon = self.bus.get_object("org.freedesktop.DBus", "/org/freedesktop/DBus")
+        self.d.wait_for(lambda: len(daemon.ListQueuedOwners(WATCHER)) == 2, timeout=20,
+                        what="the next watcher in line")
+
+    def replace_watcher(self):
+        """The running watcher ends; the one in line takes over at once."""
+        old = self.bus.get_name_owner(WATCHER)
+        self.d._kill("watcher")
+        self.d._procs["watcher"] = self.d._procs.pop("next-watcher")
+        self.d.wait_for(lambda: self.bus.get_name_owner(WATCHER) != old, timeout=10,
+                        what="the next watcher taking over")
+
+    def stop_watcher(self):
+        self.d._kill("watcher")
+        self.d.wait_for(lambda: not self.bus.name_has_owner(WATCHER), timeout=10,
+                        what="the watcher leaving the bus")
+
+    def items(self):
+        return [str(i) for i in self.bus.get_object(WATCHER, "/StatusNotifierWatcher").Get(
+            WATCHER, "RegisteredStatusNotifierItems", dbus_interface=PROPS)]
+
+    def wait_for_item(self, timeout=20):
+        """(bus name, object path) of the one registered item."""
+        item = self.d.wait_for(self.items, timeout=timeout, what="the item's registration")[0]
+        name, _, path = item.partition("/")
+        return name, "/" + path
+
+    def item_props(self, item):
+        return self.bus.get_object(*item).GetAll(ITEM, dbus_interface=PROPS)
+
+    def call(self, item, method, *args):
+        return self.bus.get_object(*item).get_dbus_method(method, ITEM)(*args)
+
+    def menu(self, item):
+        path = str(self.item_props(item)["Menu"])
+        return self.bus.get_object(item[0], path)
+
+    def layout(self, item):
+        """[(id, properties)] of the menu's top level."""
+        _, (_, _, children) = self.menu(item).GetLayout(0, -1, dbus.Array([], signature="s"),
+                                                         dbus_interface=MENU)
+        return [(int(c[0]), dict(c[1])) for c in children]
+
+    def click(self, item, item_id):
+        menu = self.menu(item)
+        menu.AboutToShow(0, dbus_interface=MENU)
+        menu.Event(item_id, "clicked", dbus.Int32(0, variant_level=1), dbus.UInt32(0),
+                   dbus_interface=MENU)
+
+
+def menu_entries(layout):
+    return ["-" if p.get("type") == "separator" else str(p["label"]) for _, p in layout]
+
+
+def no_warnings(d):
+    text = "\n".join(l for l in d.log("program").splitlines() if not l.startswith("bv."))
+    assert not text, "the program wrote to stderr:\n" + text
+
+
+def test_item_activate_menu_and_close(binary):
+    with Desktop() as d:
+        d._kill("trayer")  # the bus is the only way to a tray here
+        panel = Panel(d)
+        panel.start_watcher()
+        d.add_profile("Office", number="555-0100")
+        seed_ledger(d, b"[Office]\r\nMinutes=7\r\nHours=2\r\nWarnOverTime=1\r\n")
+        before = ledger_bytes(d)
+        d.start_program(binary)
+        item = panel.wait_for_item()
+        assert item[0].startswith(ITEM + "-"), item
+
+        props = panel.item_props(item)
+        assert props["Title"] == "Brantle Vantrel", props["Title"]
+        assert props["Id"] == "brantle-vantrel", props["Id"]
+        assert props["Category"] == "ApplicationStatus" and props["Status"] == "Active"
+        assert props["ToolTip"][2] == "Brantle Vantrel", props["ToolTip"]
+        sizes = sorted((int(w), int(h), len(b)) for w, h, b in props["IconPixmap"])
+        assert sizes == [(n, n, n * n * 4) for n in (16, 22, 24, 32, 48, 64)], sizes
+        # Network byte order: the first byte of a pixel is its alpha; the
+        # icon's corner is see-through, its centre opaque.
+        pix = {int(w): bytes(b) for w, h, b in props["IconPixmap"]}[32]
+        assert pix[0] == 0 and pix[(16 * 32 + 14) * 4] == 255
+
+        layout = panel.layout(item)
+        assert menu_entries(layout) == ["_Show window", "_About...", "-", "_Close program"], \
+            menu_entries(layout)
+        assert all(p.get("enabled", True) and p.get("visible", True) for _, p in layout)
+        assert not d.find_windows(MAIN), "with a tray the window starts hidden"
+
+        panel.call(item, "Activate", 10, 10)
+        window = d.wait_for_window(MAIN)
+        close_until(d, window, lambda: not d.find_windows(MAIN), "the window to hide")
+        panel.call(item, "SecondaryActivate", 10, 10)
+        window = d.wait_for_window(MAIN)
+        no_warnings(d)
+
+        # A host that draws no menu asks for ours at a point (X11).
+        panel.call(item, "ContextMenu", 300, 200)
+
+        def menu_at_point():
+            for w in d.xdotool("search", "--onlyvisible", "--class", "brantle-vantrel").split():
+                geometry = d.window_geometry(int(w))
+                if geometry[:2] == (300, 200):
+                    return geometry
+            return None
+
+        d.wait_for(menu_at_point, timeout=20, what="the menu at the host's point")
+        d.key("Escape")
+        d.wait_for(lambda: not menu_at_point(), timeout=20, what="the menu to close")
+
+        proc = d._procs["program"]
+        panel.click(item, layout[3][0])
+        d.wait_for(lambda: proc.poll() is not None, timeout=20, what="the program to end")
+        assert proc.returncode == 0, proc.returncode
+        assert ledger_bytes(d) == before, "the ledger must be left as it was"
+        assert not os.path.exists(os.path.join(d.data_dir(), ".Vantrel.lock"))
+
+
+def test_watcher_late_restarted_and_gone(binary):
+    # The real clock: the grace period is measured here.
+    with Desktop(faketime=None, env={"QT_LOGGING_RULES": "bv.tray.debug=true"}) as d:
+        d._kill("trayer")
+        panel = Panel(d)
+        started = time.monotonic()
+        d.start_program(binary)
+        # No tray of any kind: the window is the way in.
+        window = d.wait_for_window(MAIN)
+        time.sleep(max(0.0, 3 - (time.monotonic() - started)))  # the panel starts 3 s late
+        no_warnings(d)
+
+        panel.start_watcher()
+        t = time.monotonic()
+        item = panel.wait_for_item()
+        late = time.monotonic() - t
+        print("registered %.2f s after the late watcher" % late)
+        assert late < 2, late
+        # Now a tray shows the icon: closing the window only hides it.
+        close_until(d, window, lambda: not d.find_windows(MAIN), "the window to hide")
+        assert d.program_running()
+
+        # A panel replaced without a gap: the item registers with the new one,
+        # and the window stays hidden.
+        panel.queue_watcher()
+        panel.replace_watcher()
+        item = panel.wait_for_item()
+        time.sleep(1)  # time for a wrongly shown window to appear
+        assert not d.find_windows(MAIN), "a panel restart does not bring the window up"
+        # A panel that crashed and came back (here slower than a real one,
+        # which may bring the window up meanwhile): registered again.
+        panel.stop_watcher()
+        t = time.monotonic()
+        panel.start_watcher()
+        item = panel.wait_for_item()
+        print("a watcher restart took %.1f s" % (time.monotonic() - t))
+        for window in d.find_windows(MAIN):
+            close_until(d, window, lambda: not d.find_windows(MAIN), "the window to hide")
+
+        # The panel gone for good: the window shows after a grace period.
+        panel.stop_watcher()
+        t = time.monotonic()
+        window = d.wait_for_window(MAIN, timeout=30)
+        waited = time.monotonic() - t
+        print("the window came back %.1f s after the last tray went" % waited)
+        assert waited > 4, waited
+        # And without a tray, closing it ends the program.
+        proc = d._procs["program"]
+        close_until(d, window, lambda: proc.poll() is not None, "the program to end")
+        assert proc.returncode == 0, proc.returncode
+
+
+if __name__ == "__main__":
+    binary = os.path.abspath(sys.argv[1] if len(sys.argv) > 1 else "build/brantle-vantrel")
+    tests = (test_item_activate_menu_and_close, test_watcher_late_restarted_and_gone)
+    for test in tests:
+        print("==", test.__name__, flush=True)
+        test(binary)
+    print("%d passed, 0 failed" % len(tests))

@@ -1,0 +1,119 @@
+#!/usr/bin/python3
+"""The program as a native Wayland client, under weston's headless backend,
+with a test watcher on the session bus: it registers its item, maps its
+window for Activate and for a second start, shows its dialogs, opens no
+window of its own for ContextMenu, and ends through the exported menu.
+What the client does is read from its protocol log (WAYLAND_DEBUG)."""
+
+import os
+import re
+import shutil
+import sys
+
+sys.path.insert(0, os.path.dirname(os.path.abspath(__file__)))
+from harness import Desktop  # noqa: E402
+from test_status_notifier import Panel, menu_entries  # noqa: E402
+from test_tray import seed_ledger  # noqa: E402
+
+SOCKET = "wl-test"
+
+
+def titles(d):
+    """Titles of the toplevels the program has mapped, in order."""
+    return re.findall(r'xdg_toplevel@\d+\.set_title\("([^"]*)"\)', d.log("program"))
+
+
+def mapped(d, title):
+    """Whether a toplevel with this caption was mapped; Qt appends the
+    program's name to other captions."""
+    return any(t == title or t.startswith(title + " \u2014 ") for t in titles(d))
+
+
+def popups(d):
+    return len(re.findall(r"get_popup\(", d.log("program")))
+
+
+def stderr_lines(d):
+    """What the program wrote itself: not the protocol log, not our debug."""
+    return [line for line in d.log("program").splitlines()
+            if line.strip() and not re.match(r"\s*\[\s*\d+\.\d+\]", line)
+            and not line.startswith("bv.")]
+
+
+def start_weston(d):
+    env = d._base_env()
+    env.pop("DISPLAY", None)
+    env["XDG_RUNTIME_DIR"] = d.runtime_dir
+    d._spawn("weston", ["weston", "--backend=headless-backend.so", "--socket=" + SOCKET,
+                        "--width=1024", "--height=768", "--idle-time=0"], env=env)
+    d.wait_for(lambda: os.path.exists(os.path.join(d.runtime_dir, SOCKET)), timeout=30,
+               what="weston's socket")
+
+
+def test_wayland_client(binary):
+    if not shutil.which("weston"):
+        print("weston is not installed: skipped")
+        return
+    env = {"QT_QPA_PLATFORM": "wayland", "WAYLAND_DISPLAY": SOCKET, "WAYLAND_DEBUG": "client",
+           "DISPLAY": ""}
+    with Desktop(faketime="@2010-06-02 10:00:00 x60", env=env) as d:
+        d._kill("trayer")
+        start_weston(d)
+        panel = Panel(d)
+        panel.start_watcher()
+        d.start_program(binary)
+        item = panel.wait_for_item()
+        assert not mapped(d, "Brantle Vantrel"), "with a tray the window starts hidden"
+        panel.call(item, "Activate", 0, 0)
+        d.wait_for(lambda: mapped(d, "Brantle Vantrel"), timeout=20,
+                   what="the window after Activate")
+
+        # Hosts on Wayland draw the exported menu; the program opens none.
+        before = popups(d)
+        panel.call(item, "ContextMenu", 10, 10)
+        panel.layout(item)  # a round trip after the call
+        assert popups(d) == before, "a menu of our own opened"
+
+        assert not stderr_lines(d), "\n".join(stderr_lines(d))
+        proc = d._procs["program"]
+        layout = panel.layout(item)
+        panel.click(item, layout[-1][0])
+        d.wait_for(lambda: proc.poll() is not None, timeout=30, what="the program to end")
+        assert proc.returncode == 0, proc.returncode
+
+        # Again on the first of a month, with an entry connected past its
+        # limit: the reminder and the warning come by themselves.
+        d.faketime = "@2010-06-01 10:00:00 x60"
+        dev = d.add_device("modem0", "ttyUSB0", d.DEVICE_MODEM)
+        office = d.add_profile("Office", number="555-0100")
+        seed_ledger(d, b"[Office]\nMinutes=0\nHours=3\nWarnHourCount=1\nWarnOverTime=1\n")
+        shown = titles(d).count("Brantle Vantrel")
+        d.start_program(binary)
+        item = panel.wait_for_item()
+        # A second start maps the hidden window of the copy that runs.
+        second = d.run([binary], timeout=60)
+        assert second.returncode == 0, second.returncode
+        d.wait_for(lambda: titles(d).count("Brantle Vantrel") > shown, timeout=20,
+                   what="the window after a second start")
+        # Once more while it is shown. The headless backend has no seat, so
+        # the window is never active and no one could raise it: it is mapped
+        # anew.
+        shown = titles(d).count("Brantle Vantrel")
+        assert d.run([binary], timeout=60).returncode == 0
+        d.wait_for(lambda: titles(d).count("Brantle Vantrel") > shown, timeout=20,
+                   what="the window mapped again by a second start")
+        d.wait_for(lambda: mapped(d, "Brantle Vantrel - notification"), timeout=30,
+                   what="the first-of-month reminder")
+        d.add_active([dev], office, state=d.AC_ACTIVATED)
+        d.wait_for(lambda: mapped(d, "Brantle Vantrel - warning"), timeout=30,
+                   what="the overtime warning")
+        layout = panel.layout(item)
+        assert menu_entries(layout)[:2] == ["_Show window", "_About..."], menu_entries(layout)
+        panel.click(item, layout[1][0])
+        d.wait_for(lambda: mapped(d, "About..."), timeout=20, what="the about box")
+        assert not stderr_lines(d), "\n".join(stderr_lines(d))
+
+if __name__ == "__main__":
+    binary = os.path.abspath(sys.argv[1] if len(sys.argv) > 1 else "build/brantle-vantrel")
+    test_wayland_client(binary)
+    print("1 passed, 0 failed")
