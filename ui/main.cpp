@@ -1,5 +1,6 @@
 // The program: the startup window first, then the main window, then the loop.
 #include "AppErrors.h"
+#include "Artwork.h"
 #include "SingleInstance.h"
 #include "accounting/unitUtils.h"
 #include "connection/Ras.h"
@@ -11,7 +12,8 @@
 int main(int argc, char** argv) {
     TApplication app(argc, argv);
     QApplication::setApplicationName("brantle-vantrel");
-    QApplication::setApplicationDisplayName("Brantle Vantrel");
+    // Every window and box carries the program's icon in the window list.
+    QApplication::setWindowIcon(Artwork::programIcon());
     // The program lives in the notification area; it ends when the startup window closes.
     QApplication::setQuitOnLastWindowClosed(false);
 
@@ -39,7 +41,11 @@ int main(int argc, char** argv) {
     try {
         mainWindow->FormCreate();
     } catch (const std::exception& e) {
-        reportError(e);
+        // Shown from the loop: a box's own loop before it would leave a
+        // "Close program" chosen meanwhile to the main loop, which forgets it.
+        const QString message = QString::fromLocal8Bit(e.what());
+        QMetaObject::invokeMethod(
+            &app, [message] { reportError(message); }, Qt::QueuedConnection);
     }
 
     const int code = app.exec();
