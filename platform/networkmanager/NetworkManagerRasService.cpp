@@ -42,8 +42,6 @@ constexpr DWORD ERROR_INVALID_SIZE = 632;
 // Calls in flight at once during the phonebook read. The system bus refuses
 // more than 128 pending replies per connection by default.
 constexpr std::size_t kMaxPendingCalls = 64;
-// Change fetches give up after this; a stuck daemon must not pile up calls.
-constexpr int kFetchTimeoutMs = 10000;
 
 // ---- reading values whose types nobody guarantees ----
 
@@ -187,6 +185,7 @@ bool valid(const QString& objectPath) {
 
 NetworkManagerRasService::NetworkManagerRasService(QDBusConnection bus, QObject* parent)
     : QObject(parent), m_bus(std::move(bus)) {
+    m_retry = new nm::Retry([this] { retry(); }, this);
     subscribe();
     fetchActiveList();
 }
@@ -225,8 +224,8 @@ void NetworkManagerRasService::send(const QString& path, const QString& interfac
                                     ReplyHandler onReply) {
     ++m_busCalls;
     ++m_fetchesSent;
-    const auto call =
-        m_bus.asyncCall(methodCall(path, interface, method, arguments), kFetchTimeoutMs);
+    const auto call = m_bus.asyncCall(methodCall(path, interface, method, arguments),
+                                      static_cast<int>(m_fetchTimeout.count()));
     auto* watcher = new QDBusPendingCallWatcher(call, this);
     const quint64 generation = m_generation;
     connect(watcher, &QDBusPendingCallWatcher::finished, this,
@@ -255,8 +254,25 @@ void NetworkManagerRasService::onOwnerChanged(const QString&, const QString& old
                                               const QString& newOwner) {
     qCDebug(lcNetworkManager) << "owner" << oldOwner << "->" << newOwner;
     clearSnapshot();
-    if (!newOwner.isEmpty())
-        fetchActiveList();
+    // Nothing is asked again of a daemon that left; a new one starts afresh.
+    m_retryList = false;
+    m_retryPhonebook = false;
+    m_retryActives.clear();
+    m_retryProfiles.clear();
+    m_profileFetches.clear();
+    m_retry->reset();
+    if (newOwner.isEmpty())
+        return;
+    fetchActiveList();
+    // What of the phonebook the start could not read, the new daemon may tell.
+    if (m_phonebookRead && !m_phonebookListed && m_bus.isConnected()) {
+        fetchPhonebook();
+    } else {
+        for (const QString& path : std::as_const(m_phonebookOrder)) {
+            if (!m_profiles.contains(path) && !m_profileFetches.contains(path))
+                fetchProfile(path);
+        }
+    }
 }
 
 // Qt may hand us a reply after change signals the daemon sent later, so a
@@ -268,11 +284,56 @@ void NetworkManagerRasService::fetchActiveList() {
          [this, version](const QDBusMessage& reply) {
              // Every change of the list is signalled with the whole list, so
              // one that came since the request is at least as new as the reply.
-             if (!isReply(reply) || version != m_listVersion)
+             if (version != m_listVersion)
+                 return;
+             if (reply.type() == QDBusMessage::ErrorMessage) {
+                 // A daemon that hung or failed at our start may have
+                 // connections up already: without asking again they would
+                 // wait for the next change of the list.
+                 m_retryList = true;
+                 m_retry->schedule();
+                 return;
+             }
+             if (!isReply(reply))
                  return;
              if (const auto paths = asPathList(reply.arguments().constFirst()))
                  setActiveList(*paths);
+             retryWhenAllCame();
          });
+}
+
+void NetworkManagerRasService::setRetryDelays(std::chrono::milliseconds first,
+                                              std::chrono::milliseconds most) {
+    m_retry->setDelays(first, most);
+}
+
+bool NetworkManagerRasService::retryScheduled() const {
+    return m_retry->scheduled();
+}
+
+void NetworkManagerRasService::retry() {
+    if (std::exchange(m_retryPhonebook, false))
+        fetchPhonebook();
+    const bool list = std::exchange(m_retryList, false);
+    const QSet<QString> actives = std::exchange(m_retryActives, {});
+    const QSet<QString> profiles = std::exchange(m_retryProfiles, {});
+    if (list)
+        fetchActiveList();
+    for (const QString& path : actives) {
+        auto it = m_actives.find(path);
+        if (it != m_actives.end() && !it->loaded && !it->fetching) {
+            it->loadFailed = false;
+            fetchActive(path);
+        }
+    }
+    for (const QString& path : profiles)
+        fetchProfile(path);
+}
+
+void NetworkManagerRasService::retryWhenAllCame() {
+    if (!m_retryList && !m_retryPhonebook && m_retryActives.isEmpty() &&
+        m_retryProfiles.isEmpty() && m_profileFetches.isEmpty())
+        m_retry->reset();
 }
 
 void NetworkManagerRasService::setSignalledActiveList(const QStringList& paths) {
@@ -327,10 +388,16 @@ void NetworkManagerRasService::fetchActive(const QString& path) {
                  isReply(reply) ? asPropertyMap(reply.arguments().constFirst()) : std::nullopt;
              if (!properties) {
                  it->loadFailed = true; // tried again at its next signal
+                 if (reply.type() == QDBusMessage::ErrorMessage) {
+                     m_retryActives.insert(path); // and after a while, if none comes
+                     m_retry->schedule();
+                 }
                  return;
              }
              it->loaded = true;
              it->loadFailed = false;
+             m_retryActives.remove(path);
+             retryWhenAllCame();
              if (const auto profile = asPath(properties->value(QStringLiteral("Connection"))))
                  it->profile = *profile;
              // What was signalled while the answer was on its way may be newer.
@@ -705,17 +772,28 @@ DWORD NetworkManagerRasService::RasEnumEntriesA(const char*, const char*, RASENT
     return SUCCESS;
 }
 
-const NetworkManagerRasService::Profile*
-NetworkManagerRasService::findProfile(const char* name) const {
+// The monitor reads the numbers once, entry by entry in the phonebook's
+// order, by name. So a full read of a name that several profiles share gets
+// the next of them in turn: each keeps its own number, index for index.
+const NetworkManagerRasService::Profile* NetworkManagerRasService::findProfile(const char* name,
+                                                                               bool full) const {
     if (!name)
         return nullptr;
     const std::size_t length = std::strlen(name);
+    std::vector<const Profile*> equal;
     for (const Profile& profile : m_phonebook) {
         if (static_cast<std::size_t>(profile.name.size()) == length &&
             std::memcmp(profile.name.constData(), name, length) == 0)
-            return &profile;
+            equal.push_back(&profile);
     }
-    return nullptr;
+    if (equal.empty())
+        return nullptr;
+    if (!full || equal.size() == 1)
+        return equal.front();
+    int& turn = m_numberTurns[QByteArray(name, static_cast<qsizetype>(length))];
+    const Profile* profile = equal[static_cast<std::size_t>(turn) % equal.size()];
+    turn = static_cast<int>((static_cast<std::size_t>(turn) + 1) % equal.size());
+    return profile;
 }
 
 DWORD NetworkManagerRasService::RasGetEntryPropertiesA(const char*, const char* entryName,
@@ -724,7 +802,7 @@ DWORD NetworkManagerRasService::RasGetEntryPropertiesA(const char*, const char* 
     if (!entrySize)
         return ERROR_INVALID_PARAMETER;
     readPhonebook();
-    const Profile* profile = findProfile(entryName);
+    const Profile* profile = findProfile(entryName, false);
     if (!profile)
         return ERROR_CANNOT_FIND_PHONEBOOK_ENTRY;
     if (deviceInfoSize)
@@ -735,6 +813,7 @@ DWORD NetworkManagerRasService::RasGetEntryPropertiesA(const char*, const char* 
     }
     if (entry->dwSize != kEntrySize)
         return ERROR_INVALID_SIZE;
+    profile = findProfile(entryName, true);
     std::memset(reinterpret_cast<char*>(entry) + sizeof(entry->dwSize), 0,
                 kEntrySize - sizeof(entry->dwSize));
     nm::copyField(entry->szLocalPhoneNumber, profile->number);
@@ -766,22 +845,18 @@ void NetworkManagerRasService::readPhonebook() {
         isReply(listReply) ? asPathList(listReply.arguments().constFirst()) : std::nullopt;
     if (!paths) {
         qCDebug(lcNetworkManager) << "no profiles:" << listReply.errorMessage();
+        if (listReply.type() == QDBusMessage::ErrorMessage && noAnswer(listReply)) {
+            m_retryPhonebook = true;
+            m_retry->schedule();
+        }
         return;
     }
 
-    struct Details {
-        bool settingsRead = false;
-        QString id;
-        QString type;
-        QString number;
-        DWORD flags = 0;
-        bool flagsSettled = false; // answered, if only with "no such property"
-    };
-    QHash<QString, Details> details; // a path listed twice is asked once
+    QHash<QString, ProfileDetails> details; // a path listed twice is asked once
     QStringList unique;
     for (const QString& path : *paths) {
         if (valid(path) && !details.contains(path)) {
-            details.insert(path, Details{});
+            details.insert(path, ProfileDetails{});
             unique.append(path);
         }
     }
@@ -817,44 +892,144 @@ void NetworkManagerRasService::readPhonebook() {
         inFlight.pop_front();
         pending.call.waitForFinished();
         const QDBusMessage reply = pending.call.reply();
-        Details& d = details[pending.path];
-        if (pending.settings && isReply(reply)) {
-            if (const auto settings = asSettings(reply.arguments().constFirst())) {
-                const QVariantMap connection = settings->value(QStringLiteral("connection"));
-                d.settingsRead = true;
-                d.id = asString(connection.value(QStringLiteral("id"))).value_or(QString());
-                d.type = asString(connection.value(QStringLiteral("type"))).value_or(QString());
-                for (const char* group : {"gsm", "cdma"}) {
-                    const auto number = asString(
-                        settings->value(QLatin1String(group)).value(QStringLiteral("number")));
-                    if (number && !number->isEmpty()) {
-                        d.number = *number;
-                        break;
-                    }
-                }
-            }
-        } else if (!pending.settings) {
-            if (isReply(reply)) {
-                d.flags = asUInt(reply.arguments().constFirst()).value_or(0);
-                d.flagsSettled = true;
-            } else {
-                d.flagsSettled = !noAnswer(reply);
-            }
-        }
+        ProfileDetails& d = details[pending.path];
+        if (pending.settings)
+            takeSettings(d, reply);
+        else
+            takeFlags(d, reply);
         issue();
     }
     if (next < unique.size())
         qCDebug(lcNetworkManager) << "phonebook read cut short after" << next << "profiles";
 
-    for (const QString& path : *paths) {
-        const auto it = details.constFind(path);
-        if (it == details.constEnd() || !it->settingsRead || !it->flagsSettled || it->id.isEmpty())
-            continue;
-        if (it->type == QLatin1String("loopback") || (it->flags & nm::kProfileFlagExternal))
-            continue;
-        m_phonebook.push_back(
-            {nm::utf8Cut(it->id, RAS_MaxEntryName), nm::utf8Cut(it->number, RAS_MaxPhoneNumber)});
+    setPhonebookOrder(*paths);
+    // A profile without all its answers is asked again later, not left out
+    // for the whole run.
+    for (const QString& path : std::as_const(unique)) {
+        const ProfileDetails& d = details.value(path);
+        if (d.settingsSettled && d.flagsSettled)
+            settleProfile(path, d);
+        else
+            m_retryProfiles.insert(path);
     }
+    rebuildPhonebook();
+    if (!m_retryProfiles.isEmpty())
+        m_retry->schedule();
+}
+
+void NetworkManagerRasService::setPhonebookOrder(const QStringList& paths) {
+    m_phonebookListed = true;
+    m_phonebookOrder.clear();
+    for (const QString& path : paths) {
+        if (valid(path))
+            m_phonebookOrder.append(path);
+    }
+}
+
+// The list of profiles, when it got no answer at the start.
+void NetworkManagerRasService::fetchPhonebook() {
+    send(kSettingsPath, kSettingsIface, QStringLiteral("ListConnections"), {},
+         [this](const QDBusMessage& reply) {
+             const auto paths =
+                 isReply(reply) ? asPathList(reply.arguments().constFirst()) : std::nullopt;
+             if (!paths) {
+                 if (reply.type() == QDBusMessage::ErrorMessage && noAnswer(reply)) {
+                     m_retryPhonebook = true;
+                     m_retry->schedule();
+                 }
+                 return;
+             }
+             setPhonebookOrder(*paths);
+             QSet<QString> asked;
+             for (const QString& path : std::as_const(m_phonebookOrder)) {
+                 if (!asked.contains(path)) {
+                     asked.insert(path);
+                     fetchProfile(path);
+                 }
+             }
+             retryWhenAllCame();
+         });
+}
+
+void NetworkManagerRasService::takeSettings(ProfileDetails& d, const QDBusMessage& reply) {
+    if (!isReply(reply)) {
+        d.settingsSettled = !noAnswer(reply);
+        return;
+    }
+    d.settingsSettled = true;
+    const auto settings = asSettings(reply.arguments().constFirst());
+    if (!settings)
+        return;
+    const QVariantMap connection = settings->value(QStringLiteral("connection"));
+    d.settingsRead = true;
+    d.id = asString(connection.value(QStringLiteral("id"))).value_or(QString());
+    d.type = asString(connection.value(QStringLiteral("type"))).value_or(QString());
+    for (const char* group : {"gsm", "cdma"}) {
+        const auto number =
+            asString(settings->value(QLatin1String(group)).value(QStringLiteral("number")));
+        if (number && !number->isEmpty()) {
+            d.number = *number;
+            break;
+        }
+    }
+}
+
+void NetworkManagerRasService::takeFlags(ProfileDetails& d, const QDBusMessage& reply) {
+    if (isReply(reply)) {
+        d.flags = asUInt(reply.arguments().constFirst()).value_or(0);
+        d.flagsSettled = true;
+    } else {
+        d.flagsSettled = !noAnswer(reply);
+    }
+}
+
+void NetworkManagerRasService::settleProfile(const QString& path, const ProfileDetails& d) {
+    if (!d.settingsRead || d.id.isEmpty() || d.type == QLatin1String("loopback") ||
+        (d.flags & nm::kProfileFlagExternal)) {
+        m_profiles.insert(path, std::nullopt);
+        return;
+    }
+    m_profiles.insert(path, Profile{nm::utf8Cut(d.id, RAS_MaxEntryName),
+                                    nm::utf8Cut(d.number, RAS_MaxPhoneNumber)});
+}
+
+void NetworkManagerRasService::rebuildPhonebook() {
+    m_phonebook.clear();
+    for (const QString& path : std::as_const(m_phonebookOrder)) {
+        const auto it = m_profiles.constFind(path);
+        if (it != m_profiles.constEnd() && it->has_value())
+            m_phonebook.push_back(**it);
+    }
+}
+
+// Both calls of a profile that got no answer at the start, asynchronously.
+void NetworkManagerRasService::fetchProfile(const QString& path) {
+    m_profileFetches.insert(path, ProfileDetails{});
+    const auto settle = [this, path](bool settings, const QDBusMessage& reply) {
+        auto it = m_profileFetches.find(path);
+        if (it == m_profileFetches.end())
+            return;
+        if (settings)
+            takeSettings(*it, reply);
+        else
+            takeFlags(*it, reply);
+        if (++it->answers < 2)
+            return;
+        const ProfileDetails d = *it;
+        m_profileFetches.erase(it);
+        if (d.settingsSettled && d.flagsSettled) {
+            settleProfile(path, d);
+            rebuildPhonebook();
+            retryWhenAllCame();
+        } else {
+            m_retryProfiles.insert(path);
+            m_retry->schedule();
+        }
+    };
+    send(path, kProfileIface, QStringLiteral("GetSettings"), {},
+         [settle](const QDBusMessage& reply) { settle(true, reply); });
+    send(path, kPropertiesIface, QStringLiteral("Get"), {kProfileIface, QStringLiteral("Flags")},
+         [settle](const QDBusMessage& reply) { settle(false, reply); });
 }
 
 } // namespace ras
