@@ -177,6 +177,17 @@ bool noAnswer(const QDBusMessage& reply) {
            name == QLatin1String("org.freedesktop.DBus.Error.LimitsExceeded");
 }
 
+// An error worth asking again about. A daemon that is not on the bus is
+// not asked: its arrival is watched for, and retries would only wake us.
+bool retryable(const QDBusMessage& reply) {
+    if (reply.type() != QDBusMessage::ErrorMessage)
+        return false;
+    const QString name = reply.errorName();
+    return name != QLatin1String("org.freedesktop.DBus.Error.ServiceUnknown") &&
+           name != QLatin1String("org.freedesktop.DBus.Error.NameHasNoOwner") &&
+           name != QLatin1String("org.freedesktop.DBus.Error.Disconnected");
+}
+
 bool valid(const QString& objectPath) {
     return !objectPath.isEmpty() && objectPath != QLatin1String("/");
 }
@@ -286,7 +297,7 @@ void NetworkManagerRasService::fetchActiveList() {
              // one that came since the request is at least as new as the reply.
              if (version != m_listVersion)
                  return;
-             if (reply.type() == QDBusMessage::ErrorMessage) {
+             if (retryable(reply)) {
                  // A daemon that hung or failed at our start may have
                  // connections up already: without asking again they would
                  // wait for the next change of the list.
@@ -388,7 +399,7 @@ void NetworkManagerRasService::fetchActive(const QString& path) {
                  isReply(reply) ? asPropertyMap(reply.arguments().constFirst()) : std::nullopt;
              if (!properties) {
                  it->loadFailed = true; // tried again at its next signal
-                 if (reply.type() == QDBusMessage::ErrorMessage) {
+                 if (retryable(reply)) {
                      m_retryActives.insert(path); // and after a while, if none comes
                      m_retry->schedule();
                  }
@@ -845,7 +856,7 @@ void NetworkManagerRasService::readPhonebook() {
         isReply(listReply) ? asPathList(listReply.arguments().constFirst()) : std::nullopt;
     if (!paths) {
         qCDebug(lcNetworkManager) << "no profiles:" << listReply.errorMessage();
-        if (listReply.type() == QDBusMessage::ErrorMessage && noAnswer(listReply)) {
+        if (noAnswer(listReply) && retryable(listReply)) {
             m_retryPhonebook = true;
             m_retry->schedule();
         }
@@ -933,7 +944,7 @@ void NetworkManagerRasService::fetchPhonebook() {
              const auto paths =
                  isReply(reply) ? asPathList(reply.arguments().constFirst()) : std::nullopt;
              if (!paths) {
-                 if (reply.type() == QDBusMessage::ErrorMessage && noAnswer(reply)) {
+                 if (noAnswer(reply) && retryable(reply)) {
                      m_retryPhonebook = true;
                      m_retry->schedule();
                  }

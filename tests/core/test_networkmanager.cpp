@@ -431,6 +431,9 @@ TEST_F(NetworkManagerTest, PlatformServiceFollowsTheDaemonComingAndGoing) {
     ASSERT_NE(dynamic_cast<NetworkManagerRasService*>(service), nullptr);
     EXPECT_TRUE(entries().empty());
     EXPECT_TRUE(connections().empty());
+    // No daemon: nothing is asked again, its arrival is awaited.
+    ASSERT_TRUE(waitFor([&] { return nm().fetchesInFlight() == 0; }));
+    EXPECT_FALSE(nm().retryScheduled());
 
     startMock();
     QString dev = mock.addDevice("eth", "eth0");
