@@ -271,6 +271,8 @@ void NetworkManagerRasService::onOwnerChanged(const QString&, const QString& old
     m_retryActives.clear();
     m_retryProfiles.clear();
     m_profileFetches.clear();
+    m_profileQueue.clear();
+    m_profileQueued.clear();
     m_retry->reset();
     if (newOwner.isEmpty())
         return;
@@ -279,10 +281,12 @@ void NetworkManagerRasService::onOwnerChanged(const QString&, const QString& old
     if (m_phonebookRead && !m_phonebookListed && m_bus.isConnected()) {
         fetchPhonebook();
     } else {
+        QStringList missing;
         for (const QString& path : std::as_const(m_phonebookOrder)) {
-            if (!m_profiles.contains(path) && !m_profileFetches.contains(path))
-                fetchProfile(path);
+            if (!m_profiles.contains(path))
+                missing.append(path);
         }
+        askProfiles(missing);
     }
 }
 
@@ -337,13 +341,12 @@ void NetworkManagerRasService::retry() {
             fetchActive(path);
         }
     }
-    for (const QString& path : profiles)
-        fetchProfile(path);
+    askProfiles(QStringList(profiles.begin(), profiles.end()));
 }
 
 void NetworkManagerRasService::retryWhenAllCame() {
     if (!m_retryList && !m_retryPhonebook && m_retryActives.isEmpty() &&
-        m_retryProfiles.isEmpty() && m_profileFetches.isEmpty())
+        m_retryProfiles.isEmpty() && m_profileFetches.isEmpty() && m_profileQueue.empty())
         m_retry->reset();
 }
 
@@ -765,6 +768,8 @@ DWORD NetworkManagerRasService::RasEnumEntriesA(const char*, const char*, RASENT
     if (buffer && buffer->dwSize != kEntryNameSize)
         return ERROR_INVALID_SIZE;
     readPhonebook();
+    if (m_phonebookDirty)
+        rebuildPhonebook();
     const auto count = static_cast<DWORD>(m_phonebook.size());
     const auto needed = static_cast<std::uint64_t>(count) * kEntryNameSize;
     if (needed > std::numeric_limits<DWORD>::max())
@@ -813,6 +818,8 @@ DWORD NetworkManagerRasService::RasGetEntryPropertiesA(const char*, const char* 
     if (!entrySize)
         return ERROR_INVALID_PARAMETER;
     readPhonebook();
+    if (m_phonebookDirty)
+        rebuildPhonebook();
     const Profile* profile = findProfile(entryName, false);
     if (!profile)
         return ERROR_CANNOT_FIND_PHONEBOOK_ENTRY;
@@ -951,13 +958,7 @@ void NetworkManagerRasService::fetchPhonebook() {
                  return;
              }
              setPhonebookOrder(*paths);
-             QSet<QString> asked;
-             for (const QString& path : std::as_const(m_phonebookOrder)) {
-                 if (!asked.contains(path)) {
-                     asked.insert(path);
-                     fetchProfile(path);
-                 }
-             }
+             askProfiles(m_phonebookOrder);
              retryWhenAllCame();
          });
 }
@@ -1005,11 +1006,34 @@ void NetworkManagerRasService::settleProfile(const QString& path, const ProfileD
 }
 
 void NetworkManagerRasService::rebuildPhonebook() {
+    m_phonebookDirty = false;
     m_phonebook.clear();
     for (const QString& path : std::as_const(m_phonebookOrder)) {
         const auto it = m_profiles.constFind(path);
         if (it != m_profiles.constEnd() && it->has_value())
             m_phonebook.push_back(**it);
+    }
+}
+
+// Profiles asked for later, a few at a time: no more calls in flight than
+// the bus allows, as at the start.
+void NetworkManagerRasService::askProfiles(const QStringList& paths) {
+    for (const QString& path : paths) {
+        if (!m_profileFetches.contains(path) && !m_profileQueued.contains(path)) {
+            m_profileQueued.insert(path);
+            m_profileQueue.push_back(path);
+        }
+    }
+    pumpProfiles();
+}
+
+void NetworkManagerRasService::pumpProfiles() {
+    while (static_cast<std::size_t>(m_profileFetches.size()) * 2 < kMaxPendingCalls &&
+           !m_profileQueue.empty()) {
+        const QString path = m_profileQueue.front();
+        m_profileQueue.pop_front();
+        m_profileQueued.remove(path);
+        fetchProfile(path);
     }
 }
 
@@ -1030,12 +1054,13 @@ void NetworkManagerRasService::fetchProfile(const QString& path) {
         m_profileFetches.erase(it);
         if (d.settingsSettled && d.flagsSettled) {
             settleProfile(path, d);
-            rebuildPhonebook();
-            retryWhenAllCame();
+            m_phonebookDirty = true;
         } else {
             m_retryProfiles.insert(path);
             m_retry->schedule();
         }
+        pumpProfiles();
+        retryWhenAllCame();
     };
     send(path, kProfileIface, QStringLiteral("GetSettings"), {},
          [settle](const QDBusMessage& reply) { settle(true, reply); });

@@ -20,6 +20,7 @@
 #include <QVariantMap>
 
 #include <chrono>
+#include <deque>
 #include <functional>
 #include <optional>
 #include <vector>
@@ -140,6 +141,8 @@ private:
     static void takeFlags(ProfileDetails& details, const QDBusMessage& reply);
     void settleProfile(const QString& path, const ProfileDetails& details);
     void rebuildPhonebook();
+    void askProfiles(const QStringList& paths);
+    void pumpProfiles();
     void fetchProfile(const QString& path);
     void fetchPhonebook();
     void setPhonebookOrder(const QStringList& paths);
@@ -175,6 +178,9 @@ private:
     bool m_phonebookListed = false;
     QHash<QString, std::optional<Profile>> m_profiles;
     QHash<QString, ProfileDetails> m_profileFetches; // asked again, answers so far
+    std::deque<QString> m_profileQueue;              // to be asked again, in turn
+    QSet<QString> m_profileQueued;
+    bool m_phonebookDirty = false; // answers came since m_phonebook was made
     // Equal names are asked for in the phonebook's order: each gets its own
     // profile's number in turn.
     mutable QHash<QByteArray, int> m_numberTurns;
