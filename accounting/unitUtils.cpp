@@ -20,6 +20,11 @@ std::shared_ptr<IniFileSystem>& optionsFileSystem() {
     return fs;
 }
 
+std::shared_ptr<IniFileSystem>& dataFileSystem() {
+    static std::shared_ptr<IniFileSystem> fs;
+    return fs;
+}
+
 IniFile& openDataIni() {
     IniFile* ini = DataIni();
     if (!ini)
@@ -106,7 +111,12 @@ IniFile* DataIni() {
 }
 
 void OpenDataIni(const QString& fileName) {
-    dataIniSlot() = std::make_unique<IniFile>(filePath(fileName));
+    const std::shared_ptr<IniFileSystem>& fs = dataFileSystem();
+    dataIniSlot() = std::make_unique<IniFile>(filePath(fileName), fs ? fs : diskIniFileSystem());
+}
+
+void setDataFileSystem(std::shared_ptr<IniFileSystem> fileSystem) {
+    dataFileSystem() = std::move(fileSystem);
 }
 
 void OpenDataIni(std::unique_ptr<IniFile> ini) {

@@ -30,6 +30,9 @@ QString fromLedgerName(const std::string& bytes);
 // released when the program closes. nullptr while closed.
 IniFile* DataIni();
 void OpenDataIni(const QString& fileName = DataFileName());
+// The file system that OpenDataIni(fileName) opens the ledger on; tests put
+// a failing one in place. nullptr: the disk.
+void setDataFileSystem(std::shared_ptr<IniFileSystem> fileSystem);
 // Takes the given accessor, e.g. one on a test's file system.
 void OpenDataIni(std::unique_ptr<IniFile> ini);
 void ReleaseDataIni();

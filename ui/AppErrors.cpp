@@ -1,5 +1,6 @@
 #include "AppErrors.h"
 
+#include <QEventLoop>
 #include <QFileInfo>
 #include <QLoggingCategory>
 #include <QSet>
@@ -39,8 +40,20 @@ void showMessageBox(const QString& title, const QString& text, QMessageBox::Icon
         handler()({title, text, icon});
         return;
     }
+    // Not modal, yet waited for in a loop of its own: a modal box would block
+    // every other window, the tray icon's among them, so not even "Close
+    // program" could be reached while it is open.
     QMessageBox box(icon, title, text, QMessageBox::Ok);
-    box.exec();
+    box.setWindowModality(Qt::NonModal);
+    box.setWindowIcon(QApplication::windowIcon());
+    QEventLoop loop;
+    QObject::connect(&box, &QDialog::finished, &loop, &QEventLoop::quit);
+    box.show();
+    loop.exec(QEventLoop::DialogExec);
+}
+
+QString applicationTitle() {
+    return QStringLiteral("Brantle Vantrel");
 }
 
 QString errorBoxText(const QString& message) {
@@ -59,7 +72,7 @@ void reportError(const QString& message) {
         QString text;
         ~Release() { openErrorTexts().remove(text); }
     } release{text};
-    showMessageBox(QApplication::applicationDisplayName(), text, QMessageBox::Critical);
+    showMessageBox(applicationTitle(), text, QMessageBox::Critical);
 }
 
 void reportError(const std::exception& e) {

@@ -20,6 +20,10 @@ using MessageBoxHandler = std::function<void(const MessageBoxRequest&)>;
 void setMessageBoxHandler(MessageBoxHandler handler); // empty: the real QMessageBox
 void showMessageBox(const QString& title, const QString& text, QMessageBox::Icon icon);
 
+// "Brantle Vantrel": the title of the error boxes. Not Qt's display name,
+// which window managers would be shown appended to every window's caption.
+QString applicationTitle();
+
 // The error text rule: the message, with "." appended when its last
 // character sorts after ".".
 QString errorBoxText(const QString& message);

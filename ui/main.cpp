@@ -31,7 +31,6 @@ int main(int argc, char** argv) {
         manager.setRestartHint(QSessionManager::RestartNever);
     });
 #endif
-    QApplication::setApplicationDisplayName("Brantle Vantrel");
     // The program lives in the notification area; it ends when the startup window closes.
     QApplication::setQuitOnLastWindowClosed(false);
 
@@ -63,7 +62,11 @@ int main(int argc, char** argv) {
     try {
         mainWindow->FormCreate();
     } catch (const std::exception& e) {
-        reportError(e);
+        // Shown from the loop: a box's own loop before it would leave a
+        // "Close program" chosen meanwhile to the main loop, which forgets it.
+        const QString message = QString::fromLocal8Bit(e.what());
+        QMetaObject::invokeMethod(
+            &app, [message] { reportError(message); }, Qt::QueuedConnection);
     }
 
     const int code = app.exec();

@@ -30,6 +30,8 @@
 #include <QTimer>
 #include <QValidator>
 
+#include <exception>
+
 TfrmMain* frmMain = nullptr;
 
 namespace {
@@ -58,6 +60,26 @@ public:
             if (c < QLatin1Char('0') || c > QLatin1Char('9'))
                 return Invalid;
         return Acceptable;
+    }
+};
+
+// The style works the box's margins out anew from its caption's font, which
+// comes only with the first show; the tiled background inside must stay on
+// the client area of the layout all the same.
+class TStatisticsBox : public QGroupBox {
+public:
+    using QGroupBox::QGroupBox;
+    void setCaption(const QString& caption) {
+        setTitle(caption);
+        pinMargins();
+    }
+    void pinMargins() { setContentsMargins(2, 15, 2, 2); } // client area 2,15 301 x 88
+
+protected:
+    void changeEvent(QEvent* event) override {
+        QGroupBox::changeEvent(event);
+        if (event->type() == QEvent::FontChange || event->type() == QEvent::StyleChange)
+            pinMargins();
     }
 };
 
@@ -152,12 +174,13 @@ void TfrmMain::createControls() {
     lblConnectionStatus = makeLabel(this, "lblConnectionStatus", "Not connected.", 144, 24);
     setTextColor(lblConnectionStatus, QColor(0, 0, 255), QPalette::WindowText);
 
-    GroupBox = new QGroupBox(this); // its caption comes with CreateTextControls
+    auto* box = new TStatisticsBox(this); // its caption comes with CreateTextControls
+    GroupBox = box;
     GroupBox->setObjectName("GroupBox");
     GroupBox->setGeometry(8, 48, 305, 105);
     setTextColor(GroupBox, QColor(253, 253, 253), QPalette::Window);
     GroupBox->setAutoFillBackground(true);
-    GroupBox->setContentsMargins(2, 15, 2, 2); // the tile covers the client area: 2,15 301 x 88
+    box->pinMargins();
     ryxTile1 = new TryxTile(GroupBox, Artwork::backgroundTile(), 0x02F8F8F8, tmNormal);
     ryxTile1->setObjectName("ryxTile1");
 
@@ -214,13 +237,17 @@ void TfrmMain::createControls() {
 void TfrmMain::CreateTextControls() {
     if (edtWarnLimit)
         return;
-    GroupBox->setTitle(" Statistics ");
+    static_cast<TStatisticsBox*>(GroupBox)->setCaption(" Statistics ");
 
     // Beneath the up-down, as if made in the order of the layout.
     edtWarnLimit = new QLineEdit(m_warnLimitText, GroupBox);
     edtWarnLimit->setObjectName("edtWarnLimit");
     edtWarnLimit->setGeometry(116, 78, 37, 21);
     edtWarnLimit->stackUnder(ud_WarnLimit);
+    // The largest limit, 32000, must fit the layout's 37 pixels: the narrow
+    // sibling of the window's font, and an edit margin of 1 pixel, not 2.
+    edtWarnLimit->setFont(programFont("Tahoma"));
+    edtWarnLimit->setTextMargins(-1, 0, -1, 0);
     setTextColor(edtWarnLimit, QColor(128, 0, 128), QPalette::Text);
     edtWarnLimit->setValidator(new DigitsOnlyValidator(edtWarnLimit));
     ud_WarnLimit->setBuddy(edtWarnLimit);
@@ -239,13 +266,20 @@ void TfrmMain::setVisible(bool visible) {
 }
 
 void TfrmMain::FormCreate() {
-    OpenDataIni(DataFileName());
-    cboDialups->addItems(ZorvRasConnect->AvailableEntries());
-    if (cboDialups->count() > 0) {
-        cboDialups->setCurrentIndex(0);
-        RefreshStatistics(*this, dataIni());
-    } else {
-        cboDialups->setCurrentIndex(-1);
+    // The icon (or, without a notification area, the window) comes whatever
+    // fails before it: a failure must not leave the program unreachable.
+    std::exception_ptr failure;
+    try {
+        OpenDataIni(DataFileName());
+        cboDialups->addItems(ZorvRasConnect->AvailableEntries());
+        if (cboDialups->count() > 0) {
+            cboDialups->setCurrentIndex(0);
+            RefreshStatistics(*this, dataIni());
+        } else {
+            cboDialups->setCurrentIndex(-1);
+        }
+    } catch (...) {
+        failure = std::current_exception();
     }
 
     AddTrayIcon(frmStartup, windowTitle(), Artwork::trayIcon(), TrayPopup);
@@ -261,6 +295,8 @@ void TfrmMain::FormCreate() {
     // Without a notification area the window is the only way in, and out.
     if (!NotificationAreaAvailable())
         showAndFocus();
+    if (failure)
+        std::rethrow_exception(failure);
 }
 
 // --- the dial-up list and the statistics --------------------------------------------
@@ -341,25 +377,34 @@ void TfrmMain::edtWarnLimit_Change() {
     edtWarnLimit->setCursorPosition(edtWarnLimit->text().size());
 }
 
+// The limit and the switch are stored only when the ledger would then mean
+// something else: a missing key already means what the controls show for
+// it, and every start would otherwise make a section for the first entry,
+// or fail on a ledger that cannot be written.
 void TfrmMain::storeWarnLimit() {
     QString entry;
     if (!selectedEntry(entry))
         return;
-    dataIni().StoreNumber(ledgerName(entry), kWarnHourCount, ud_WarnLimit->position());
+    const std::string section = ledgerName(entry);
+    const std::int32_t position = ud_WarnLimit->position();
+    IniFile& ini = dataIni();
+    if (ini.LoadNumber(section, kWarnHourCount, 0) != position)
+        ini.StoreNumber(section, kWarnHourCount, position);
 }
 
 void TfrmMain::ud_WarnLimitClick() {
-    QString entry;
-    if (!selectedEntry(entry))
-        return;
-    dataIni().StoreNumber(ledgerName(entry), kWarnHourCount, ud_WarnLimit->position());
+    storeWarnLimit();
 }
 
 void TfrmMain::chkWarnOverTimeClick() {
     QString entry;
     if (!selectedEntry(entry))
         return;
-    dataIni().StoreFlag(ledgerName(entry), kWarnOverTime, chkWarnOverTime->isChecked());
+    const std::string section = ledgerName(entry);
+    const bool checked = chkWarnOverTime->isChecked();
+    IniFile& ini = dataIni();
+    if (ini.LoadFlag(section, kWarnOverTime, true) != checked)
+        ini.StoreFlag(section, kWarnOverTime, checked);
 }
 
 void TfrmMain::btnResetCountClick() {
@@ -446,7 +491,7 @@ void TfrmMain::TrayPop_CloseProgramClick() {
     if (frmStartup)
         frmStartup->close();
     else
-        QCoreApplication::quit();
+        EndProgram();
 }
 
 void TfrmMain::closeEvent(QCloseEvent* event) {
@@ -466,6 +511,10 @@ void TfrmMain::keyPressEvent(QKeyEvent* event) {
 }
 
 void TfrmMain::showEvent(QShowEvent* event) {
+    // The style marks the focused control only once the keyboard has moved
+    // the focus; the window opens with the focus on the list, and a keyboard
+    // user must see that.
+    setAttribute(Qt::WA_KeyboardFocusChange);
     if (!m_positioned) {
         m_positioned = true; // centred the first time only; after that where it was left
         centreOnScreen(this);

@@ -13,6 +13,29 @@
 
 TfrmStartup* frmStartup = nullptr;
 
+namespace {
+std::function<void()>& programEnd() {
+    static std::function<void()> end;
+    return end;
+}
+} // namespace
+
+void setProgramEnd(std::function<void()> end) {
+    programEnd() = std::move(end);
+}
+
+// exit(), not quit(): quit() first asks every window to close, and an open
+// warning that cannot store its check box would refuse and keep the program
+// alive without its icon or its ledger. exit() also ends the loops of open
+// message boxes; open dialogs go without their own closing step, so nothing
+// more is written.
+void EndProgram() {
+    if (programEnd())
+        programEnd()();
+    else
+        QCoreApplication::exit(0);
+}
+
 TfrmStartup::TfrmStartup(QWidget* parent) : QWidget(parent) {
     frmStartup = this;
     setObjectName("frmStartup");
@@ -39,7 +62,7 @@ void TfrmStartup::closeEvent(QCloseEvent* event) {
     RemoveTrayIcon();
     ReleaseDataIni();
     event->accept();
-    QCoreApplication::quit();
+    EndProgram();
 }
 
 void TfrmStartup::trayActivated(QSystemTrayIcon::ActivationReason reason) {

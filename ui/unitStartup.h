@@ -5,6 +5,8 @@
 #include <QSystemTrayIcon>
 #include <QWidget>
 
+#include <functional>
+
 class TAutoSizeLabel;
 
 class TfrmStartup : public QWidget {
@@ -25,3 +27,8 @@ protected:
 };
 
 extern TfrmStartup* frmStartup;
+
+// Ends the program's loops with status 0, as the startup window's closing
+// does. Tests put a recorder in its place.
+void EndProgram();
+void setProgramEnd(std::function<void()> end); // empty: the real end

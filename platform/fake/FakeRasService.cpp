@@ -48,7 +48,7 @@ DWORD FakeRasService::RasEnumEntriesA(const char*, const char*, RASENTRYNAMEA* b
         buffer[i].dwSize = kEntryNameSize;
         copyField(buffer[i].szEntryName, entries[i].name);
     }
-    *entryCount = static_cast<DWORD>(n);
+    *entryCount = claimedEntryCount.value_or(static_cast<DWORD>(n));
     return SUCCESS;
 }
 

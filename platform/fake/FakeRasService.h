@@ -39,6 +39,7 @@ public:
     // answer (603 with the needed size when the buffer is too small, else 0).
     std::vector<DWORD> enumEntriesResults;
     std::optional<DWORD> neededEntriesSize; // the size written back with a scripted 603
+    std::optional<DWORD> claimedEntryCount; // a count beyond the records written
     std::optional<DWORD> enumConnectionsResult;
 
     // What the calls saw.

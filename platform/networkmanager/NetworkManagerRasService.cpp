@@ -42,8 +42,6 @@ constexpr DWORD ERROR_INVALID_SIZE = 632;
 // Calls in flight at once during the phonebook read. The system bus refuses
 // more than 128 pending replies per connection by default.
 constexpr std::size_t kMaxPendingCalls = 64;
-// Change fetches give up after this; a stuck daemon must not pile up calls.
-constexpr int kFetchTimeoutMs = 10000;
 
 // ---- reading values whose types nobody guarantees ----
 
@@ -179,6 +177,17 @@ bool noAnswer(const QDBusMessage& reply) {
            name == QLatin1String("org.freedesktop.DBus.Error.LimitsExceeded");
 }
 
+// An error worth asking again about. A daemon that is not on the bus is
+// not asked: its arrival is watched for, and retries would only wake us.
+bool retryable(const QDBusMessage& reply) {
+    if (reply.type() != QDBusMessage::ErrorMessage)
+        return false;
+    const QString name = reply.errorName();
+    return name != QLatin1String("org.freedesktop.DBus.Error.ServiceUnknown") &&
+           name != QLatin1String("org.freedesktop.DBus.Error.NameHasNoOwner") &&
+           name != QLatin1String("org.freedesktop.DBus.Error.Disconnected");
+}
+
 bool valid(const QString& objectPath) {
     return !objectPath.isEmpty() && objectPath != QLatin1String("/");
 }
@@ -187,6 +196,7 @@ bool valid(const QString& objectPath) {
 
 NetworkManagerRasService::NetworkManagerRasService(QDBusConnection bus, QObject* parent)
     : QObject(parent), m_bus(std::move(bus)) {
+    m_retry = new nm::Retry([this] { retry(); }, this);
     subscribe();
     fetchActiveList();
 }
@@ -225,8 +235,8 @@ void NetworkManagerRasService::send(const QString& path, const QString& interfac
                                     ReplyHandler onReply) {
     ++m_busCalls;
     ++m_fetchesSent;
-    const auto call =
-        m_bus.asyncCall(methodCall(path, interface, method, arguments), kFetchTimeoutMs);
+    const auto call = m_bus.asyncCall(methodCall(path, interface, method, arguments),
+                                      static_cast<int>(m_fetchTimeout.count()));
     auto* watcher = new QDBusPendingCallWatcher(call, this);
     const quint64 generation = m_generation;
     connect(watcher, &QDBusPendingCallWatcher::finished, this,
@@ -255,8 +265,29 @@ void NetworkManagerRasService::onOwnerChanged(const QString&, const QString& old
                                               const QString& newOwner) {
     qCDebug(lcNetworkManager) << "owner" << oldOwner << "->" << newOwner;
     clearSnapshot();
-    if (!newOwner.isEmpty())
-        fetchActiveList();
+    // Nothing is asked again of a daemon that left; a new one starts afresh.
+    m_retryList = false;
+    m_retryPhonebook = false;
+    m_retryActives.clear();
+    m_retryProfiles.clear();
+    m_profileFetches.clear();
+    m_profileQueue.clear();
+    m_profileQueued.clear();
+    m_retry->reset();
+    if (newOwner.isEmpty())
+        return;
+    fetchActiveList();
+    // What of the phonebook the start could not read, the new daemon may tell.
+    if (m_phonebookRead && !m_phonebookListed && m_bus.isConnected()) {
+        fetchPhonebook();
+    } else {
+        QStringList missing;
+        for (const QString& path : std::as_const(m_phonebookOrder)) {
+            if (!m_profiles.contains(path))
+                missing.append(path);
+        }
+        askProfiles(missing);
+    }
 }
 
 // Qt may hand us a reply after change signals the daemon sent later, so a
@@ -268,11 +299,55 @@ void NetworkManagerRasService::fetchActiveList() {
          [this, version](const QDBusMessage& reply) {
              // Every change of the list is signalled with the whole list, so
              // one that came since the request is at least as new as the reply.
-             if (!isReply(reply) || version != m_listVersion)
+             if (version != m_listVersion)
+                 return;
+             if (retryable(reply)) {
+                 // A daemon that hung or failed at our start may have
+                 // connections up already: without asking again they would
+                 // wait for the next change of the list.
+                 m_retryList = true;
+                 m_retry->schedule();
+                 return;
+             }
+             if (!isReply(reply))
                  return;
              if (const auto paths = asPathList(reply.arguments().constFirst()))
                  setActiveList(*paths);
+             retryWhenAllCame();
          });
+}
+
+void NetworkManagerRasService::setRetryDelays(std::chrono::milliseconds first,
+                                              std::chrono::milliseconds most) {
+    m_retry->setDelays(first, most);
+}
+
+bool NetworkManagerRasService::retryScheduled() const {
+    return m_retry->scheduled();
+}
+
+void NetworkManagerRasService::retry() {
+    if (std::exchange(m_retryPhonebook, false))
+        fetchPhonebook();
+    const bool list = std::exchange(m_retryList, false);
+    const QSet<QString> actives = std::exchange(m_retryActives, {});
+    const QSet<QString> profiles = std::exchange(m_retryProfiles, {});
+    if (list)
+        fetchActiveList();
+    for (const QString& path : actives) {
+        auto it = m_actives.find(path);
+        if (it != m_actives.end() && !it->loaded && !it->fetching) {
+            it->loadFailed = false;
+            fetchActive(path);
+        }
+    }
+    askProfiles(QStringList(profiles.begin(), profiles.end()));
+}
+
+void NetworkManagerRasService::retryWhenAllCame() {
+    if (!m_retryList && !m_retryPhonebook && m_retryActives.isEmpty() &&
+        m_retryProfiles.isEmpty() && m_profileFetches.isEmpty() && m_profileQueue.empty())
+        m_retry->reset();
 }
 
 void NetworkManagerRasService::setSignalledActiveList(const QStringList& paths) {
@@ -327,10 +402,16 @@ void NetworkManagerRasService::fetchActive(const QString& path) {
                  isReply(reply) ? asPropertyMap(reply.arguments().constFirst()) : std::nullopt;
              if (!properties) {
                  it->loadFailed = true; // tried again at its next signal
+                 if (retryable(reply)) {
+                     m_retryActives.insert(path); // and after a while, if none comes
+                     m_retry->schedule();
+                 }
                  return;
              }
              it->loaded = true;
              it->loadFailed = false;
+             m_retryActives.remove(path);
+             retryWhenAllCame();
              if (const auto profile = asPath(properties->value(QStringLiteral("Connection"))))
                  it->profile = *profile;
              // What was signalled while the answer was on its way may be newer.
@@ -687,6 +768,8 @@ DWORD NetworkManagerRasService::RasEnumEntriesA(const char*, const char*, RASENT
     if (buffer && buffer->dwSize != kEntryNameSize)
         return ERROR_INVALID_SIZE;
     readPhonebook();
+    if (m_phonebookDirty)
+        rebuildPhonebook();
     const auto count = static_cast<DWORD>(m_phonebook.size());
     const auto needed = static_cast<std::uint64_t>(count) * kEntryNameSize;
     if (needed > std::numeric_limits<DWORD>::max())
@@ -705,17 +788,28 @@ DWORD NetworkManagerRasService::RasEnumEntriesA(const char*, const char*, RASENT
     return SUCCESS;
 }
 
-const NetworkManagerRasService::Profile*
-NetworkManagerRasService::findProfile(const char* name) const {
+// The monitor reads the numbers once, entry by entry in the phonebook's
+// order, by name. So a full read of a name that several profiles share gets
+// the next of them in turn: each keeps its own number, index for index.
+const NetworkManagerRasService::Profile* NetworkManagerRasService::findProfile(const char* name,
+                                                                               bool full) const {
     if (!name)
         return nullptr;
     const std::size_t length = std::strlen(name);
+    std::vector<const Profile*> equal;
     for (const Profile& profile : m_phonebook) {
         if (static_cast<std::size_t>(profile.name.size()) == length &&
             std::memcmp(profile.name.constData(), name, length) == 0)
-            return &profile;
+            equal.push_back(&profile);
     }
-    return nullptr;
+    if (equal.empty())
+        return nullptr;
+    if (!full || equal.size() == 1)
+        return equal.front();
+    int& turn = m_numberTurns[QByteArray(name, static_cast<qsizetype>(length))];
+    const Profile* profile = equal[static_cast<std::size_t>(turn) % equal.size()];
+    turn = static_cast<int>((static_cast<std::size_t>(turn) + 1) % equal.size());
+    return profile;
 }
 
 DWORD NetworkManagerRasService::RasGetEntryPropertiesA(const char*, const char* entryName,
@@ -724,7 +818,9 @@ DWORD NetworkManagerRasService::RasGetEntryPropertiesA(const char*, const char* 
     if (!entrySize)
         return ERROR_INVALID_PARAMETER;
     readPhonebook();
-    const Profile* profile = findProfile(entryName);
+    if (m_phonebookDirty)
+        rebuildPhonebook();
+    const Profile* profile = findProfile(entryName, false);
     if (!profile)
         return ERROR_CANNOT_FIND_PHONEBOOK_ENTRY;
     if (deviceInfoSize)
@@ -735,6 +831,7 @@ DWORD NetworkManagerRasService::RasGetEntryPropertiesA(const char*, const char* 
     }
     if (entry->dwSize != kEntrySize)
         return ERROR_INVALID_SIZE;
+    profile = findProfile(entryName, true);
     std::memset(reinterpret_cast<char*>(entry) + sizeof(entry->dwSize), 0,
                 kEntrySize - sizeof(entry->dwSize));
     nm::copyField(entry->szLocalPhoneNumber, profile->number);
@@ -766,22 +863,18 @@ void NetworkManagerRasService::readPhonebook() {
         isReply(listReply) ? asPathList(listReply.arguments().constFirst()) : std::nullopt;
     if (!paths) {
         qCDebug(lcNetworkManager) << "no profiles:" << listReply.errorMessage();
+        if (noAnswer(listReply) && retryable(listReply)) {
+            m_retryPhonebook = true;
+            m_retry->schedule();
+        }
         return;
     }
 
-    struct Details {
-        bool settingsRead = false;
-        QString id;
-        QString type;
-        QString number;
-        DWORD flags = 0;
-        bool flagsSettled = false; // answered, if only with "no such property"
-    };
-    QHash<QString, Details> details; // a path listed twice is asked once
+    QHash<QString, ProfileDetails> details; // a path listed twice is asked once
     QStringList unique;
     for (const QString& path : *paths) {
         if (valid(path) && !details.contains(path)) {
-            details.insert(path, Details{});
+            details.insert(path, ProfileDetails{});
             unique.append(path);
         }
     }
@@ -817,44 +910,162 @@ void NetworkManagerRasService::readPhonebook() {
         inFlight.pop_front();
         pending.call.waitForFinished();
         const QDBusMessage reply = pending.call.reply();
-        Details& d = details[pending.path];
-        if (pending.settings && isReply(reply)) {
-            if (const auto settings = asSettings(reply.arguments().constFirst())) {
-                const QVariantMap connection = settings->value(QStringLiteral("connection"));
-                d.settingsRead = true;
-                d.id = asString(connection.value(QStringLiteral("id"))).value_or(QString());
-                d.type = asString(connection.value(QStringLiteral("type"))).value_or(QString());
-                for (const char* group : {"gsm", "cdma"}) {
-                    const auto number = asString(
-                        settings->value(QLatin1String(group)).value(QStringLiteral("number")));
-                    if (number && !number->isEmpty()) {
-                        d.number = *number;
-                        break;
-                    }
-                }
-            }
-        } else if (!pending.settings) {
-            if (isReply(reply)) {
-                d.flags = asUInt(reply.arguments().constFirst()).value_or(0);
-                d.flagsSettled = true;
-            } else {
-                d.flagsSettled = !noAnswer(reply);
-            }
-        }
+        ProfileDetails& d = details[pending.path];
+        if (pending.settings)
+            takeSettings(d, reply);
+        else
+            takeFlags(d, reply);
         issue();
     }
     if (next < unique.size())
         qCDebug(lcNetworkManager) << "phonebook read cut short after" << next << "profiles";
 
-    for (const QString& path : *paths) {
-        const auto it = details.constFind(path);
-        if (it == details.constEnd() || !it->settingsRead || !it->flagsSettled || it->id.isEmpty())
-            continue;
-        if (it->type == QLatin1String("loopback") || (it->flags & nm::kProfileFlagExternal))
-            continue;
-        m_phonebook.push_back(
-            {nm::utf8Cut(it->id, RAS_MaxEntryName), nm::utf8Cut(it->number, RAS_MaxPhoneNumber)});
+    setPhonebookOrder(*paths);
+    // A profile without all its answers is asked again later, not left out
+    // for the whole run.
+    for (const QString& path : std::as_const(unique)) {
+        const ProfileDetails& d = details.value(path);
+        if (d.settingsSettled && d.flagsSettled)
+            settleProfile(path, d);
+        else
+            m_retryProfiles.insert(path);
     }
+    rebuildPhonebook();
+    if (!m_retryProfiles.isEmpty())
+        m_retry->schedule();
+}
+
+void NetworkManagerRasService::setPhonebookOrder(const QStringList& paths) {
+    m_phonebookListed = true;
+    m_phonebookOrder.clear();
+    for (const QString& path : paths) {
+        if (valid(path))
+            m_phonebookOrder.append(path);
+    }
+}
+
+// The list of profiles, when it got no answer at the start.
+void NetworkManagerRasService::fetchPhonebook() {
+    send(kSettingsPath, kSettingsIface, QStringLiteral("ListConnections"), {},
+         [this](const QDBusMessage& reply) {
+             const auto paths =
+                 isReply(reply) ? asPathList(reply.arguments().constFirst()) : std::nullopt;
+             if (!paths) {
+                 if (noAnswer(reply) && retryable(reply)) {
+                     m_retryPhonebook = true;
+                     m_retry->schedule();
+                 }
+                 return;
+             }
+             setPhonebookOrder(*paths);
+             askProfiles(m_phonebookOrder);
+             retryWhenAllCame();
+         });
+}
+
+void NetworkManagerRasService::takeSettings(ProfileDetails& d, const QDBusMessage& reply) {
+    if (!isReply(reply)) {
+        d.settingsSettled = !noAnswer(reply);
+        return;
+    }
+    d.settingsSettled = true;
+    const auto settings = asSettings(reply.arguments().constFirst());
+    if (!settings)
+        return;
+    const QVariantMap connection = settings->value(QStringLiteral("connection"));
+    d.settingsRead = true;
+    d.id = asString(connection.value(QStringLiteral("id"))).value_or(QString());
+    d.type = asString(connection.value(QStringLiteral("type"))).value_or(QString());
+    for (const char* group : {"gsm", "cdma"}) {
+        const auto number =
+            asString(settings->value(QLatin1String(group)).value(QStringLiteral("number")));
+        if (number && !number->isEmpty()) {
+            d.number = *number;
+            break;
+        }
+    }
+}
+
+void NetworkManagerRasService::takeFlags(ProfileDetails& d, const QDBusMessage& reply) {
+    if (isReply(reply)) {
+        d.flags = asUInt(reply.arguments().constFirst()).value_or(0);
+        d.flagsSettled = true;
+    } else {
+        d.flagsSettled = !noAnswer(reply);
+    }
+}
+
+void NetworkManagerRasService::settleProfile(const QString& path, const ProfileDetails& d) {
+    if (!d.settingsRead || d.id.isEmpty() || d.type == QLatin1String("loopback") ||
+        (d.flags & nm::kProfileFlagExternal)) {
+        m_profiles.insert(path, std::nullopt);
+        return;
+    }
+    m_profiles.insert(path, Profile{nm::utf8Cut(d.id, RAS_MaxEntryName),
+                                    nm::utf8Cut(d.number, RAS_MaxPhoneNumber)});
+}
+
+void NetworkManagerRasService::rebuildPhonebook() {
+    m_phonebookDirty = false;
+    m_phonebook.clear();
+    for (const QString& path : std::as_const(m_phonebookOrder)) {
+        const auto it = m_profiles.constFind(path);
+        if (it != m_profiles.constEnd() && it->has_value())
+            m_phonebook.push_back(**it);
+    }
+}
+
+// Profiles asked for later, a few at a time: no more calls in flight than
+// the bus allows, as at the start.
+void NetworkManagerRasService::askProfiles(const QStringList& paths) {
+    for (const QString& path : paths) {
+        if (!m_profileFetches.contains(path) && !m_profileQueued.contains(path)) {
+            m_profileQueued.insert(path);
+            m_profileQueue.push_back(path);
+        }
+    }
+    pumpProfiles();
+}
+
+void NetworkManagerRasService::pumpProfiles() {
+    while (static_cast<std::size_t>(m_profileFetches.size()) * 2 < kMaxPendingCalls &&
+           !m_profileQueue.empty()) {
+        const QString path = m_profileQueue.front();
+        m_profileQueue.pop_front();
+        m_profileQueued.remove(path);
+        fetchProfile(path);
+    }
+}
+
+// Both calls of a profile that got no answer at the start, asynchronously.
+void NetworkManagerRasService::fetchProfile(const QString& path) {
+    m_profileFetches.insert(path, ProfileDetails{});
+    const auto settle = [this, path](bool settings, const QDBusMessage& reply) {
+        auto it = m_profileFetches.find(path);
+        if (it == m_profileFetches.end())
+            return;
+        if (settings)
+            takeSettings(*it, reply);
+        else
+            takeFlags(*it, reply);
+        if (++it->answers < 2)
+            return;
+        const ProfileDetails d = *it;
+        m_profileFetches.erase(it);
+        if (d.settingsSettled && d.flagsSettled) {
+            settleProfile(path, d);
+            m_phonebookDirty = true;
+        } else {
+            m_retryProfiles.insert(path);
+            m_retry->schedule();
+        }
+        pumpProfiles();
+        retryWhenAllCame();
+    };
+    send(path, kProfileIface, QStringLiteral("GetSettings"), {},
+         [settle](const QDBusMessage& reply) { settle(true, reply); });
+    send(path, kPropertiesIface, QStringLiteral("Get"), {kProfileIface, QStringLiteral("Flags")},
+         [settle](const QDBusMessage& reply) { settle(false, reply); });
 }
 
 } // namespace ras

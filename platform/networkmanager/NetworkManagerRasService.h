@@ -8,16 +8,19 @@
 // bus while nothing changes. The one blocking read is the phonebook's, once,
 // under an overall deadline.
 
+#include "NmRetry.h"
 #include "connection/RasApi.h"
 
 #include <QDBusConnection>
 #include <QHash>
 #include <QObject>
+#include <QSet>
 #include <QString>
 #include <QStringList>
 #include <QVariantMap>
 
 #include <chrono>
+#include <deque>
 #include <functional>
 #include <optional>
 #include <vector>
@@ -48,6 +51,12 @@ public:
     quint64 busCallCount() const { return m_busCalls; }
     // Asynchronous calls whose answers have not been handled yet.
     quint64 fetchesInFlight() const { return m_fetchesSent - m_fetchesAnswered; }
+    // How long an asynchronous fetch waits for its answer.
+    void setFetchTimeout(std::chrono::milliseconds timeout) { m_fetchTimeout = timeout; }
+    // The back-off for fetches that failed (1 s doubling up to 30 s).
+    void setRetryDelays(std::chrono::milliseconds first, std::chrono::milliseconds most);
+    // Whether a failed fetch waits for its next try.
+    bool retryScheduled() const;
 
 private slots:
     void onPropertiesChanged(const QDBusMessage& message);
@@ -62,6 +71,17 @@ private:
     struct Profile {
         QByteArray name;   // at most RAS_MaxEntryName bytes
         QByteArray number; // at most RAS_MaxPhoneNumber bytes
+    };
+    // What the two calls for one profile brought.
+    struct ProfileDetails {
+        bool settingsRead = false;
+        bool settingsSettled = false; // answered, if only with an error
+        QString id;
+        QString type;
+        QString number;
+        DWORD flags = 0;
+        bool flagsSettled = false; // answered, if only with "no such property"
+        int answers = 0;
     };
     struct Device {
         QByteArray interfaceName;
@@ -117,11 +137,25 @@ private:
     DWORD stateOf(const Active& active) const;
 
     void readPhonebook();
-    const Profile* findProfile(const char* name) const;
+    static void takeSettings(ProfileDetails& details, const QDBusMessage& reply);
+    static void takeFlags(ProfileDetails& details, const QDBusMessage& reply);
+    void settleProfile(const QString& path, const ProfileDetails& details);
+    void rebuildPhonebook();
+    void askProfiles(const QStringList& paths);
+    void pumpProfiles();
+    void fetchProfile(const QString& path);
+    void fetchPhonebook();
+    void setPhonebookOrder(const QStringList& paths);
+    const Profile* findProfile(const char* name, bool full) const;
+
+    void retry();
+    void retryWhenAllCame();
 
     QDBusConnection m_bus;
     QDBusServiceWatcher* m_watcher = nullptr;
     std::chrono::milliseconds m_phonebookTimeout{5000};
+    // A stuck daemon must not pile up calls: fetches give up after this.
+    std::chrono::milliseconds m_fetchTimeout{10000};
     quint64 m_busCalls = 0;
     quint64 m_fetchesSent = 0;
     quint64 m_fetchesAnswered = 0;
@@ -138,6 +172,25 @@ private:
 
     bool m_phonebookRead = false;
     std::vector<Profile> m_phonebook;
+    // The listed profiles in the daemon's order; a profile whose answers are
+    // still missing has no entry in m_profiles, one left out an empty one.
+    QStringList m_phonebookOrder;
+    bool m_phonebookListed = false;
+    QHash<QString, std::optional<Profile>> m_profiles;
+    QHash<QString, ProfileDetails> m_profileFetches; // asked again, answers so far
+    std::deque<QString> m_profileQueue;              // to be asked again, in turn
+    QSet<QString> m_profileQueued;
+    bool m_phonebookDirty = false; // answers came since m_phonebook was made
+    // Equal names are asked for in the phonebook's order: each gets its own
+    // profile's number in turn.
+    mutable QHash<QByteArray, int> m_numberTurns;
+
+    // What failed and waits for its next try.
+    bool m_retryList = false;
+    bool m_retryPhonebook = false;
+    QSet<QString> m_retryActives;
+    QSet<QString> m_retryProfiles;
+    nm::Retry* m_retry = nullptr;
 };
 
 } // namespace ras

@@ -1,6 +1,7 @@
 #include "MonitorFixture.h"
 
 #include <QCoreApplication>
+#include <QTest>
 #include <QTimer>
 
 #include <utility>
@@ -68,13 +69,22 @@ TEST_F(MonitorTest, StartsIdleWithDefaults) {
     EXPECT_FALSE(m.pollTimer()->isActive());
     EXPECT_EQ(m.pollTimer()->interval(), 500);
     EXPECT_EQ(service->enumConnectionsCalls, 0);
+}
 
+// The timer drives the polls, and switching it on again keeps its rhythm.
+TEST_F(MonitorTest, TimerDrivesThePollsAndASecondSwitchOnKeepsTheRhythm) {
+    TZorvRasConnect m(&form);
+    service->connections = {conn("Office", RASCS_Connected)};
     m.setDoTimer(true);
+    QTimer* timer = m.pollTimer();
+    ASSERT_TRUE(QTest::qWaitFor([&] { return timer->remainingTime() <= 350; }, 5000));
     m.setDoTimer(true);
-    EXPECT_TRUE(m.pollTimer()->isActive());
-    EXPECT_EQ(m.findChildren<QTimer*>().size(), 1);
+    EXPECT_TRUE(timer->isActive());
+    EXPECT_LE(timer->remainingTime(), 350) << "switching on again restarted the interval";
+    ASSERT_TRUE(QTest::qWaitFor([&] { return m.IsConnected(); }, 5000)) << "no tick polled";
+    EXPECT_EQ(m.ConnectedEntry(), "Office");
     m.setDoTimer(false);
-    EXPECT_FALSE(m.pollTimer()->isActive());
+    EXPECT_FALSE(timer->isActive());
 }
 
 TEST_F(MonitorTest, EntryListRetriesOnceAfterBufferTooSmall) {
@@ -107,12 +117,25 @@ TEST_F(MonitorTest, EntryListStaysEmptyWhenTheServiceFails) {
 }
 
 TEST_F(MonitorTest, EntryCountBeyondTheBufferIsNotBelieved) {
+    // A needed size below one record still gets a whole one.
     service->entries = {{"One", "1"}};
     service->enumEntriesResults = {ERROR_BUFFER_TOO_SMALL};
-    service->neededEntriesSize = 100; // less than one record
+    service->neededEntriesSize = 100;
+    {
+        TZorvRasConnect m(&form);
+        EXPECT_EQ(service->enumEntriesCalls[1].bufferSize, 264u);
+        EXPECT_EQ(m.AvailableEntries(), QStringList({"One"}));
+    }
+    // A count beyond the records that fit is cut to them: nothing is read
+    // past the buffer.
+    service->enumEntriesCalls.clear();
+    service->enumEntriesResults.clear();
+    service->neededEntriesSize.reset();
+    service->entries = {{"One", "1"}, {"Two", "2"}};
+    service->claimedEntryCount = 100000;
     TZorvRasConnect m(&form);
-    EXPECT_EQ(service->enumEntriesCalls[1].bufferSize, 264u);
-    EXPECT_EQ(m.AvailableEntries(), QStringList({"One"}));
+    EXPECT_EQ(service->enumEntriesCalls.back().bufferSize, 2 * 264u);
+    EXPECT_EQ(m.AvailableEntries(), QStringList({"One", "Two"}));
 }
 
 TEST_F(MonitorTest, NumbersAreReadOncePerEntryAndAFailedRecordGivesAnEmptyNumber) {
@@ -346,10 +369,13 @@ TEST_F(MonitorTest, FrozenWhileTimerIsOff) {
     TZorvRasConnect m(&form);
     service->connections = {conn("Office", RASCS_Connected)};
     m.PollConnections();
+    m.pollTimer()->setInterval(1); // many ticks would come in the wait below
     m.setDoTimer(true);
     m.setDoTimer(false);
     service->connections.clear();
-    QCoreApplication::processEvents();
+    const int polls = service->enumConnectionsCalls;
+    QTest::qWait(100);
+    EXPECT_EQ(service->enumConnectionsCalls, polls);
     EXPECT_TRUE(m.IsConnected());
     EXPECT_EQ(m.ConnectedEntry(), "Office");
 }

@@ -162,9 +162,12 @@ TEST_F(NetworkManagerTest, PhonebookListsProfilesAndTheirNumbers) {
 
     const std::string cut = "ab" + repeat("\xE2\x82\xAC", 84); // no half character
     EXPECT_EQ(entries(), (Strings{"Office", "Home", "Office", "VPN", cut}));
-    EXPECT_EQ(number("Office"), "#777"); // the first of equal names
-    EXPECT_EQ(number("Home"), "");
-    EXPECT_EQ(number(cut), repeat("9", 128));
+    // Read in the phonebook's order, as the monitor does: equal names each
+    // get their own profile's number, index for index.
+    Strings numbers;
+    for (const std::string& name : entries())
+        numbers.push_back(number(name));
+    EXPECT_EQ(numbers, (Strings{"#777", "", "555-0100", "", repeat("9", 128)}));
     EXPECT_NE(service->RasGetEntryPropertiesA(nullptr, "Nobody", nullptr, &size, nullptr, nullptr),
               ERROR_BUFFER_TOO_SMALL);
 
@@ -197,6 +200,50 @@ TEST_F(NetworkManagerTest, HungDaemonHoldsUpTheStartOnlyUntilTheDeadline) {
     EXPECT_TRUE(entries().empty());
     EXPECT_LT(elapsed.elapsed(), 20000); // D-Bus alone waits 25 s for a reply
     EXPECT_TRUE(connections().empty());
+}
+
+// A daemon that hangs or fails is asked again after 1, 2, 4 ... s (here
+// sped up) until it answers; nothing waits on a timer once all came.
+TEST_F(NetworkManagerTest, FailedFetchesAreAskedAgainUntilTheyCome) {
+    startMock();
+    mock.addProfile("Office", "gsm", "555-0100");
+    mock.pauseMock();
+    createService();
+    nm().setPhonebookTimeout(std::chrono::milliseconds(300));
+    nm().setFetchTimeout(std::chrono::milliseconds(300));
+    nm().setRetryDelays(std::chrono::milliseconds(50), std::chrono::milliseconds(400));
+    EXPECT_TRUE(entries().empty());
+    EXPECT_TRUE(nm().retryScheduled());
+    // Asked again and again while it hangs, but not in a tight loop.
+    const quint64 calls = nm().busCallCount();
+    ASSERT_TRUE(QTest::qWaitFor([&] { return nm().busCallCount() >= calls + 4; }, 15000));
+    mock.resumeMock();
+    EXPECT_TRUE(waitFor([&] { return entries() == Strings{"Office"}; }));
+    EXPECT_EQ(number("Office"), "555-0100");
+    EXPECT_TRUE(waitFor([&] { return !nm().retryScheduled(); }));
+
+    // One connection's properties get no answer.
+    const QString dev = mock.addDevice("ppp", "ppp0", 23);
+    mock.addActive({dev}, mock.addProfile("Dial", "gsm"), "a", 2);
+    mock.pauseMock();
+    ASSERT_TRUE(waitFor([&] { return nm().retryScheduled(); }));
+    mock.resumeMock();
+    EXPECT_TRUE(waitForDescribed({"Dial|ppp|ppp0|8192"}));
+    EXPECT_TRUE(waitFor([&] { return !nm().retryScheduled(); }));
+
+    // The daemon restarts and hangs before it answers the list: the
+    // connection that is already up is still found.
+    mock.stopMock();
+    startMock();
+    const QString eth = mock.addDevice("eth", "eth0");
+    mock.addActive({eth}, mock.addProfile("Home", "802-3-ethernet"), "b", 2);
+    mock.pauseMock();
+    ASSERT_TRUE(waitFor([&] { return nm().retryScheduled(); }));
+    EXPECT_TRUE(connections().empty());
+    mock.resumeMock();
+    EXPECT_TRUE(waitForDescribed({"Home|ethernet|eth0|8192"}));
+    EXPECT_EQ(nm().fetchesInFlight(), 0u);
+    EXPECT_FALSE(nm().retryScheduled());
 }
 
 TEST_F(NetworkManagerTest, ConnectionsCarryNameDeviceKindAndAStableHandle) {
@@ -384,6 +431,9 @@ TEST_F(NetworkManagerTest, PlatformServiceFollowsTheDaemonComingAndGoing) {
     ASSERT_NE(dynamic_cast<NetworkManagerRasService*>(service), nullptr);
     EXPECT_TRUE(entries().empty());
     EXPECT_TRUE(connections().empty());
+    // No daemon: nothing is asked again, its arrival is awaited.
+    ASSERT_TRUE(waitFor([&] { return nm().fetchesInFlight() == 0; }));
+    EXPECT_FALSE(nm().retryScheduled());
 
     startMock();
     QString dev = mock.addDevice("eth", "eth0");

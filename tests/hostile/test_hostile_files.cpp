@@ -46,6 +46,11 @@ struct Hostile {
     bool officeAddressable; // a later store to [Office] finds the section written here
 };
 
+// ctest lists each case by its name, not by the bytes of the record.
+void PrintTo(const Hostile& h, std::ostream* os) {
+    *os << h.name;
+}
+
 // The tail every case ends with, so that a lookup has to cross the junk.
 const std::string kOffice = "\n[Office]\nMinutes=7\nHours=2\n";
 

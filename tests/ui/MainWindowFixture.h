@@ -8,6 +8,7 @@
 #include "platform/fake/FakeRasService.h"
 #include "ui/AppErrors.h"
 #include "ui/unitMain.h"
+#include "ui/unitStartup.h"
 #include "ui/unitTrayAccess.h"
 
 #include <QApplication>
@@ -33,6 +34,7 @@ protected:
         ras::setLibraryLoader(
             std::make_shared<ras::FakeLibraryLoader>(ras::FakeLibraryLoader::withRasapi32()));
         setMessageBoxHandler([this](const MessageBoxRequest& r) { boxes.push_back(r); });
+        setProgramEnd([this] { ++programEnds; });
     }
 
     void TearDown() override {
@@ -40,6 +42,8 @@ protected:
         window.reset();
         ReleaseDataIni();
         setMessageBoxHandler({});
+        setProgramEnd({});
+        setDataFileSystem(nullptr);
         setAppClock(nullptr);
         setNotificationAreaProbe({});
         ras::setLibraryLoader(nullptr);
@@ -98,4 +102,5 @@ protected:
     std::shared_ptr<ras::FakeRasService> service;
     std::unique_ptr<TfrmMain> window;
     std::vector<MessageBoxRequest> boxes;
+    int programEnds = 0; // how often the program was told to end
 };

@@ -9,7 +9,6 @@ int main(int argc, char** argv) {
     if (!qEnvironmentVariableIsSet("QT_QPA_PLATFORM"))
         qputenv("QT_QPA_PLATFORM", "offscreen");
     TApplication app(argc, argv); // failures leaving handlers are caught as in the program
-    QApplication::setApplicationDisplayName("Brantle Vantrel");
     QApplication::setQuitOnLastWindowClosed(false);
     ::testing::InitGoogleTest(&argc, argv);
     return RUN_ALL_TESTS();

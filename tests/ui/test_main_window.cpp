@@ -2,10 +2,12 @@
 
 #include "ui/AutoSizeLabel.h"
 #include "ui/UpDown.h"
+#include "ui/ryxTile.h"
 #include "ui/unitOvertimeWarning.h"
 
 #include <QCheckBox>
 #include <QComboBox>
+#include <QDir>
 #include <QGroupBox>
 #include <QLabel>
 #include <QLineEdit>
@@ -19,6 +21,27 @@ namespace {
 QRect geo(const QWidget* w) {
     return w->geometry();
 }
+// Every control where the layout table puts it.
+void expectTableGeometry(const TfrmMain& w) {
+    EXPECT_EQ(geo(w.ryxTile), QRect(0, 0, 321, 189));
+    EXPECT_EQ(geo(w.ryxTile1), QRect(2, 15, 301, 88));
+    EXPECT_EQ(geo(w.imgIcon), QRect(8, 8, 32, 32));
+    EXPECT_EQ(w.lblNothing1->pos(), QPoint(48, 8));
+    EXPECT_EQ(w.lblNothing2->pos(), QPoint(48, 24));
+    EXPECT_EQ(w.lblConnectionStatus->pos(), QPoint(144, 24));
+    EXPECT_EQ(geo(w.GroupBox), QRect(8, 48, 305, 105));
+    EXPECT_EQ(w.lblNothing3->pos(), QPoint(8, 18));
+    EXPECT_EQ(w.lblNothing4->pos(), QPoint(8, 48));
+    EXPECT_EQ(geo(w.lblTotalTime), QRect(120, 48, 90, 13));
+    EXPECT_EQ(w.lblNothing6->pos(), QPoint(176, 80));
+    EXPECT_EQ(geo(w.cboDialups), QRect(104, 16, 193, 21));
+    EXPECT_EQ(geo(w.btnResetCount), QRect(216, 42, 81, 25));
+    EXPECT_EQ(geo(w.ud_WarnLimit), QRect(153, 78, 15, 21));
+    EXPECT_EQ(geo(w.edtWarnLimit), QRect(116, 78, 37, 21));
+    EXPECT_EQ(geo(w.chkWarnOverTime), QRect(8, 80, 105, 17));
+    EXPECT_EQ(geo(w.btnHide), QRect(80, 160, 73, 23));
+    EXPECT_EQ(geo(w.btnAbout), QRect(160, 160, 73, 23));
+}
 } // namespace
 
 TEST_F(MainWindowTest, LayoutMatchesTheTable) {
@@ -30,43 +53,26 @@ TEST_F(MainWindowTest, LayoutMatchesTheTable) {
     EXPECT_FALSE(w.windowFlags() & Qt::WindowMaximizeButtonHint);
     EXPECT_EQ(w.font().pixelSize(), 11);
 
-    EXPECT_EQ(geo(w.imgIcon), QRect(8, 8, 32, 32));
-    EXPECT_EQ(w.lblNothing1->pos(), QPoint(48, 8));
+    expectTableGeometry(w);
     EXPECT_TRUE(w.lblNothing1->font().bold());
     EXPECT_EQ(w.lblNothing1->text(), "Brantle Vantrel");
     EXPECT_EQ(w.lblNothing2->text(), "Current status:");
-    EXPECT_EQ(w.lblNothing2->pos(), QPoint(48, 24));
     EXPECT_EQ(w.lblConnectionStatus->text(), "Not connected.");
-    EXPECT_EQ(w.lblConnectionStatus->pos(), QPoint(144, 24));
     EXPECT_EQ(w.lblConnectionStatus->palette().color(QPalette::WindowText), QColor(0, 0, 255));
-    EXPECT_EQ(geo(w.GroupBox), QRect(8, 48, 305, 105));
     EXPECT_EQ(w.GroupBox->title(), " Statistics ");
     EXPECT_EQ(w.GroupBox->palette().color(QPalette::Window), QColor(253, 253, 253));
-
     EXPECT_EQ(w.lblNothing3->parentWidget(), w.GroupBox);
-    EXPECT_EQ(w.lblNothing3->pos(), QPoint(8, 18));
-    EXPECT_EQ(w.lblNothing4->pos(), QPoint(8, 48));
     EXPECT_TRUE(w.lblNothing4->autoFillBackground());
-    EXPECT_EQ(geo(w.lblTotalTime), QRect(120, 48, 90, 13));
     EXPECT_EQ(w.lblTotalTime->palette().color(QPalette::WindowText), QColor(0, 128, 0));
     EXPECT_EQ(w.lblNothing6->text(), "hour(s) of use.");
-    EXPECT_EQ(w.lblNothing6->pos(), QPoint(176, 80));
-    EXPECT_EQ(geo(w.cboDialups), QRect(104, 16, 193, 21));
     EXPECT_FALSE(w.cboDialups->isEditable());
-    EXPECT_EQ(geo(w.btnResetCount), QRect(216, 42, 81, 25));
     EXPECT_EQ(w.btnResetCount->text(), "&Reset count");
-    EXPECT_EQ(geo(w.ud_WarnLimit), QRect(153, 78, 15, 21));
     EXPECT_EQ(w.ud_WarnLimit->maximum(), 32000);
     EXPECT_EQ(w.ud_WarnLimit->focusPolicy(), Qt::NoFocus);
-    EXPECT_EQ(geo(w.edtWarnLimit), QRect(116, 78, 37, 21));
     EXPECT_EQ(w.edtWarnLimit->palette().color(QPalette::Text), QColor(128, 0, 128));
-    EXPECT_EQ(geo(w.chkWarnOverTime), QRect(8, 80, 105, 17));
     EXPECT_EQ(w.chkWarnOverTime->text(), "Warn me after");
-    EXPECT_EQ(geo(w.btnHide), QRect(80, 160, 73, 23));
     EXPECT_TRUE(w.btnHide->isDefault());
-    EXPECT_EQ(geo(w.btnAbout), QRect(160, 160, 73, 23));
     EXPECT_EQ(w.btnAbout->text(), "&About");
-
     // Tab order: the group box's controls, then Hide and About.
     const QWidget* expected[] = {w.btnResetCount, w.edtWarnLimit, w.chkWarnOverTime,
                                  w.btnHide,       w.btnAbout,     w.cboDialups};
@@ -94,7 +100,8 @@ TEST_F(MainWindowTest, StartSelectsTheFirstEntryAndShowsItsTime) {
     EXPECT_EQ(w.cboDialups->currentText(), "Office");
     EXPECT_EQ(w.lblTotalTime->text(), "0 H., 0 Min");
     EXPECT_TRUE(w.chkWarnOverTime->isChecked()) << "an entry without the key warns";
-    EXPECT_EQ(value("Office", "WarnOverTime"), "1") << "the refresh writes the shown value back";
+    EXPECT_FALSE(QFile::exists(DataFileName()))
+        << "showing what a missing key means stores nothing";
 }
 
 TEST_F(MainWindowTest, EmptyPhonebookLeavesTheDesignTextsAndStoresNothing) {
@@ -170,7 +177,7 @@ TEST_F(MainWindowTest, UpDownClickStoresWhenTheTextHandlerDidNot) {
     EXPECT_EQ(clicks.count(), 1) << "nothing at the end of the range";
 }
 
-TEST_F(MainWindowTest, RefreshWritesTheShownValuesBack) {
+TEST_F(MainWindowTest, RefreshStoresOnlyWhatChangesTheLedgersMeaning) {
     TfrmMain& w = create();
     ini().StoreNumber("Home", "WarnHourCount", 9);
     ini().StoreText("Home", "Hours", "3");
@@ -180,13 +187,21 @@ TEST_F(MainWindowTest, RefreshWritesTheShownValuesBack) {
     EXPECT_EQ(w.lblTotalTime->text(), "3 H., 12 Min");
     EXPECT_EQ(w.edtWarnLimit->text(), "9");
 
-    // Back to an entry without a limit: the edit shows 0 and stores it for that entry.
+    // Back to an entry without a limit: the edit shows 0, which a missing
+    // limit already means, so nothing is stored for it.
     ini().StoreFlag("Office", "WarnOverTime", false);
     w.cboDialups->setCurrentIndex(0);
     w.cboDialupsClick();
     EXPECT_EQ(w.edtWarnLimit->text(), "0");
-    EXPECT_EQ(value("Office", "WarnHourCount"), "0");
+    EXPECT_EQ(value("Office", "WarnHourCount"), "<missing>");
     EXPECT_FALSE(w.chkWarnOverTime->isChecked());
+    // Home again, with its switch unset: ticked, and still unset.
+    w.cboDialups->setCurrentIndex(1);
+    w.cboDialupsClick();
+    EXPECT_TRUE(w.chkWarnOverTime->isChecked());
+    EXPECT_EQ(value("Home", "WarnOverTime"), "<missing>");
+    EXPECT_EQ(value("Home", "WarnHourCount"), "9");
+    w.cboDialups->setCurrentIndex(0);
 
     // Stored texts are shown as they stand.
     ini().StoreText("Office", "Minutes", "abc");
@@ -373,17 +388,29 @@ TEST_F(MainWindowTest, CheckBoxMatchesTheOvertimeRulesDefault) {
     w.cboDialups->setCurrentIndex(1);
     w.cboDialupsClick();
     EXPECT_TRUE(w.chkWarnOverTime->isChecked());
-    EXPECT_EQ(value("Home", "WarnOverTime"), "1");
+    EXPECT_EQ(value("Home", "WarnOverTime"), "<missing>") << "missing already means on";
 }
 
 TEST_F(MainWindowTest, ClosingOnlyHidesWhileATrayExistsAndEscapeDoesNothing) {
+    setNotificationAreaProbe([] { return true; });
     TfrmMain& w = create();
+    ASSERT_NE(TrayIcon(), nullptr);
     w.TrayPop_ShowWindowClick();
     EXPECT_TRUE(w.isVisible());
     QTest::keyClick(&w, Qt::Key_Escape);
     EXPECT_TRUE(w.isVisible());
+    w.close();
+    EXPECT_FALSE(w.isVisible()) << "the close box hides";
+    EXPECT_EQ(programEnds, 0) << "and the program goes on";
+    w.TrayPop_ShowWindowClick();
     w.btnHideClick();
     EXPECT_FALSE(w.isVisible());
+
+    // Without a notification area the window is the only way out.
+    setNotificationAreaProbe([] { return false; });
+    w.TrayPop_ShowWindowClick();
+    w.close();
+    EXPECT_EQ(programEnds, 1);
 }
 
 TEST_F(MainWindowTest, ErrorTextRule) {
@@ -397,19 +424,116 @@ TEST_F(MainWindowTest, ErrorTextRule) {
 }
 
 TEST_F(MainWindowTest, FailureInAHandlerIsShownOnceAndTheProgramGoesOn) {
-    create();
-    // Exceptions leaving a timer's slot reach the application's notify().
+    TfrmMain& w = create();
+    w.TrayPop_ShowWindowClick();
+    ini().StoreText("Office", "Hours", "2");
+    // A file where the ledger's folder was: Reset count cannot write.
+    ASSERT_TRUE(QDir(WindowsDirectory()).removeRecursively());
+    {
+        QFile f(WindowsDirectory());
+        ASSERT_TRUE(f.open(QIODevice::WriteOnly));
+    }
+    const QString text = "Unable to write to " + DataFileName() + ".";
     int shown = 0;
     setMessageBoxHandler([&](const MessageBoxRequest& r) {
         ++shown;
         EXPECT_EQ(r.title, "Brantle Vantrel");
         EXPECT_EQ(r.icon, QMessageBox::Critical);
-        EXPECT_EQ(r.text, "'abc' is not a valid integer value.");
-        // A second failure with the same text while this box is open is not stacked.
-        reportError(ConvertError("'abc' is not a valid integer value"));
+        EXPECT_EQ(r.text, text);
+        // The same failure again while this box is open is not stacked.
+        if (shown == 1) {
+            QTest::mouseClick(w.btnResetCount, Qt::LeftButton);
+            QCoreApplication::processEvents();
+        }
     });
-    reportError(ConvertError("'abc' is not a valid integer value"));
+    QTest::mouseClick(w.btnResetCount, Qt::LeftButton);
+    QTRY_COMPARE_WITH_TIMEOUT(shown, 1, 5000);
+    QCoreApplication::processEvents();
     EXPECT_EQ(shown, 1);
+    // Once it is answered, the program goes on: the next failure is shown.
+    QTest::mouseClick(w.btnResetCount, Qt::LeftButton);
+    QTRY_COMPARE_WITH_TIMEOUT(shown, 2, 5000);
+}
+
+// The overtime rule stops for each of its conditions; each case would warn
+// if that one condition were not checked.
+TEST_F(MainWindowTest, OvertimeRuleStopsForEachOfItsConditions) {
+    struct Case {
+        const char* hours;
+        const char* limit;
+        const char* warn; // nullptr: no key
+        bool warns;
+    };
+    const Case cases[] = {
+        {"5", "5", nullptr, true},                         // at the limit, switch unset: on
+        {"6", "5", "1", true},     {"4", "5", "1", false}, // below the limit
+        {"9", "5", "0", false},                            // switched off
+        {"3", "0", "1", false},                            // no limit
+        {"0", "-1", "1", false},                           // a negative limit is none either
+        {"3", "junk", "1", false},                         // unreadable: none
+    };
+    TfrmMain& w = create();
+    connect("Office");
+    for (const Case& c : cases) {
+        SCOPED_TRACE(std::string("Hours=") + c.hours + " WarnHourCount=" + c.limit +
+                     " WarnOverTime=" + (c.warn ? c.warn : "(none)"));
+        closeDialogs();
+        ReleaseDataIni();
+        QFile::remove(DataFileName());
+        OpenDataIni();
+        ini().StoreTexts("Office",
+                         {{"Hours", c.hours}, {"Minutes", "0"}, {"WarnHourCount", c.limit}});
+        if (c.warn)
+            ini().StoreText("Office", "WarnOverTime", c.warn);
+        w.tmrCountTimer();
+        EXPECT_EQ(openDialogs<TfrmOverTimeWarning>().size(), c.warns ? 1u : 0u);
+    }
+}
+
+TEST_F(MainWindowTest, EmptyHoursIsAConversionErrorAndHexCountsCarry) {
+    TfrmMain& w = create();
+    connect("Office");
+    ini().StoreTexts("Office", {{"Hours", ""}, {"Minutes", "3"}, {"WarnHourCount", "1"}});
+    try {
+        w.tmrCountTimer();
+        ADD_FAILURE() << "no conversion error";
+    } catch (const ConvertError& e) {
+        EXPECT_STREQ(e.what(), "'' is not a valid integer value");
+    }
+    EXPECT_EQ(value("Office", "Minutes"), "4") << "the minute before the rule stays counted";
+    EXPECT_TRUE(openDialogs<TfrmOverTimeWarning>().empty());
+
+    ini().StoreTexts("Office", {{"Hours", "0x1"}, {"Minutes", "0x3B"}, {"WarnHourCount", "0"}});
+    w.tmrCountTimer();
+    EXPECT_EQ(value("Office", "Minutes"), "0");
+    EXPECT_EQ(value("Office", "Hours"), "2");
+    EXPECT_EQ(w.lblTotalTime->text(), "2 H., 0 Min");
+}
+
+// The window as the user sees it: made hidden, its caption and limit edit
+// come with the first show, which must move nothing.
+TEST_F(MainWindowTest, ShownWindowKeepsTheLayoutAndShowsWhereTheFocusIs) {
+    textControls = false;
+    setNotificationAreaProbe([] { return true; });
+    TfrmMain& w = create();
+    w.TrayPop_ShowWindowClick();
+    ASSERT_TRUE(QTest::qWaitForWindowExposed(&w));
+    QCoreApplication::processEvents();
+    expectTableGeometry(w);
+
+    // The list has the focus, and it shows.
+    QTRY_COMPARE_WITH_TIMEOUT(QApplication::focusWidget(), w.cboDialups, 5000);
+    const QImage focused = w.cboDialups->grab().toImage();
+    w.cboDialups->clearFocus();
+    QCoreApplication::processEvents();
+    EXPECT_NE(w.cboDialups->grab().toImage(), focused) << "no focus mark";
+
+    // The largest limit fits: scrolled to either end, the edit shows the same.
+    w.edtWarnLimit->setText("32000");
+    w.edtWarnLimit->setCursorPosition(0);
+    const QImage fromStart = w.edtWarnLimit->grab().toImage();
+    w.edtWarnLimit->setCursorPosition(5);
+    EXPECT_EQ(w.edtWarnLimit->grab().toImage(), fromStart) << "32000 does not fit";
 }
 
 TEST_F(MainWindowTest, FailureLeavingATimerSlotIsCaughtByTheLoop) {

@@ -130,9 +130,11 @@ TEST_F(RyxTileTest, DefaultsAndClientAlignment) {
     EXPECT_EQ(inBox.geometry(), QRect(2, 15, 396, 183));
     box.resize(500, 300);
     EXPECT_EQ(inBox.geometry(), QRect(2, 15, 496, 283));
+    box.setContentsMargins(3, 19, 2, 2); // as a style may, for its caption's font
+    EXPECT_EQ(inBox.geometry(), QRect(3, 19, 495, 279));
     inBox.setAlign(TryxTile::alNone);
     box.resize(305, 105);
-    EXPECT_EQ(inBox.geometry().size(), QSize(496, 283));
+    EXPECT_EQ(inBox.geometry().size(), QSize(495, 279));
 }
 
 TEST_F(RyxTileTest, TransparentModeShowsParentAndEarlierSiblingsThroughKeyPixels) {

@@ -1,10 +1,14 @@
 #include "MainWindowFixture.h"
 
+#include "ui/Artwork.h"
 #include "ui/AutoSizeLabel.h"
+#include "ui/unitOvertimeWarning.h"
 #include "ui/unitStartup.h"
 #include "ui/unitTrayAccess.h"
 
+#include <QCheckBox>
 #include <QLabel>
+#include <QSystemTrayIcon>
 #include <QTest>
 
 using StartupTest = MainWindowTest;
@@ -34,21 +38,47 @@ TEST_F(StartupTest, TrayActionsReachTheMainWindow) {
     EXPECT_TRUE(w.isVisible());
 }
 
-TEST_F(StartupTest, ClosingTheStartupWindowRemovesTheIconAndReleasesTheLedger) {
+// The program ends whatever is open, and an open warning goes without its
+// closing step: its ticked box is not stored, and it is not asked to close.
+TEST_F(StartupTest, CloseProgramEndsTheProgramPastOpenDialogsWithoutTheirClosingStep) {
     auto* startup = new TfrmStartup;
-    create();
+    TfrmMain& w = create();
     ASSERT_NE(DataIni(), nullptr);
     ASSERT_NE(TrayIcon(), nullptr);
-    window->TrayPop_CloseProgramClick();
+    ini().StoreText("Office", "Hours", "3");
+    ini().StoreNumber("Office", "WarnHourCount", 2);
+    connect("Office");
+    w.tmrCountTimer();
+    auto warnings = openDialogs<TfrmOverTimeWarning>();
+    ASSERT_EQ(warnings.size(), 1u);
+    warnings[0]->chkDisableWarning->setChecked(true);
+    const QByteArray before = [] {
+        QFile f(DataFileName());
+        return f.open(QIODevice::ReadOnly) ? f.readAll() : QByteArray();
+    }();
+
+    w.TrayPop_CloseProgramClick();
+    EXPECT_EQ(programEnds, 1);
     EXPECT_EQ(TrayIcon(), nullptr);
     EXPECT_EQ(DataIni(), nullptr);
+    EXPECT_EQ(openDialogs<TfrmOverTimeWarning>().size(), 1u) << "not asked to close";
+    QFile f(DataFileName());
+    ASSERT_TRUE(f.open(QIODevice::ReadOnly));
+    EXPECT_EQ(f.readAll(), before);
     delete startup;
 }
 
 TEST_F(StartupTest, TrayTipIsCutAt63Characters) {
-    EXPECT_EQ(trayTipText("Brantle Vantrel"), "Brantle Vantrel");
-    const QString longTip(70, QLatin1Char('x'));
-    EXPECT_EQ(trayTipText(longTip), QString(63, QLatin1Char('x')));
+    QObject owner;
+    const QString longTip = QString(60, QLatin1Char('x')) + "yz12345";
+    AddTrayIcon(&owner, longTip, Artwork::windowIcon());
+    ASSERT_NE(TrayIcon(), nullptr);
+    EXPECT_EQ(TrayIcon()->toolTip(), longTip.left(63));
+    EXPECT_EQ(TrayIcon()->toolTip().size(), 63);
+    RemoveTrayIcon();
+    AddTrayIcon(&owner, "Brantle Vantrel", Artwork::windowIcon());
+    EXPECT_EQ(TrayIcon()->toolTip(), "Brantle Vantrel");
+    RemoveTrayIcon();
 }
 
 TEST_F(StartupTest, ApplicationErrorNamesTheFailureAndEndsWithAPeriod) {

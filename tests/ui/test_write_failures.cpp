@@ -5,6 +5,7 @@
 
 #include "MainWindowFixture.h"
 
+#include <QComboBox>
 #include <QDir>
 #include <QLabel>
 #include <QTest>
@@ -174,4 +175,33 @@ TEST_F(WriteFailureTest, UnansweredBoxesStayOnePerText) {
     EXPECT_LE(shown.size(), 3u) << "at most one more from the last tick before the stop";
     EXPECT_EQ(shown[0], failure());
     EXPECT_EQ(shown[1], "'x' is not a valid integer value.");
+}
+
+// A start whose ledger cannot be written (a limit out of range is stored
+// clamped) still adds the icon, or shows the window where there is no
+// notification area, and only then lets the failure out to be reported.
+TEST_F(WriteFailureTest, FailedStartIsStillReachable) {
+    for (const bool notificationArea : {true, false}) {
+        SCOPED_TRACE(notificationArea ? "with a notification area" : "without one");
+        window.reset();
+        ReleaseDataIni();
+        RemoveTrayIcon();
+        QDir().mkpath(folder());
+        {
+            std::ofstream out(DataFileName().toStdString());
+            out << "[Office]\nWarnHourCount=70000\n";
+        }
+        auto disk = std::make_shared<FullDisk>();
+        disk->room = 0;
+        setDataFileSystem(disk);
+        setNotificationAreaProbe([notificationArea] { return notificationArea; });
+        service->entries = {{"Office", "555-0100"}};
+        window = std::make_unique<TfrmMain>();
+        window->CreateTextControls();
+        EXPECT_THROW(window->FormCreate(), IniWriteError);
+        EXPECT_EQ(disk->attempts, 1);
+        EXPECT_NE(TrayIcon(), nullptr);
+        EXPECT_EQ(window->isVisible(), !notificationArea);
+        EXPECT_EQ(window->cboDialups->currentText(), "Office");
+    }
 }

@@ -1,0 +1,185 @@
+#!/usr/bin/python3
+"""Ending the program while its other windows are open, and what window
+managers are told about each window.
+
+"Close program" from the tray menu ends the process with status 0 whatever
+is open: an overtime warning (its check box ticked, which must not be
+stored), the first-of-month reminder, an error box. Nothing open then writes,
+and the lock goes with the process. While an error box is open the tray menu
+still opens. Each window's _NET_WM_NAME is its bare caption, and each carries
+the program's icon. A start on a fresh ledger writes nothing; a start whose
+ledger folder is a file still docks its icon and opens its window.
+
+Usage: test_close_with_dialogs.py path/to/brantle-vantrel
+"""
+
+import os
+import re
+import sys
+import time
+
+sys.path.insert(0, os.path.dirname(os.path.abspath(__file__)))
+from harness import Desktop, HarnessError  # noqa: E402
+
+MAIN = "^Brantle Vantrel$"
+WARNING = "^Brantle Vantrel - warning$"
+REMINDER = "^Brantle Vantrel - notification$"
+ABOUT = r"^About\.\.\.$"
+
+
+def ledger_path(d):
+    return os.path.join(d.data_dir(), "Vantrel Data.ini")
+
+
+def lock_path(d):
+    return os.path.join(d.data_dir(), ".Vantrel.lock")
+
+
+def seed_ledger(d, data):
+    os.makedirs(d.data_dir(), exist_ok=True)
+    with open(ledger_path(d), "wb") as f:
+        f.write(data)
+
+
+def ledger_bytes(d):
+    with open(ledger_path(d), "rb") as f:
+        return f.read()
+
+
+def without_counts(data):
+    return re.sub(rb"(?m)^(Minutes|Hours)=\d+", rb"\1=#", data)
+
+
+def x_property(d, window, name):
+    """A window's property as text (strings) or a list (cardinals); None when unset."""
+    from Xlib import display
+    disp = display.Display(d.display)
+    try:
+        win = disp.create_resource_object("window", window)
+        prop = win.get_full_property(disp.intern_atom(name), 0)
+        if prop is None:
+            return None
+        if prop.format == 8:
+            value = prop.value
+            return value.decode("utf-8") if isinstance(value, bytes) else value
+        return list(prop.value)
+    finally:
+        disp.close()
+
+
+def check_names(d, window, caption):
+    """What a window manager shows: the bare caption, and the program's icon."""
+    name = x_property(d, window, "_NET_WM_NAME")
+    assert name == caption, "_NET_WM_NAME %r, expected %r" % (name, caption)
+    icon = x_property(d, window, "_NET_WM_ICON")
+    assert icon and icon[0] > 0 and icon[1] > 0, "%r carries no icon" % caption
+
+
+def close_from_tray(d, before=None):
+    """Chooses "Close program" (accelerator C) from the tray menu and checks
+    that the process ended with 0, took its lock along and wrote nothing but
+    counted minutes."""
+    proc = d._procs["program"]
+    x, y, w, h = d.wait_for(d.tray_icons, timeout=30, what="the tray icon")[0]
+    deadline = time.monotonic() + 40
+    while proc.poll() is None:
+        assert time.monotonic() < deadline, "the tray menu's Close program did not end it"
+        d.click(x + w // 2, y + h // 2, button=3)
+
+        def chosen():
+            d.key("c")  # pressed until the menu, once open, takes it
+            return proc.poll() is not None
+
+        try:
+            d.wait_for(chosen, timeout=8, interval=0.3, what="the program to end")
+        except HarnessError:
+            pass  # the click came too early or the menu missed the key: again
+    assert proc.returncode == 0, "exit status %r" % proc.returncode
+    assert not os.path.exists(lock_path(d)), "the lock outlived the program"
+    if before is not None:
+        assert without_counts(ledger_bytes(d)) == without_counts(before), ledger_bytes(d)
+
+
+def test_warning_open(binary):
+    with Desktop() as d:
+        dev = d.add_device("modem0", "ttyUSB0", d.DEVICE_MODEM)
+        office = d.add_profile("Office", number="555-0100")
+        seed_ledger(d, b"[Office]\r\nMinutes=58\r\nHours=0\r\nWarnHourCount=1\r\n")
+        before = ledger_bytes(d)
+        d.start_program(binary)
+        d.wait_for(d.tray_icons, timeout=30, what="the tray icon")
+        d.add_active([dev], office, state=d.AC_ACTIVATED)
+        warning = d.wait_for_window(WARNING, timeout=60)
+        check_names(d, warning, "Brantle Vantrel - warning")
+        # Ticks "Disable overtime warning": an open warning stores nothing.
+        d.click_in(warning, 8 + 8, 96 + 8)
+        close_from_tray(d, before)
+        assert "WarnOverTime" not in d.ledger()["Office"], d.ledger()
+
+
+def test_reminder_open(binary):
+    with Desktop(faketime="@2010-06-01 10:00:00 x60") as d:
+        d.add_profile("Office", number="555-0100")
+        seed_ledger(d, b"[Office]\nMinutes=3\nHours=2\n")
+        before = ledger_bytes(d)
+        d.start_program(binary)
+        reminder = d.wait_for_window(REMINDER, timeout=30)
+        check_names(d, reminder, "Brantle Vantrel - notification")
+        close_from_tray(d, before)
+        assert d.options() == {}, d.options()
+
+
+def test_error_box_open(binary):
+    """The ledger is a folder: the first counted minute cannot be written."""
+    with Desktop() as d:
+        dev = d.add_device("modem0", "ttyUSB0", d.DEVICE_MODEM)
+        office = d.add_profile("Office", number="555-0100")
+        os.makedirs(ledger_path(d))
+        d.start_program(binary)
+        d.wait_for(d.tray_icons, timeout=30, what="the tray icon")
+        d.add_active([dev], office, state=d.AC_ACTIVATED)
+        # The main window is hidden: the visible "Brantle Vantrel" is the box.
+        box = d.wait_for_window(MAIN, timeout=60)
+        check_names(d, box, "Brantle Vantrel")
+        close_from_tray(d)
+        assert os.path.isdir(ledger_path(d))
+
+
+def test_main_window_and_about(binary):
+    """A fresh ledger: the start writes nothing, and the windows' names."""
+    with Desktop() as d:
+        d.add_profile("Office", number="555-0100")
+        d.add_profile("Home")
+        d.start_program(binary)
+        window = d.open_from_tray(MAIN)
+        check_names(d, window, "Brantle Vantrel")
+        # The About button, from the layout: 160, 160, 73 x 23.
+        d.click_in(window, 160 + 36, 160 + 11)
+        about = d.wait_for_window(ABOUT, timeout=30)
+        check_names(d, about, "About...")
+        close_from_tray(d)
+        assert not os.path.exists(ledger_path(d)), "a start must not write the ledger"
+
+
+def test_ledger_folder_is_a_file(binary):
+    """Nothing can be written: the icon still docks and the window opens."""
+    with Desktop() as d:
+        d.add_profile("Office", number="555-0100")
+        with open(d.data_dir(), "w") as f:
+            f.write("not a folder")
+        d.start_program(binary)
+        window = d.open_from_tray(MAIN)
+        assert d.window_geometry(window)[2:] == (321, 189)
+        close_from_tray(d)
+
+
+if __name__ == "__main__":
+    if len(sys.argv) != 2:
+        sys.exit(__doc__)
+    binary = os.path.abspath(sys.argv[1])
+    tests = (test_warning_open, test_reminder_open, test_error_box_open,
+             test_main_window_and_about, test_ledger_folder_is_a_file)
+    for test in tests:
+        print("==", test.__name__, flush=True)
+        test(binary)
+    print("%d passed, 0 failed" % len(tests))
