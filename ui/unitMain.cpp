@@ -375,7 +375,15 @@ void TfrmMain::btnResetCountClick() {
 void TfrmMain::tmrCountTimer() {
     if (!ZorvRasConnect->IsConnected())
         return;
-    AddMinute(dataIni(), ZorvRasConnect->ConnectedEntry());
+    const QString entry = ZorvRasConnect->ConnectedEntry();
+    AddMinute(dataIni(), entry);
+    // Only a minute the ledger holds goes into the history; a history that
+    // cannot be written is reported but never stops the counting.
+    try {
+        AppendHistory(entry);
+    } catch (const IniWriteError& e) {
+        reportErrorLater(QString::fromLocal8Bit(e.what()));
+    }
     RefreshStatistics(*this, dataIni());
     CheckOverTime(*this, dataIni());
 }
