@@ -221,6 +221,10 @@ int daysInMonth(int key) {
     return monthLength(key / 12, key % 12 + 1);
 }
 
+std::string formatDuration(std::int64_t minutes) {
+    return std::to_string(minutes / 60) + " H., " + std::to_string(minutes % 60) + " Min";
+}
+
 std::string quoteField(std::string_view field) {
     const bool needed = field.find_first_of(",\"\r\n") != std::string_view::npos ||
                         (!field.empty() && (field.front() == ' ' || field.front() == '\t' ||

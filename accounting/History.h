@@ -57,6 +57,9 @@ std::string formatMonth(int monthKey);
 bool parseMonth(std::string_view text, int& monthKey);
 int daysInMonth(int monthKey);
 
+// Minutes as the main window shows a count: "3 H., 12 Min".
+std::string formatDuration(std::int64_t minutes);
+
 // RFC 4180: quoted, with inner quotes doubled, when the field holds a
 // comma, a quote, a line break, or blanks at either end.
 std::string quoteField(std::string_view field);

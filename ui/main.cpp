@@ -1,14 +1,20 @@
 // The program: the startup window first, then the main window, then the loop.
 #include "AppErrors.h"
 #include "SingleInstance.h"
+#include "accounting/Report.h"
 #include "accounting/unitUtils.h"
 #include "connection/Ras.h"
 #include "unitMain.h"
 #include "unitStartup.h"
 
+#include <iostream>
 #include <memory>
 
 int main(int argc, char** argv) {
+    // Reads files only: no display, no lock, beside a running copy.
+    if (report::requested(argc, argv))
+        return report::run(argc, argv, std::cout, std::cerr);
+
     TApplication app(argc, argv);
     QApplication::setApplicationName("brantle-vantrel");
     QApplication::setApplicationDisplayName("Brantle Vantrel");
