@@ -11,6 +11,7 @@
 #include "ryxTile.h"
 #include "unit1st_of_Month_Notification.h"
 #include "unitAbout.h"
+#include "unitHistory.h"
 #include "unitOvertimeWarning.h"
 #include "unitStartup.h"
 #include "unitTrayAccess.h"
@@ -117,14 +118,17 @@ TfrmMain::TfrmMain(QWidget* parent) : QDialog(parent) {
     TrayPopup = new QMenu(this);
     TrayPopup->setObjectName("TrayPopup");
     TrayPop_ShowWindow = TrayPopup->addAction("&Show window");
+    TrayPop_History = TrayPopup->addAction("&History...");
     TrayPop_About = TrayPopup->addAction("&About...");
     TrayPop_sep1 = TrayPopup->addSeparator();
     TrayPop_CloseProgram = TrayPopup->addAction("&Close program");
     TrayPop_ShowWindow->setObjectName("TrayPop_ShowWindow");
+    TrayPop_History->setObjectName("TrayPop_History");
     TrayPop_About->setObjectName("TrayPop_About");
     TrayPop_sep1->setObjectName("TrayPop_sep1");
     TrayPop_CloseProgram->setObjectName("TrayPop_CloseProgram");
     connect(TrayPop_ShowWindow, &QAction::triggered, this, &TfrmMain::TrayPop_ShowWindowClick);
+    connect(TrayPop_History, &QAction::triggered, this, &TfrmMain::TrayPop_HistoryClick);
     connect(TrayPop_About, &QAction::triggered, this, &TfrmMain::btnAboutClick);
     connect(TrayPop_CloseProgram, &QAction::triggered, this, &TfrmMain::TrayPop_CloseProgramClick);
 }
@@ -431,6 +435,17 @@ void TfrmMain::TrayPop_ShowWindowClick() {
     show();
     raise();
     activateWindow();
+}
+
+void TfrmMain::TrayPop_HistoryClick() {
+    // One window, read anew each time it is asked for.
+    if (!m_history)
+        m_history = new TfrmHistory();
+    m_history->load();
+    m_history->setWindowState(m_history->windowState() & ~Qt::WindowMinimized);
+    m_history->show();
+    m_history->raise();
+    m_history->activateWindow();
 }
 
 void TfrmMain::TrayPop_CloseProgramClick() {
