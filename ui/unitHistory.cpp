@@ -254,7 +254,6 @@ TfrmHistory::TfrmHistory(QWidget* parent) : QDialog(parent) {
     tblEntries = makeTable(this, "tblEntries",
                            {QStringLiteral("Entry"), QStringLiteral("This month"),
                             QStringLiteral("Last month"), QStringLiteral("All time")});
-    tblEntries->setMaximumHeight(150);
     tblSessions = makeTable(this, "tblSessions",
                             {QStringLiteral("Entry"), QStringLiteral("Start"),
                              QStringLiteral("End"), QStringLiteral("Duration")});
@@ -320,6 +319,11 @@ void TfrmHistory::fillEntries() {
         setCell(tblEntries, e, 2, duration(m_summary.minutes(e, now - 1)), true);
         setCell(tblEntries, e, 3, duration(m_summary.allTime(e)), true);
     }
+    // As high as its rows, up to six of them; the sessions take the rest.
+    const int shownRows = std::clamp(tblEntries->rowCount(), 1, 6);
+    tblEntries->setFixedHeight(tblEntries->horizontalHeader()->sizeHint().height() +
+                               shownRows * tblEntries->verticalHeader()->defaultSectionSize() +
+                               2 * tblEntries->frameWidth());
     QString status;
     if (!m_found)
         status = QStringLiteral("No usage history yet.");
