@@ -149,14 +149,7 @@ void THistoryChart::paintEvent(QPaintEvent*) {
     const int top = ((peakUnits + step - 1) / step) * step * unit;
 
     const QFontMetrics fm(font());
-    const int legendRows = shownEntries.empty() ? 0 : 1;
-    int legendWidth = 0;
-    for (int entry : shownEntries)
-        legendWidth += 14 +
-                       fm.horizontalAdvance(shown(
-                           fromLedgerName(m_summary->entries[static_cast<std::size_t>(entry)]))) +
-                       16;
-    const int legendHeight = legendRows ? fm.height() + 8 : 0;
+    const int legendHeight = shownEntries.empty() ? 0 : fm.height() + 8;
     const QString topLabel =
         hours ? QStringLiteral("%1 h").arg(top / 60) : QStringLiteral("%1 min").arg(top);
     const int left = fm.horizontalAdvance(topLabel) + 10;

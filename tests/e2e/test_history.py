@@ -17,6 +17,7 @@ from datetime import datetime, timedelta
 
 sys.path.insert(0, os.path.dirname(os.path.abspath(__file__)))
 from harness import Desktop  # noqa: E402
+from test_counting import settled  # noqa: E402
 
 HISTORY = "Vantrel History.csv"
 REMINDER = "^Brantle Vantrel - notification$"
@@ -37,20 +38,6 @@ def minutes(d, entry):
     return int(values.get("Hours", "0")) * 60 + int(values.get("Minutes", "0"))
 
 
-def settled(value, window=1.5, timeout=15):
-    """Waits until value() has not changed for `window` seconds; returns it."""
-    deadline = time.monotonic() + timeout
-    last, since = value(), time.monotonic()
-    while time.monotonic() < deadline:
-        time.sleep(0.1)
-        now = value()
-        if now != last:
-            last, since = now, time.monotonic()
-        elif time.monotonic() - since >= window:
-            return last
-    raise AssertionError("still changing: %r" % last)
-
-
 def report(d, binary, *args):
     # No display: the report needs none.
     env = d.program_env()
@@ -66,7 +53,7 @@ def count(d, device, profile, entry, at_least):
     d.wait_for(lambda: minutes(d, entry) >= at_least, timeout=60, what="%s counting" % entry)
     d.set_active_state(active, d.AC_DEACTIVATED)
     d.remove_active(device, active)
-    return settled(lambda: minutes(d, entry))
+    return settled(d, lambda: minutes(d, entry))
 
 
 def test_counting_report_and_reset(binary):

@@ -7,21 +7,19 @@
 
 #include <QComboBox>
 #include <QDir>
+#include <QFile>
 #include <QLabel>
 #include <QPushButton>
 #include <QTableWidget>
 #include <QTest>
 
 #include <fstream>
-#include <sstream>
 
 namespace {
 
-std::string readAll(const QString& path) {
-    std::ifstream in(path.toStdString(), std::ios::binary);
-    std::ostringstream s;
-    s << in.rdbuf();
-    return s.str();
+std::string fileText(const QString& path) {
+    QFile file(path);
+    return file.open(QIODevice::ReadOnly) ? file.readAll().toStdString() : std::string();
 }
 
 class HistoryWindowTest : public MainWindowTest {
@@ -124,7 +122,7 @@ TEST_F(HistoryWindowTest, ExportWritesTheMonthsSessionsWhereTheDialogSays) {
     });
     h->btnExport->click();
     EXPECT_TRUE(suggested.endsWith("2026-12.csv")) << suggested.toStdString();
-    EXPECT_EQ(readAll(target),
+    EXPECT_EQ(fileText(target),
               "entry,start,end,minutes\n"
               "\"Home, \"\"2\"\"\",2026-12-08T11:00+01:00,2026-12-08T11:01+01:00,1\n"
               "Office,2026-12-08T10:00+01:00,2026-12-08T10:02+01:00,2\n");
@@ -151,7 +149,7 @@ TEST_F(HistoryWindowTest, EachCountedMinuteIsAppendedAfterTheLedger) {
     EXPECT_EQ(s.records, 3u);
     EXPECT_EQ(s.skipped, 0u);
     EXPECT_EQ(s.entries, (std::vector<std::string>{"Office", "Home, \"x\""}));
-    EXPECT_EQ(readAll(HistoryFileName()).rfind("time,entry\n", 0), 0u);
+    EXPECT_EQ(fileText(HistoryFileName()).rfind("time,entry\n", 0), 0u);
 
     // The history cannot be written: reported once the tick is over, and the
     // ledger goes on counting.
