@@ -158,6 +158,9 @@ Stamp addMinutes(const Stamp& s, std::int64_t minutes) {
 }
 
 Stamp localNow() {
+    // localtime_r() alone keeps the zone it first read: a machine moved to
+    // another zone while the program runs would stamp the old one.
+    tzset();
     const std::time_t now = std::time(nullptr);
     std::tm tm{};
     localtime_r(&now, &tm);
