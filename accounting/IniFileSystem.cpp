@@ -297,3 +297,47 @@ std::shared_ptr<IniFileSystem> diskIniFileSystem() {
     static const std::shared_ptr<IniFileSystem> fs = std::make_shared<DiskIniFileSystem>();
     return fs;
 }
+
+bool appendLine(const std::string& path, std::string_view line, std::string_view header) {
+    auto refuse = [&](const char* step) {
+        qCWarning(lcAccounting) << "cannot append to" << path.c_str() << step
+                                << std::strerror(errno);
+        return false;
+    };
+    constexpr int kFlags = O_RDWR | O_APPEND | O_CLOEXEC | O_NOCTTY | O_NONBLOCK;
+    bool created = false;
+    Fd fd(::open(path.c_str(), kFlags));
+    if (!fd.valid() && errno == ENOENT) {
+        if (!makeFolders(dirName(path)))
+            return refuse("(folder)");
+        fd.reset(::open(path.c_str(), kFlags | O_CREAT | O_EXCL, 0666));
+        created = fd.valid();
+        if (!fd.valid() && errno == EEXIST)
+            fd.reset(::open(path.c_str(), kFlags));
+    }
+    struct stat st {};
+    if (!fd.valid() || ::fstat(fd.get(), &st) != 0)
+        return refuse("(open)");
+    if (!S_ISREG(st.st_mode)) {
+        errno = EINVAL;
+        return refuse("(not a file)");
+    }
+    std::string text;
+    char last = '\n';
+    if (st.st_size > 0 && ::pread(fd.get(), &last, 1, st.st_size - 1) != 1)
+        return refuse("(read)");
+    if (last != '\n')
+        text.append("\0\n", 2);
+    if (created || st.st_size == 0)
+        text.append(header);
+    text.append(line);
+    ssize_t n;
+    do
+        n = ::write(fd.get(), text.data(), text.size());
+    while (n < 0 && errno == EINTR);
+    if (n != static_cast<ssize_t>(text.size()))
+        return refuse("(write)");
+    if (::fdatasync(fd.get()) != 0)
+        return refuse("(flush)");
+    return true;
+}

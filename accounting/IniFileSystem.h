@@ -8,6 +8,7 @@
 #include <functional>
 #include <memory>
 #include <string>
+#include <string_view>
 
 class IniFileSystem {
 public:
@@ -38,3 +39,12 @@ public:
 };
 
 std::shared_ptr<IniFileSystem> diskIniFileSystem();
+
+// Appends `line` to the file at `path` with one write() on an O_APPEND
+// descriptor, then flushes it to disk. A new file, and a missing folder, are
+// made, and `header` goes before the line in the same write. A file that does
+// not end in a line break ends in a line torn by a crash: the write seals it
+// first with a NUL byte and a line break, so that it can never read as a
+// whole line. False when the file cannot be written; it then holds nothing
+// new, or a torn line.
+bool appendLine(const std::string& path, std::string_view line, std::string_view header);

@@ -1,5 +1,7 @@
 #include "unitUtils.h"
 
+#include "History.h"
+
 #include <QFile>
 #include <QStandardPaths>
 
@@ -74,6 +76,10 @@ QString DataFileName() {
 
 QString OptionsFileName() {
     return WindowsDirectory() + QStringLiteral("/Vantrel Options.ini");
+}
+
+QString HistoryFileName() {
+    return WindowsDirectory() + QStringLiteral("/Vantrel History.csv");
 }
 
 std::string filePath(const QString& fileName) {
@@ -156,6 +162,13 @@ void ResetAllEntries(IniFile& ini) {
     // once per section, hours of work for a ledger of 100,000 sections, and a
     // failure halfway left some entries reset and others not.
     ini.StoreInEverySection({{kHours, IntToStr(0)}, {kMinutes, IntToStr(0)}});
+}
+
+void AppendHistory(const QString& entryName) {
+    const std::string path = filePath(HistoryFileName());
+    const std::string record = history::formatRecord(history::localNow(), ledgerName(entryName));
+    if (!appendLine(path, record, history::kHeader))
+        throw IniWriteError("Unable to write to " + path);
 }
 
 void AddMinute(const QString& entryName) {

@@ -13,6 +13,7 @@
 QString WindowsDirectory();
 QString DataFileName();    // WindowsDirectory + "/Vantrel Data.ini"
 QString OptionsFileName(); // WindowsDirectory + "/Vantrel Options.ini"
+QString HistoryFileName(); // WindowsDirectory + "/Vantrel History.csv"
 
 // A file name in the form the INI accessor takes: IniFile(filePath(OptionsFileName())).
 std::string filePath(const QString& fileName);
@@ -44,6 +45,11 @@ void CarryMinutes(IniFile& ini, const QString& entryName);
 void AddHour(IniFile& ini, const QString& entryName);
 void ResetEntry(IniFile& ini, const QString& entryName);
 void ResetAllEntries(IniFile& ini);
+
+// Appends the counted minute to the usage history, stamped now. Throws
+// IniWriteError ("Unable to write to <path>") when the history cannot be
+// written.
+void AppendHistory(const QString& entryName);
 
 // The same on DataIni; they throw std::logic_error while it is closed.
 void AddMinute(const QString& entryName);

@@ -97,7 +97,7 @@ TApplication::TApplication(int& argc, char** argv) : QApplication(argc, argv) {}
 // itself: Qt does not fire a timer again while its own event is still being
 // delivered, so a box opened inside a tick would stop the counting for as
 // long as it stays open.
-static void reportLater(const QString& message) {
+void reportErrorLater(const QString& message) {
     qCWarning(lcErrors) << "failure" << message;
     QMetaObject::invokeMethod(
         qApp, [message] { reportError(message); }, Qt::QueuedConnection);
@@ -107,9 +107,9 @@ bool TApplication::notify(QObject* receiver, QEvent* event) {
     try {
         return QApplication::notify(receiver, event);
     } catch (const std::exception& e) {
-        reportLater(QString::fromLocal8Bit(e.what()));
+        reportErrorLater(QString::fromLocal8Bit(e.what()));
     } catch (...) {
-        reportLater(QStringLiteral("Unknown error"));
+        reportErrorLater(QStringLiteral("Unknown error"));
     }
     return false;
 }

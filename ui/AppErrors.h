@@ -33,6 +33,9 @@ QString errorBoxText(const QString& message);
 // same failure is not shown again, so boxes cannot pile up without bound.
 void reportError(const std::exception& e);
 void reportError(const QString& message);
+// The same, from the event loop once the running handler has returned: for
+// a failure that must not end the handler.
+void reportErrorLater(const QString& message);
 
 // The box for a failure before the event loop runs:
 // "Exception %s in module %s at %p.\n%s%s", titled "Application Error".

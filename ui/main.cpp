@@ -3,6 +3,7 @@
 #include "Artwork.h"
 #include "CommandLine.h"
 #include "SingleInstance.h"
+#include "accounting/Report.h"
 #include "accounting/unitUtils.h"
 #include "connection/Ras.h"
 #include "unitMain.h"
@@ -11,9 +12,14 @@
 #include <QSessionManager>
 
 #include <cstdio>
+#include <iostream>
 #include <memory>
 
 int main(int argc, char** argv) {
+    // Reads files only: no display, no lock, beside a running copy.
+    if (report::requested(argc, argv))
+        return report::run(argc, argv, std::cout, std::cerr);
+
     const CommandLine commandLine = parseCommandLine(argumentList(argc, argv));
     if (!commandLine.run) {
         std::fputs(commandLine.out.toLocal8Bit().constData(), stdout);

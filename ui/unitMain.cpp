@@ -11,6 +11,7 @@
 #include "ryxTile.h"
 #include "unit1st_of_Month_Notification.h"
 #include "unitAbout.h"
+#include "unitHistory.h"
 #include "unitOvertimeWarning.h"
 #include "unitStartup.h"
 #include "unitTrayAccess.h"
@@ -139,14 +140,17 @@ TfrmMain::TfrmMain(QWidget* parent) : QDialog(parent) {
     TrayPopup = new QMenu(this);
     TrayPopup->setObjectName("TrayPopup");
     TrayPop_ShowWindow = TrayPopup->addAction("&Show window");
+    TrayPop_History = TrayPopup->addAction("&History...");
     TrayPop_About = TrayPopup->addAction("&About...");
     TrayPop_sep1 = TrayPopup->addSeparator();
     TrayPop_CloseProgram = TrayPopup->addAction("&Close program");
     TrayPop_ShowWindow->setObjectName("TrayPop_ShowWindow");
+    TrayPop_History->setObjectName("TrayPop_History");
     TrayPop_About->setObjectName("TrayPop_About");
     TrayPop_sep1->setObjectName("TrayPop_sep1");
     TrayPop_CloseProgram->setObjectName("TrayPop_CloseProgram");
     connect(TrayPop_ShowWindow, &QAction::triggered, this, &TfrmMain::TrayPop_ShowWindowClick);
+    connect(TrayPop_History, &QAction::triggered, this, &TfrmMain::TrayPop_HistoryClick);
     connect(TrayPop_About, &QAction::triggered, this, &TfrmMain::btnAboutClick);
     connect(TrayPop_CloseProgram, &QAction::triggered, this, &TfrmMain::TrayPop_CloseProgramClick);
 }
@@ -425,7 +429,15 @@ void TfrmMain::btnResetCountClick() {
 void TfrmMain::tmrCountTimer() {
     if (!ZorvRasConnect->IsConnected())
         return;
-    AddMinute(dataIni(), ZorvRasConnect->ConnectedEntry());
+    const QString entry = ZorvRasConnect->ConnectedEntry();
+    AddMinute(dataIni(), entry);
+    // Only a minute the ledger holds goes into the history; a history that
+    // cannot be written is reported but never stops the counting.
+    try {
+        AppendHistory(entry);
+    } catch (const IniWriteError& e) {
+        reportErrorLater(QString::fromLocal8Bit(e.what()));
+    }
     RefreshStatistics(*this, dataIni());
     CheckOverTime(*this, dataIni());
 }
@@ -485,6 +497,17 @@ void TfrmMain::TrayPop_ShowWindowClick() {
     show();
     raise();
     activateWindow();
+}
+
+void TfrmMain::TrayPop_HistoryClick() {
+    // One window, read anew each time it is asked for.
+    if (!m_history)
+        m_history = new TfrmHistory();
+    m_history->load();
+    m_history->setWindowState(m_history->windowState() & ~Qt::WindowMinimized);
+    m_history->show();
+    m_history->raise();
+    m_history->activateWindow();
 }
 
 void TfrmMain::TrayPop_CloseProgramClick() {

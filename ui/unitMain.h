@@ -6,6 +6,7 @@
 #include "connection/ZorvRasConnect.h"
 
 #include <QDialog>
+#include <QPointer>
 
 class QCheckBox;
 class QComboBox;
@@ -18,6 +19,7 @@ class QPushButton;
 class QTimer;
 class TAutoSizeLabel;
 class TUpDown;
+class TfrmHistory;
 class TryxTile;
 
 class TfrmMain : public QDialog, public StatisticsView {
@@ -59,6 +61,7 @@ public:
     QTimer* tmrVerifyFirstofMonth = nullptr;
     QMenu* TrayPopup = nullptr;
     QAction* TrayPop_ShowWindow = nullptr;
+    QAction* TrayPop_History = nullptr;
     QAction* TrayPop_About = nullptr;
     QAction* TrayPop_sep1 = nullptr;
     QAction* TrayPop_CloseProgram = nullptr;
@@ -74,6 +77,7 @@ public:
     void tmrCountTimer();
     void tmrVerifyFirstofMonthTimer();
     void TrayPop_ShowWindowClick();
+    void TrayPop_HistoryClick();
     void TrayPop_CloseProgramClick();
     void ZorvRasConnectConnectionStatus(TZorvRasConnect* Sender, TCStatus status);
     void ZorvRasConnectStatusChange(TZorvRasConnect* Sender, bool StatusChanged);
@@ -103,6 +107,7 @@ private:
     void createControls();
     void storeWarnLimit();
     bool m_positioned = false;
+    QPointer<TfrmHistory> m_history;               // made when asked for, freed when closed
     QString m_warnLimitText = QStringLiteral("0"); // what the edit shows, or will
 };
 

@@ -17,12 +17,16 @@ kill:
   - at most one temporary file is left, and one left by a kill is gone after
     the next write;
   - the program was still running when killed: a lock left by the killed copy
-    never made the next start give up.
+    never made the next start give up;
+  - the usage history holds no torn line but the last (a torn one is sealed by
+    the next write), and its minutes trail the ledger's gain by at most one
+    per kill and never run ahead of it.
 """
 
 import argparse
 import os
 import random
+import re
 import signal
 import sys
 import time
@@ -34,6 +38,8 @@ from harness import Desktop  # noqa: E402
 ENTRY = "Office"
 LEDGER = "Vantrel Data.ini"
 TEMP_PREFIX = "." + LEDGER + ".tmp-"
+HISTORY = "Vantrel History.csv"
+RECORD = re.compile(rb"\d{4}-\d\d-\d\dT\d\d:\d\d[+-]\d\d:\d\d," + ENTRY.encode() + rb"\Z")
 
 # Varied on purpose: a comment before the first section, an encoded name, odd
 # blanks and a blank line at the end of a section, a section after the one
@@ -107,6 +113,29 @@ def counted(raw):
     return hours * 60 + minutes
 
 
+def history_state(folder):
+    """(minutes recorded, whether the last line is torn, sealed torn lines);
+    raises Failure on a line torn or broken anywhere else."""
+    try:
+        with open(os.path.join(folder, HISTORY), "rb") as f:
+            raw = f.read()
+    except FileNotFoundError:
+        return 0, False, 0
+    lines = raw.split(b"\n")
+    tail = lines.pop()  # what follows the last line break: empty unless torn
+    if lines and lines[0] == b"time,entry":
+        lines.pop(0)
+    records = sealed = 0
+    for number, line in enumerate(lines, 1):
+        if RECORD.match(line):
+            records += 1
+        elif line.endswith(b"\0"):
+            sealed += 1
+        else:
+            raise Failure("history line %d is torn or wrong: %r" % (number, line))
+    return records, tail != b"", sealed
+
+
 def temp_files(folder):
     return {n for n in os.listdir(folder) if n.startswith(TEMP_PREFIX)}
 
@@ -154,6 +183,7 @@ def run(binary, kills, seed):
         d.add_active([device], profile, state=d.AC_ACTIVATED)
 
         total = counted(SEED_LEDGER)
+        torn_tails = 0
         leftovers = set()
         mid_write = carries = 0
         for kill in range(1, kills + 1):
@@ -182,6 +212,14 @@ def run(binary, kills, seed):
                 raise Failure("kill %d: total went down from %d to %d" % (kill, total, now))
             if now - total > alive + 1:
                 raise Failure("kill %d: %d minutes in %.2f s" % (kill, now - total, alive))
+            recorded, torn, sealed = history_state(folder)
+            gain = now - counted(SEED_LEDGER)
+            if not gain - kill <= recorded <= gain:
+                raise Failure("kill %d: %d minutes in the history, %d counted in the ledger"
+                              % (kill, recorded, gain))
+            if sealed > torn_tails:
+                raise Failure("kill %d: %d sealed lines, %d torn" % (kill, sealed, torn_tails))
+            torn_tails = sealed + torn
             temps = temp_files(folder)
             if len(temps) > 1:
                 raise Failure("kill %d: temporary files pile up: %s" % (kill, sorted(temps)))
@@ -203,8 +241,10 @@ def run(binary, kills, seed):
         total = counted(open(path, "rb").read())
         if temp_files(folder):
             raise Failure("a temporary file outlived the last write")
+        recorded, _, _ = history_state(folder)
     print("counted %d minutes across %d kills (%d carries, %d kills inside a write), seed %d"
           % (total - counted(SEED_LEDGER), kills, carries, mid_write, seed))
+    print("history: %d minutes, %d behind the ledger" % (recorded, total - counted(SEED_LEDGER) - recorded))
     print("1 passed, 0 failed")
 
 

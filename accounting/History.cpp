@@ -1,0 +1,436 @@
+#include "History.h"
+
+#include <algorithm>
+#include <cerrno>
+#include <cstdio>
+#include <ctime>
+
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+namespace history {
+
+namespace {
+
+// Days since 1970-01-01 of a proleptic Gregorian date, and back.
+std::int64_t daysFromCivil(std::int64_t y, int m, int d) {
+    y -= m <= 2;
+    const std::int64_t era = (y >= 0 ? y : y - 399) / 400;
+    const std::int64_t yoe = y - era * 400;
+    const std::int64_t doy = (153 * (m + (m > 2 ? -3 : 9)) + 2) / 5 + d - 1;
+    const std::int64_t doe = yoe * 365 + yoe / 4 - yoe / 100 + doy;
+    return era * 146097 + doe - 719468;
+}
+
+void civilFromDays(std::int64_t z, int& y, int& m, int& d) {
+    z += 719468;
+    const std::int64_t era = (z >= 0 ? z : z - 146096) / 146097;
+    const std::int64_t doe = z - era * 146097;
+    const std::int64_t yoe = (doe - doe / 1460 + doe / 36524 - doe / 146096) / 365;
+    const std::int64_t doy = doe - (365 * yoe + yoe / 4 - yoe / 100);
+    const std::int64_t mp = (5 * doy + 2) / 153;
+    d = static_cast<int>(doy - (153 * mp + 2) / 5 + 1);
+    m = static_cast<int>(mp < 10 ? mp + 3 : mp - 9);
+    y = static_cast<int>(yoe + era * 400 + (m <= 2));
+}
+
+bool isLeap(int y) {
+    return (y % 4 == 0 && y % 100 != 0) || y % 400 == 0;
+}
+
+int monthLength(int y, int m) {
+    static constexpr int kDays[] = {31, 28, 31, 30, 31, 30, 31, 31, 30, 31, 30, 31};
+    return m == 2 && isLeap(y) ? 29 : kDays[m - 1];
+}
+
+bool digits(std::string_view s, std::size_t at, std::size_t count, int& value) {
+    if (at + count > s.size())
+        return false;
+    value = 0;
+    for (std::size_t i = at; i < at + count; ++i) {
+        if (s[i] < '0' || s[i] > '9')
+            return false;
+        value = value * 10 + (s[i] - '0');
+    }
+    return true;
+}
+
+enum class Kind { Record, Blank, Header, Bad, More };
+
+// One record at the start of `in`: its length with the line break, its time
+// and its entry. More: `in` ends before the record could be told complete.
+Kind readRecord(std::string_view in, std::size_t& length, Stamp& stamp, std::string& entry) {
+    if (in.empty())
+        return Kind::More;
+    if (in[0] == '\n' || (in[0] == '\r' && in.size() > 1 && in[1] == '\n')) {
+        length = in[0] == '\n' ? 1 : 2;
+        return Kind::Blank;
+    }
+    auto lineEnd = [&](std::size_t at, std::size_t& end) {
+        if (at < in.size() && in[at] == '\n') {
+            end = at + 1;
+            return Kind::Record;
+        }
+        if (at + 1 < in.size() && in[at] == '\r' && in[at + 1] == '\n') {
+            end = at + 2;
+            return Kind::Record;
+        }
+        return at >= in.size() || (at + 1 == in.size() && in[at] == '\r') ? Kind::More : Kind::Bad;
+    };
+
+    // The time: no quotes, no commas, at most 22 characters.
+    const std::size_t comma = in.substr(0, 23).find(',');
+    if (comma == std::string_view::npos)
+        return in.size() < 23 &&
+                       in.find_first_of(std::string_view("\n\0", 2)) == std::string_view::npos
+                   ? Kind::More
+                   : Kind::Bad;
+    const std::string_view time = in.substr(0, comma);
+    if (time == "time") {
+        if (in.substr(comma + 1, 5) != "entry")
+            return in.size() < comma + 6 ? Kind::More : Kind::Bad;
+        const Kind k = lineEnd(comma + 6, length);
+        return k == Kind::Record ? Kind::Header : k;
+    }
+    if (!parseStamp(time, stamp))
+        return Kind::Bad;
+
+    entry.clear();
+    std::size_t i = comma + 1;
+    if (i < in.size() && in[i] == '"') {
+        for (++i;; ++i) {
+            const std::size_t q = in.find_first_of(std::string_view("\"\0", 2), i);
+            if (q == std::string_view::npos)
+                return Kind::More;
+            if (in[q] == '\0')
+                return Kind::Bad;
+            entry.append(in.substr(i, q - i));
+            if (q + 1 < in.size() && in[q + 1] == '"') {
+                entry.push_back('"');
+                i = q + 1;
+                continue;
+            }
+            const Kind k = lineEnd(q + 1, length);
+            return k == Kind::Record && entry.empty() ? Kind::Bad : k;
+        }
+    }
+    const std::size_t end = in.find_first_of(std::string_view("\n\"\0", 3), i);
+    if (end == std::string_view::npos)
+        return Kind::More;
+    if (in[end] != '\n')
+        return Kind::Bad;
+    std::size_t stop = end;
+    if (stop > i && in[stop - 1] == '\r')
+        --stop;
+    if (stop == i || in.substr(i, stop - i).find('\r') != std::string_view::npos)
+        return Kind::Bad;
+    entry.assign(in.substr(i, stop - i));
+    length = end + 1;
+    return Kind::Record;
+}
+
+} // namespace
+
+std::int64_t Stamp::utcMinutes() const {
+    return (daysFromCivil(year, month, day) * 24 + hour) * 60 + minute - offsetMinutes;
+}
+
+bool Stamp::operator==(const Stamp& o) const {
+    return year == o.year && month == o.month && day == o.day && hour == o.hour &&
+           minute == o.minute && offsetMinutes == o.offsetMinutes;
+}
+
+Stamp addMinutes(const Stamp& s, std::int64_t minutes) {
+    const std::int64_t local = s.utcMinutes() + s.offsetMinutes + minutes;
+    std::int64_t days = local / 1440;
+    std::int64_t rest = local % 1440;
+    if (rest < 0) {
+        rest += 1440;
+        --days;
+    }
+    Stamp r;
+    civilFromDays(days, r.year, r.month, r.day);
+    r.hour = static_cast<int>(rest / 60);
+    r.minute = static_cast<int>(rest % 60);
+    r.offsetMinutes = s.offsetMinutes;
+    return r;
+}
+
+Stamp localNow() {
+    // localtime_r() alone keeps the zone it first read: a machine moved to
+    // another zone while the program runs would stamp the old one.
+    tzset();
+    const std::time_t now = std::time(nullptr);
+    std::tm tm{};
+    localtime_r(&now, &tm);
+    Stamp s;
+    s.year = tm.tm_year + 1900;
+    s.month = tm.tm_mon + 1;
+    s.day = tm.tm_mday;
+    s.hour = tm.tm_hour;
+    s.minute = tm.tm_min;
+    s.offsetMinutes = static_cast<int>(tm.tm_gmtoff / 60);
+    return s;
+}
+
+std::string formatStamp(const Stamp& s) {
+    const int offset = s.offsetMinutes < 0 ? -s.offsetMinutes : s.offsetMinutes;
+    char text[40];
+    std::snprintf(text, sizeof text, "%04d-%02d-%02dT%02d:%02d%c%02d:%02d", s.year, s.month, s.day,
+                  s.hour, s.minute, s.offsetMinutes < 0 ? '-' : '+', offset / 60 % 100,
+                  offset % 60);
+    return text;
+}
+
+bool parseStamp(std::string_view t, Stamp& out) {
+    Stamp s;
+    int oh = 0, om = 0;
+    if (!(digits(t, 0, 4, s.year) && t.size() > 4 && t[4] == '-' && digits(t, 5, 2, s.month) &&
+          t.size() > 7 && t[7] == '-' && digits(t, 8, 2, s.day) && t.size() > 10 && t[10] == 'T' &&
+          digits(t, 11, 2, s.hour) && t.size() > 13 && t[13] == ':' && digits(t, 14, 2, s.minute)))
+        return false;
+    if (t.size() == 17 && t[16] == 'Z') {
+        s.offsetMinutes = 0;
+    } else if (t.size() == 22 && (t[16] == '+' || t[16] == '-') && digits(t, 17, 2, oh) &&
+               t[19] == ':' && digits(t, 20, 2, om) && oh <= 18 && om < 60) {
+        s.offsetMinutes = (t[16] == '-' ? -1 : 1) * (oh * 60 + om);
+    } else {
+        return false;
+    }
+    if (s.year < 1 || s.month < 1 || s.month > 12 || s.day < 1 ||
+        s.day > monthLength(s.year, s.month) || s.hour > 23 || s.minute > 59)
+        return false;
+    out = s;
+    return true;
+}
+
+std::string formatMonth(int key) {
+    char text[16];
+    std::snprintf(text, sizeof text, "%04d-%02d", key / 12, key % 12 + 1);
+    return text;
+}
+
+bool parseMonth(std::string_view t, int& key) {
+    int y = 0, m = 0;
+    if (t.size() != 7 || !digits(t, 0, 4, y) || t[4] != '-' || !digits(t, 5, 2, m) || y < 1 ||
+        m < 1 || m > 12)
+        return false;
+    key = y * 12 + m - 1;
+    return true;
+}
+
+int daysInMonth(int key) {
+    return monthLength(key / 12, key % 12 + 1);
+}
+
+std::string formatDuration(std::int64_t minutes) {
+    return std::to_string(minutes / 60) + " H., " + std::to_string(minutes % 60) + " Min";
+}
+
+std::string quoteField(std::string_view field) {
+    const bool needed = field.find_first_of(",\"\r\n") != std::string_view::npos ||
+                        (!field.empty() && (field.front() == ' ' || field.front() == '\t' ||
+                                            field.back() == ' ' || field.back() == '\t'));
+    if (!needed)
+        return std::string(field);
+    std::string out = "\"";
+    for (const char c : field) {
+        out.push_back(c);
+        if (c == '"')
+            out.push_back('"');
+    }
+    out.push_back('"');
+    return out;
+}
+
+std::string formatRecord(const Stamp& s, std::string_view entry) {
+    std::string name;
+    for (const char c : entry) {
+        if (c == '\0')
+            name += "\xEF\xBF\xBD";
+        else
+            name.push_back(c);
+    }
+    return formatStamp(s) + "," + quoteField(name) + "\n";
+}
+
+// ---- Summary ----
+
+int Summary::minutes(int entry, int monthKey) const {
+    const Month* m = month(monthKey);
+    if (!m)
+        return 0;
+    const auto it = m->entries.find(entry);
+    return it == m->entries.end() ? 0 : it->second.minutes;
+}
+
+int Summary::allTime(int entry) const {
+    int total = 0;
+    for (const auto& [key, m] : months) {
+        const auto it = m.entries.find(entry);
+        if (it != m.entries.end())
+            total += it->second.minutes;
+    }
+    return total;
+}
+
+const Month* Summary::month(int monthKey) const {
+    const auto it = months.find(monthKey);
+    return it == months.end() ? nullptr : &it->second;
+}
+
+std::vector<Session> Summary::sessionsNewestFirst(int monthKey) const {
+    const Month* m = month(monthKey);
+    if (!m)
+        return {};
+    std::vector<Session> list(m->sessions.rbegin(), m->sessions.rend());
+    std::stable_sort(list.begin(), list.end(), [](const Session& a, const Session& b) {
+        return a.start.utcMinutes() > b.start.utcMinutes();
+    });
+    return list;
+}
+
+// ---- Reader ----
+
+void Reader::feed(std::string_view data) {
+    m_buffer.append(data);
+    parse(false);
+    m_buffer.erase(0, m_pos);
+    m_pos = 0;
+}
+
+Summary Reader::finish() {
+    parse(true);
+    closeSession();
+    m_buffer.clear();
+    m_pos = 0;
+    Summary done = std::move(m_summary);
+    *this = Reader();
+    return done;
+}
+
+void Reader::parse(bool atEnd) {
+    Stamp stamp;
+    std::string entry;
+    while (m_pos < m_buffer.size()) {
+        const std::string_view rest = std::string_view(m_buffer).substr(m_pos);
+        if (m_skipLine) {
+            const std::size_t nl = rest.find('\n');
+            m_pos = nl == std::string_view::npos ? m_buffer.size() : m_pos + nl + 1;
+            m_skipLine = nl == std::string_view::npos;
+            continue;
+        }
+        std::size_t length = 0;
+        // Scans stop at the longest record: junk costs no more than a record.
+        Kind kind = readRecord(rest.substr(0, kMaxRecord + 1), length, stamp, entry);
+        if (kind == Kind::More && (atEnd || rest.size() > kMaxRecord))
+            kind = Kind::Bad; // a torn last line, or junk without end
+        if (kind == Kind::Record && length > kMaxRecord)
+            kind = Kind::Bad;
+        switch (kind) {
+        case Kind::More:
+            return;
+        case Kind::Record:
+            add(stamp, entry);
+            m_pos += length;
+            break;
+        case Kind::Blank:
+        case Kind::Header:
+            m_pos += length;
+            break;
+        case Kind::Bad: {
+            // Go on at the next line: a record's own line breaks are only
+            // inside quotes, which a broken record may have left open.
+            ++m_summary.skipped;
+            const std::size_t nl = rest.find('\n');
+            m_pos = nl == std::string_view::npos ? m_buffer.size() : m_pos + nl + 1;
+            m_skipLine = nl == std::string_view::npos && !atEnd;
+            break;
+        }
+        }
+    }
+}
+
+int Reader::intern(std::string_view name) {
+    const auto [it, added] =
+        m_index.try_emplace(std::string(name), static_cast<int>(m_summary.entries.size()));
+    if (added)
+        m_summary.entries.emplace_back(name);
+    return it->second;
+}
+
+void Reader::closeSession() {
+    if (m_sessionOpen)
+        m_summary.months[m_openMonth].sessions.push_back(m_open);
+    m_sessionOpen = false;
+}
+
+void Reader::add(const Stamp& s, std::string_view name) {
+    const int entry = intern(name);
+    const int key = s.monthKey();
+    if (key != m_cachedMonthKey) {
+        m_cachedMonth = &m_summary.months[key];
+        m_cachedMonthKey = key;
+    }
+    EntryMonth& em = m_cachedMonth->entries[entry];
+    ++em.days[static_cast<std::size_t>(s.day - 1)];
+    ++em.minutes;
+    ++m_summary.records;
+
+    const std::int64_t utc = s.utcMinutes();
+    const std::int64_t gap = utc - m_lastUtc;
+    m_lastUtc = utc;
+    if (m_sessionOpen && m_open.entry == entry && gap >= 0 && gap <= 2 && m_openMonth == key) {
+        m_open.end = addMinutes(s, 1);
+        ++m_open.minutes;
+        return;
+    }
+    closeSession();
+    m_open = Session{entry, s, addMinutes(s, 1), 1};
+    m_openMonth = key;
+    m_sessionOpen = true;
+}
+
+Summary parse(std::string_view text) {
+    Reader reader;
+    reader.feed(text);
+    return reader.finish();
+}
+
+bool readFile(const std::string& path, Summary& out) {
+    out = Summary();
+    const int fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC | O_NOCTTY | O_NONBLOCK);
+    if (fd < 0)
+        return false;
+    struct stat st {};
+    if (::fstat(fd, &st) != 0 || !S_ISREG(st.st_mode)) {
+        ::close(fd);
+        return false;
+    }
+    Reader reader;
+    std::string chunk(1 << 16, '\0');
+    for (;;) {
+        const ssize_t n = ::read(fd, chunk.data(), chunk.size());
+        if (n < 0 && errno == EINTR)
+            continue;
+        if (n <= 0)
+            break;
+        reader.feed(std::string_view(chunk.data(), static_cast<std::size_t>(n)));
+    }
+    ::close(fd);
+    out = reader.finish();
+    return true;
+}
+
+std::string sessionsCsv(const Summary& summary, const std::vector<Session>& sessions) {
+    std::string out = "entry,start,end,minutes\n";
+    for (const Session& s : sessions) {
+        out += quoteField(summary.entries[static_cast<std::size_t>(s.entry)]);
+        out += "," + formatStamp(s.start) + "," + formatStamp(s.end) + "," +
+               std::to_string(s.minutes) + "\n";
+    }
+    return out;
+}
+
+} // namespace history

@@ -1,0 +1,137 @@
+#pragma once
+// The usage history, "Vantrel History.csv" beside the ledger: one line per
+// counted minute, appended after the ledger's write, and never touched by a
+// reset. The ledger keeps the running totals; the history keeps when they
+// were counted, so that days, months and sessions can be told afterwards.
+//
+//   time,entry
+//   2026-12-08T10:41+01:00,Office
+//   2026-12-08T10:42+01:00,"Dial ""fast"", night"
+//
+// The time is the tick's local time to the minute with its offset from UTC,
+// so the two 02:30s of a night when the clocks go back stay apart. The entry
+// name is quoted as RFC 4180 has it, only where needed.
+//
+// Reading skips what it cannot read and counts it: junk, NUL bytes, records
+// longer than kMaxRecord, times that do not exist, and a line torn by a
+// crash. A writer that finds the file not ending in a line break seals the
+// torn line with a NUL byte before its own line, so the torn line can never
+// read as a shorter name.
+//
+// Plain C++: the report reads it before any Qt object exists.
+
+#include <array>
+#include <cstdint>
+#include <map>
+#include <string>
+#include <string_view>
+#include <unordered_map>
+#include <vector>
+
+namespace history {
+
+inline constexpr std::string_view kHeader = "time,entry\n";
+// A record longer than this is junk: a name is at most 256 characters.
+inline constexpr std::size_t kMaxRecord = 2048;
+
+// A local time to the minute, with its offset from UTC.
+struct Stamp {
+    int year = 1970, month = 1, day = 1, hour = 0, minute = 0;
+    int offsetMinutes = 0; // local time minus UTC
+
+    std::int64_t utcMinutes() const; // since 1970-01-01T00:00Z
+    int monthKey() const { return year * 12 + month - 1; }
+    bool operator==(const Stamp& o) const;
+};
+
+// The same instant `minutes` later, in the same offset.
+Stamp addMinutes(const Stamp& s, std::int64_t minutes);
+// Now, in the machine's time zone.
+Stamp localNow();
+
+std::string formatStamp(const Stamp& s); // 2026-12-08T10:41+01:00
+bool parseStamp(std::string_view text, Stamp& out);
+
+// A month as "2026-12"; key = year * 12 + month - 1.
+std::string formatMonth(int monthKey);
+bool parseMonth(std::string_view text, int& monthKey);
+int daysInMonth(int monthKey);
+
+// Minutes as the main window shows a count: "3 H., 12 Min".
+std::string formatDuration(std::int64_t minutes);
+
+// RFC 4180: quoted, with inner quotes doubled, when the field holds a
+// comma, a quote, a line break, or blanks at either end.
+std::string quoteField(std::string_view field);
+// One record with its line break. NUL bytes in the name become U+FFFD:
+// the reader takes a NUL for the mark of a torn line.
+std::string formatRecord(const Stamp& s, std::string_view entry);
+
+// A stretch of counted minutes of one entry, each at most two minutes after
+// the one before (one tick may come late): from the first tick to one minute
+// after the last. A session that runs over a month's end is listed in each
+// month with the minutes counted in it.
+struct Session {
+    int entry = 0; // index into Summary::entries
+    Stamp start;
+    Stamp end;
+    int minutes = 0;
+};
+
+struct EntryMonth {
+    std::array<int, 31> days{}; // minutes per day of the month
+    int minutes = 0;
+};
+
+struct Month {
+    std::map<int, EntryMonth> entries; // by entry index
+    std::vector<Session> sessions;     // in the order they were counted
+};
+
+struct Summary {
+    std::vector<std::string> entries; // names as stored, in order of first appearance
+    std::map<int, Month> months;      // by month key
+    std::size_t records = 0;          // minutes read
+    std::size_t skipped = 0;          // lines that could not be read
+
+    int minutes(int entry, int monthKey) const;
+    int allTime(int entry) const;
+    const Month* month(int monthKey) const;
+    // The month's sessions, newest first.
+    std::vector<Session> sessionsNewestFirst(int monthKey) const;
+};
+
+// Reads the history in pieces of any size; finish() takes the end of the
+// input, where a record without its line break is a torn one.
+class Reader {
+public:
+    void feed(std::string_view data);
+    Summary finish();
+
+private:
+    void parse(bool atEnd);
+    void add(const Stamp& s, std::string_view entry);
+    void closeSession();
+    int intern(std::string_view name);
+
+    std::string m_buffer;
+    std::size_t m_pos = 0;
+    bool m_skipLine = false; // inside an overlong line: drop up to its end
+    Summary m_summary;
+    std::unordered_map<std::string, int> m_index;
+    Session m_open;
+    bool m_sessionOpen = false;
+    std::int64_t m_lastUtc = 0;
+    int m_openMonth = 0;
+    Month* m_cachedMonth = nullptr;
+    int m_cachedMonthKey = -1;
+};
+
+Summary parse(std::string_view text);
+// False when the file is missing or not a regular file; `out` is then empty.
+bool readFile(const std::string& path, Summary& out);
+
+// The sessions as CSV: "entry,start,end,minutes".
+std::string sessionsCsv(const Summary& summary, const std::vector<Session>& sessions);
+
+} // namespace history

@@ -1,0 +1,327 @@
+#include "Report.h"
+
+#include "History.h"
+#include "IniFile.h"
+#include "unitUtils.h"
+
+#include <cstdio>
+#include <cstring>
+#include <string>
+#include <vector>
+
+#include <sys/stat.h>
+
+namespace report {
+
+namespace {
+
+constexpr const char* kUsage =
+    "Usage: brantle-vantrel --report [--month YYYY-MM] [--json]\n"
+    "Prints the time counted per entry in the ledger, then the minutes and the\n"
+    "sessions of one month from the usage history.\n"
+    "  --month YYYY-MM  the month to report (default: this month)\n"
+    "  --json           one JSON object, for scripts and status bars\n";
+
+struct Options {
+    bool json = false;
+    bool monthGiven = false;
+    int month = 0;
+};
+
+bool parseArguments(int argc, char** argv, Options& o, std::string& error) {
+    bool report = false;
+    for (int i = 1; i < argc; ++i) {
+        const std::string arg = argv[i];
+        if (arg == "--report") {
+            report = true;
+        } else if (arg == "--help" || arg == "-h") {
+            error.clear();
+            return false;
+        } else if (arg == "--json") {
+            o.json = true;
+        } else if (arg == "--month" || arg.rfind("--month=", 0) == 0) {
+            std::string value;
+            if (arg == "--month") {
+                if (i + 1 >= argc) {
+                    error = "--month needs a month, as YYYY-MM";
+                    return false;
+                }
+                value = argv[++i];
+            } else {
+                value = arg.substr(8);
+            }
+            if (!history::parseMonth(value, o.month)) {
+                error = "not a month: '" + value + "' (YYYY-MM)";
+                return false;
+            }
+            o.monthGiven = true;
+        } else {
+            error = "unknown argument: '" + arg + "'";
+            return false;
+        }
+    }
+    if (!report)
+        error = "--month and --json go with --report";
+    return report;
+}
+
+bool isFile(const std::string& path) {
+    struct stat st {};
+    return ::stat(path.c_str(), &st) == 0 && S_ISREG(st.st_mode);
+}
+
+// Valid UTF-8 as it is; other bytes become U+FFFD.
+std::string utf8(const std::string& in) {
+    std::string out;
+    out.reserve(in.size());
+    for (std::size_t i = 0; i < in.size();) {
+        const auto c = static_cast<unsigned char>(in[i]);
+        std::size_t len = c < 0x80         ? 1
+                          : (c >> 5) == 6  ? 2
+                          : (c >> 4) == 14 ? 3
+                          : (c >> 3) == 30 ? 4
+                                           : 0;
+        bool ok = len > 0 && i + len <= in.size();
+        for (std::size_t k = 1; ok && k < len; ++k)
+            ok = (static_cast<unsigned char>(in[i + k]) >> 6) == 2;
+        if (ok && len > 1) {
+            // No overlong forms, surrogates or values past U+10FFFF.
+            const auto c1 = static_cast<unsigned char>(in[i + 1]);
+            ok =
+                !(c == 0xC0 || c == 0xC1 || (c == 0xE0 && c1 < 0xA0) || (c == 0xED && c1 >= 0xA0) ||
+                  (c == 0xF0 && c1 < 0x90) || (c == 0xF4 && c1 >= 0x90) || c > 0xF4);
+        }
+        if (ok) {
+            out.append(in, i, len);
+            i += len;
+        } else {
+            out += "\xEF\xBF\xBD";
+            ++i;
+        }
+    }
+    return out;
+}
+
+std::string jsonString(const std::string& raw) {
+    std::string out = "\"";
+    for (const char ch : utf8(raw)) {
+        const auto c = static_cast<unsigned char>(ch);
+        if (c == '"' || c == '\\') {
+            out += '\\';
+            out += ch;
+        } else if (c < 0x20 || c == 0x7F) {
+            char esc[8];
+            std::snprintf(esc, sizeof esc, "\\u%04x", c);
+            out += esc;
+        } else {
+            out += ch;
+        }
+    }
+    return out + "\"";
+}
+
+// For the terminal: control characters written out, not obeyed.
+std::string printable(const std::string& raw) {
+    std::string out;
+    for (const char ch : utf8(raw)) {
+        const auto c = static_cast<unsigned char>(ch);
+        if (c < 0x20 || c == 0x7F) {
+            char esc[8];
+            std::snprintf(esc, sizeof esc, "\\x%02x", c);
+            out += esc;
+        } else {
+            out += ch;
+        }
+    }
+    return out;
+}
+
+std::string localText(const history::Stamp& s, bool withDate) {
+    char text[32];
+    if (withDate)
+        std::snprintf(text, sizeof text, "%04d-%02d-%02d %02d:%02d", s.year, s.month, s.day, s.hour,
+                      s.minute);
+    else
+        std::snprintf(text, sizeof text, "%02d:%02d", s.hour, s.minute);
+    return text;
+}
+
+struct LedgerLine {
+    std::string entry;
+    std::int32_t hours, minutes;
+};
+
+struct Data {
+    std::string ledgerPath, historyPath;
+    bool ledgerFound = false, historyFound = false;
+    std::vector<LedgerLine> ledger;
+    history::Summary summary;
+    history::Stamp now;
+    int month = 0;
+
+    int monthMinutes() const {
+        int total = 0;
+        for (std::size_t e = 0; e < summary.entries.size(); ++e)
+            total += summary.minutes(static_cast<int>(e), month);
+        return total;
+    }
+    int dayMinutes(int monthKey, int day) const {
+        const history::Month* m = summary.month(monthKey);
+        int total = 0;
+        if (m)
+            for (const auto& [entry, em] : m->entries)
+                total += em.days[static_cast<std::size_t>(day - 1)];
+        return total;
+    }
+};
+
+Data load(const Options& o) {
+    Data d;
+    d.now = history::localNow();
+    d.month = o.monthGiven ? o.month : d.now.monthKey();
+    d.ledgerPath = filePath(DataFileName());
+    d.historyPath = filePath(HistoryFileName());
+    d.ledgerFound = isFile(d.ledgerPath);
+    if (d.ledgerFound) {
+        const IniFile ini(d.ledgerPath);
+        std::vector<std::string> names;
+        ini.LoadSectionNames(names);
+        for (const std::string& name : names)
+            d.ledger.push_back(
+                {name, ini.LoadNumber(name, "Hours", 0), ini.LoadNumber(name, "Minutes", 0)});
+    }
+    d.historyFound = history::readFile(d.historyPath, d.summary);
+    return d;
+}
+
+void printJson(const Data& d, std::ostream& out) {
+    char today[16];
+    std::snprintf(today, sizeof today, "%04d-%02d-%02d", d.now.year, d.now.month, d.now.day);
+    out << "{\n  \"version\": 1,\n  \"month\": " << jsonString(history::formatMonth(d.month))
+        << ",\n  \"today\": \"" << today << "\",\n  \"ledger_file\": " << jsonString(d.ledgerPath)
+        << ",\n  \"ledger_found\": " << (d.ledgerFound ? "true" : "false") << ",\n  \"ledger\": [";
+    const char* sep = "\n    ";
+    for (const LedgerLine& l : d.ledger) {
+        out << sep << "{\"entry\": " << jsonString(l.entry) << ", \"hours\": " << l.hours
+            << ", \"minutes\": " << l.minutes
+            << ", \"total_minutes\": " << static_cast<std::int64_t>(l.hours) * 60 + l.minutes
+            << "}";
+        sep = ",\n    ";
+    }
+    out << (d.ledger.empty() ? "]" : "\n  ]");
+    out << ",\n  \"history_file\": " << jsonString(d.historyPath)
+        << ",\n  \"history_found\": " << (d.historyFound ? "true" : "false")
+        << ",\n  \"skipped_lines\": " << d.summary.skipped
+        << ",\n  \"month_minutes\": " << d.monthMinutes()
+        << ",\n  \"today_minutes\": " << d.dayMinutes(d.now.monthKey(), d.now.day)
+        << ",\n  \"entries\": [";
+    sep = "\n    ";
+    for (std::size_t e = 0; e < d.summary.entries.size(); ++e) {
+        const int i = static_cast<int>(e);
+        out << sep << "{\"entry\": " << jsonString(d.summary.entries[e])
+            << ", \"minutes\": " << d.summary.minutes(i, d.month)
+            << ", \"last_month_minutes\": " << d.summary.minutes(i, d.month - 1)
+            << ", \"all_time_minutes\": " << d.summary.allTime(i) << "}";
+        sep = ",\n    ";
+    }
+    out << (d.summary.entries.empty() ? "]" : "\n  ]") << ",\n  \"days\": [";
+    sep = "\n    ";
+    bool anyDay = false;
+    for (int day = 1; day <= history::daysInMonth(d.month); ++day) {
+        const int minutes = d.dayMinutes(d.month, day);
+        if (minutes == 0)
+            continue;
+        out << sep << "{\"date\": \"" << history::formatMonth(d.month) << "-"
+            << (day < 10 ? "0" : "") << day << "\", \"minutes\": " << minutes << "}";
+        sep = ",\n    ";
+        anyDay = true;
+    }
+    out << (anyDay ? "\n  ]" : "]") << ",\n  \"sessions\": [";
+    sep = "\n    ";
+    const auto sessions = d.summary.sessionsNewestFirst(d.month);
+    for (const history::Session& s : sessions) {
+        out << sep
+            << "{\"entry\": " << jsonString(d.summary.entries[static_cast<std::size_t>(s.entry)])
+            << ", \"start\": \"" << history::formatStamp(s.start) << "\", \"end\": \""
+            << history::formatStamp(s.end) << "\", \"minutes\": " << s.minutes << "}";
+        sep = ",\n    ";
+    }
+    out << (sessions.empty() ? "]" : "\n  ]") << "\n}\n";
+}
+
+void printText(const Data& d, std::ostream& out) {
+    const std::string month = history::formatMonth(d.month);
+    if (!d.ledgerFound) {
+        out << "No ledger at " << printable(d.ledgerPath) << ".\n";
+    } else {
+        out << "Ledger " << printable(d.ledgerPath) << ":\n";
+        if (d.ledger.empty())
+            out << "  no entries\n";
+        for (const LedgerLine& l : d.ledger)
+            out << "  " << printable(l.entry) << ": " << l.hours << " H., " << l.minutes
+                << " Min\n";
+    }
+    out << "\n";
+    if (!d.historyFound) {
+        out << "No usage history at " << printable(d.historyPath) << ".\n";
+        return;
+    }
+    out << "Usage history " << printable(d.historyPath) << ", " << month << ": "
+        << history::formatDuration(d.monthMinutes()) << "\n";
+    for (std::size_t e = 0; e < d.summary.entries.size(); ++e) {
+        const int minutes = d.summary.minutes(static_cast<int>(e), d.month);
+        if (minutes > 0)
+            out << "  " << printable(d.summary.entries[e]) << ": "
+                << history::formatDuration(minutes) << "\n";
+    }
+    const auto sessions = d.summary.sessionsNewestFirst(d.month);
+    if (sessions.empty()) {
+        out << "No minutes counted in " << month << ".\n";
+    } else {
+        out << "\nSessions in " << month << ", newest first:\n";
+        for (const history::Session& s : sessions) {
+            const bool sameDay = s.start.year == s.end.year && s.start.month == s.end.month &&
+                                 s.start.day == s.end.day;
+            out << "  " << localText(s.start, true) << " - " << localText(s.end, !sameDay) << "  "
+                << history::formatDuration(s.minutes) << "  "
+                << printable(d.summary.entries[static_cast<std::size_t>(s.entry)]) << "\n";
+        }
+    }
+    if (d.summary.skipped > 0)
+        out << "\n"
+            << d.summary.skipped
+            << (d.summary.skipped == 1
+                    ? " line of the history could not be read and was skipped.\n"
+                    : " lines of the history could not be read and were skipped.\n");
+}
+
+} // namespace
+
+bool requested(int argc, char** argv) {
+    for (int i = 1; i < argc; ++i)
+        if (std::strcmp(argv[i], "--report") == 0)
+            return true;
+    return false;
+}
+
+int run(int argc, char** argv, std::ostream& out, std::ostream& err) {
+    Options options;
+    std::string error;
+    if (!parseArguments(argc, argv, options, error)) {
+        if (error.empty()) { // asked for help
+            out << kUsage;
+            return 0;
+        }
+        err << "brantle-vantrel: " << error << "\n" << kUsage;
+        return 2;
+    }
+    const Data data = load(options);
+    if (options.json)
+        printJson(data, out);
+    else
+        printText(data, out);
+    out.flush();
+    return 0;
+}
+
+} // namespace report

@@ -1,0 +1,265 @@
+// The usage history: its line format, what reading makes of it (days,
+// months, sessions), what it skips, and the append on disk.
+
+#include "accounting/History.h"
+#include "accounting/IniFileSystem.h"
+
+#include <QTemporaryDir>
+
+#include <gtest/gtest.h>
+
+#include <cstdlib>
+#include <ctime>
+#include <fstream>
+#include <sstream>
+
+#include <sys/stat.h>
+
+using namespace history;
+
+namespace {
+
+Stamp at(const char* text) {
+    Stamp s;
+    EXPECT_TRUE(parseStamp(text, s)) << text;
+    return s;
+}
+
+// Minutes `from`, `from`+1, ... `count` of them, one record each.
+std::string minutes(const char* from, int count, const std::string& entry) {
+    std::string text;
+    for (int i = 0; i < count; ++i)
+        text += formatRecord(addMinutes(at(from), i), entry);
+    return text;
+}
+
+std::string readAll(const std::string& path) {
+    std::ifstream in(path, std::ios::binary);
+    std::ostringstream s;
+    s << in.rdbuf();
+    return s.str();
+}
+
+std::string name(const Summary& s, const Session& session) {
+    return s.entries.at(static_cast<std::size_t>(session.entry));
+}
+
+} // namespace
+
+TEST(HistoryFormat, RecordsAndHostileNamesRoundTrip) {
+    EXPECT_EQ(formatRecord(at("2026-12-08T10:41+01:00"), "Office"),
+              "2026-12-08T10:41+01:00,Office\n");
+    EXPECT_EQ(formatRecord(at("2026-03-01T00:00-05:30"), "say \"hi\", now"),
+              "2026-03-01T00:00-05:30,\"say \"\"hi\"\", now\"\n");
+    EXPECT_EQ(formatStamp(at("2026-06-01T12:00Z")), "2026-06-01T12:00+00:00");
+
+    const std::vector<std::string> names = {
+        "Office", "a,b",   "\"",     "\"\"quoted\"\"", ",",    "two\nlines",          "cr\r\nlf",
+        "cr\r",   " lead", "trail ", "Z\xC3\xBCrich",  "time", std::string(256, 'x'), "x\"\n,\"y"};
+    std::string text(kHeader);
+    for (const std::string& n : names)
+        text += formatRecord(at("2026-12-08T10:41+01:00"), n);
+    const Summary s = parse(text);
+    EXPECT_EQ(s.skipped, 0u);
+    EXPECT_EQ(s.entries, names);
+    EXPECT_EQ(s.records, names.size());
+
+    // A NUL is the torn-line mark, never part of a name.
+    EXPECT_EQ(formatRecord(at("2026-12-08T10:41+01:00"), std::string("a\0b", 3)),
+              "2026-12-08T10:41+01:00,a\xEF\xBF\xBD"
+              "b\n");
+}
+
+TEST(HistoryFormat, OnlyRealTimesAndMonthsParse) {
+    Stamp s;
+    for (const char* good :
+         {"2024-02-29T23:59+14:00", "0001-01-01T00:00Z", "2026-10-25T02:30-00:30"})
+        EXPECT_TRUE(parseStamp(good, s)) << good;
+    for (const char* bad :
+         {"2026-02-29T10:00+01:00", "2026-12-08T24:00+01:00", "2026-12-08T10:60+01:00",
+          "2026-13-08T10:00+01:00", "2026-12-00T10:00+01:00", "2026-12-08T10:00+19:00",
+          "2026-12-08T10:00", "2026-12-08 10:00+01:00", "2026-12-08T10:00+0100",
+          "2026-12-08T10:00+01:00 ", "+026-12-08T10:00+01:00", "0000-01-01T00:00Z"})
+        EXPECT_FALSE(parseStamp(bad, s)) << bad;
+    int key = 0;
+    EXPECT_TRUE(parseMonth("2026-12", key));
+    EXPECT_EQ(formatMonth(key), "2026-12");
+    EXPECT_EQ(daysInMonth(key), 31);
+    for (const char* bad : {"2026-13", "2026-1", "2026-00", "26-12", "2026-12-01", ""})
+        EXPECT_FALSE(parseMonth(bad, key)) << bad;
+}
+
+TEST(HistorySessions, MidnightGapsAndEntries) {
+    // 23:58 to 00:02 is one session over two days; a tick one minute late
+    // keeps it going; three minutes of silence or another entry end it.
+    std::string text = minutes("2026-12-07T23:58+01:00", 5, "Office");
+    text += formatRecord(at("2026-12-08T00:04+01:00"), "Office"); // one tick late
+    text += formatRecord(at("2026-12-08T00:07+01:00"), "Office"); // a gap
+    text += formatRecord(at("2026-12-08T00:08+01:00"), "Home");
+    text += formatRecord(at("2026-12-08T00:09+01:00"), "Office");
+    const Summary s = parse(text);
+    const int dec = 2026 * 12 + 11;
+    const std::vector<Session> list = s.sessionsNewestFirst(dec);
+    ASSERT_EQ(list.size(), 4u);
+    EXPECT_EQ(name(s, list[3]), "Office");
+    EXPECT_EQ(formatStamp(list[3].start), "2026-12-07T23:58+01:00");
+    EXPECT_EQ(formatStamp(list[3].end), "2026-12-08T00:05+01:00");
+    EXPECT_EQ(list[3].minutes, 6);
+    EXPECT_EQ(list[2].minutes, 1);
+    EXPECT_EQ(name(s, list[1]), "Home");
+    EXPECT_EQ(name(s, list[0]), "Office");
+
+    const EntryMonth& office = s.month(dec)->entries.at(0);
+    EXPECT_EQ(office.days[6], 2);
+    EXPECT_EQ(office.days[7], 6);
+    EXPECT_EQ(s.minutes(0, dec), 8);
+    EXPECT_EQ(s.minutes(1, dec), 1);
+
+    // Out of order, as after the clock was set back: a new session.
+    const Summary back = parse(minutes("2026-12-08T10:00+01:00", 2, "Office") +
+                               minutes("2026-12-08T09:59+01:00", 2, "Office"));
+    EXPECT_EQ(back.sessionsNewestFirst(dec).size(), 2u);
+}
+
+TEST(HistorySessions, AMonthsEndSplitsTheListingNotTheMinutes) {
+    const Summary s = parse(minutes("2026-11-30T23:58+01:00", 4, "Office"));
+    const int nov = 2026 * 12 + 10;
+    const auto november = s.sessionsNewestFirst(nov);
+    const auto december = s.sessionsNewestFirst(nov + 1);
+    ASSERT_EQ(november.size(), 1u);
+    ASSERT_EQ(december.size(), 1u);
+    EXPECT_EQ(november[0].minutes, 2);
+    EXPECT_EQ(formatStamp(november[0].end), "2026-12-01T00:00+01:00");
+    EXPECT_EQ(december[0].minutes, 2);
+    EXPECT_EQ(formatStamp(december[0].start), "2026-12-01T00:00+01:00");
+    EXPECT_EQ(s.minutes(0, nov), 2);
+    EXPECT_EQ(s.minutes(0, nov + 1), 2);
+    EXPECT_EQ(s.allTime(0), 4);
+}
+
+TEST(HistorySessions, ClocksGoingBackAndTheZoneChanging) {
+    // The night of 25 October in central Europe: 02:00 to 02:59 comes twice.
+    // The offsets keep the two 02:30s apart, and one connection stays one
+    // session of 64 minutes.
+    std::string text = minutes("2026-10-25T02:28+02:00", 32, "Office");
+    text += minutes("2026-10-25T02:00+01:00", 32, "Office");
+    Summary s = parse(text);
+    const int oct = 2026 * 12 + 9;
+    EXPECT_NE(at("2026-10-25T02:30+02:00").utcMinutes(), at("2026-10-25T02:30+01:00").utcMinutes());
+    auto list = s.sessionsNewestFirst(oct);
+    ASSERT_EQ(list.size(), 1u);
+    EXPECT_EQ(list[0].minutes, 64);
+    EXPECT_EQ(formatStamp(list[0].start), "2026-10-25T02:28+02:00");
+    EXPECT_EQ(formatStamp(list[0].end), "2026-10-25T02:32+01:00");
+    EXPECT_EQ(s.month(oct)->entries.at(0).days[24], 64);
+
+    // The machine moves from Berlin to New York in the middle of a session.
+    text = minutes("2026-12-08T10:00+01:00", 3, "Office");
+    text += minutes("2026-12-08T04:03-05:00", 3, "Office");
+    s = parse(text);
+    list = s.sessionsNewestFirst(2026 * 12 + 11);
+    ASSERT_EQ(list.size(), 1u);
+    EXPECT_EQ(list[0].minutes, 6);
+    EXPECT_EQ(formatStamp(list[0].end), "2026-12-08T04:06-05:00");
+
+    // And the stamp follows the machine's zone as it changes.
+    const char* old = std::getenv("TZ");
+    const std::string saved = old ? old : "";
+    setenv("TZ", "CET-1CEST,M3.5.0,M10.5.0/3", 1);
+    const int berlin = localNow().offsetMinutes;
+    setenv("TZ", "EST5", 1);
+    const int newYork = localNow().offsetMinutes;
+    if (old)
+        setenv("TZ", saved.c_str(), 1);
+    else
+        unsetenv("TZ");
+    tzset();
+    EXPECT_TRUE(berlin == 60 || berlin == 120) << berlin;
+    EXPECT_EQ(newYork, -300);
+}
+
+TEST(HistoryReading, TornAndHostileLinesAreSkippedAndCounted) {
+    const std::string good = minutes("2026-12-08T10:00+01:00", 3, "Office");
+    struct Case {
+        const char* what;
+        std::string text;
+        std::size_t records, skipped;
+    };
+    const std::vector<Case> cases = {
+        {"torn in the time", good + "2026-12-08T10:0", 3, 1},
+        {"torn in a name", good + "2026-12-08T10:03+01:00,Offi", 3, 1},
+        {"torn in quotes", good + "2026-12-08T10:03+01:00,\"Off", 3, 1},
+        {"torn before its line break", good + "2026-12-08T10:03+01:00,\"Office\"", 3, 1},
+        {"a sealed torn line", "2026-12-08T09:59+01:00,Offi" + std::string("\0\n", 2) + good, 3, 1},
+        {"a sealed torn quote",
+         "2026-12-08T09:59+01:00,\"Of" + std::string("\0\n", 2) + good +
+             formatRecord(at("2026-12-08T10:05+01:00"), "\"q\""),
+         4, 1},
+        {"NUL bytes", std::string("2026-12-08T09:00+01:00,Of\0fice\n", 31) + good, 3, 1},
+        {"junk and blanks", "hello\n\n,\n\r\n;x\n2026-12-08T10:00+01:00,\n" + good, 3, 4},
+        {"a quote in a bare name", "2026-12-08T09:00+01:00,a\"b\n" + good, 3, 1},
+        {"text after the quotes", "2026-12-08T09:00+01:00,\"a\"b\n" + good, 3, 1},
+        {"a megabyte line", std::string(1 << 20, 'x') + "\n" + good, 3, 1},
+        {"a megabyte quote", "2026-12-08T09:00+01:00,\"" + std::string(1 << 20, 'x') + "\n" + good,
+         3, 1},
+        {"in the future", good + formatRecord(at("9999-12-31T23:59+01:00"), "Office"), 4, 0},
+        {"CRLF line breaks", "time,entry\r\n2026-12-08T10:00+01:00,Office\r\n", 1, 0},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.what);
+        const Summary whole = parse(c.text);
+        EXPECT_EQ(whole.records, c.records);
+        EXPECT_EQ(whole.skipped, c.skipped);
+        for (const std::string& n : whole.entries)
+            EXPECT_TRUE(n == "Office" || n == "\"q\"") << n;
+
+        // Fed in small pieces, the reader sees the same.
+        Reader pieces;
+        for (std::size_t i = 0; i < c.text.size(); i += 7)
+            pieces.feed(std::string_view(c.text).substr(i, 7));
+        const Summary fed = pieces.finish();
+        EXPECT_EQ(fed.records, whole.records);
+        EXPECT_EQ(fed.skipped, whole.skipped);
+        EXPECT_EQ(fed.entries, whole.entries);
+    }
+}
+
+TEST(HistoryFile, AppendCreatesSealsAndRefuses) {
+    QTemporaryDir dir;
+    ASSERT_TRUE(dir.isValid());
+    const std::string path = dir.path().toStdString() + "/new/folder/Vantrel History.csv";
+    const std::string one = formatRecord(at("2026-12-08T10:00+01:00"), "Office");
+    const std::string two = formatRecord(at("2026-12-08T10:01+01:00"), "Office");
+    ASSERT_TRUE(appendLine(path, one, kHeader));
+    ASSERT_TRUE(appendLine(path, two, kHeader));
+    EXPECT_EQ(readAll(path), std::string(kHeader) + one + two);
+
+    // A crash tore the last line: the next one starts on a line of its own,
+    // and the torn one never reads as the shorter name "Off".
+    { std::ofstream(path, std::ios::app | std::ios::binary) << "2026-12-08T10:02+01:00,Off"; }
+    ASSERT_TRUE(appendLine(path, one, kHeader));
+    Summary s;
+    ASSERT_TRUE(readFile(path, s));
+    EXPECT_EQ(s.records, 3u);
+    EXPECT_EQ(s.skipped, 1u);
+    EXPECT_EQ(s.entries, std::vector<std::string>{"Office"});
+
+    // Not a file: refused, nothing made.
+    const std::string folder = dir.path().toStdString() + "/a folder";
+    ASSERT_EQ(::mkdir(folder.c_str(), 0700), 0);
+    EXPECT_FALSE(appendLine(folder, one, kHeader));
+    const std::string fifo = dir.path().toStdString() + "/fifo";
+    ASSERT_EQ(::mkfifo(fifo.c_str(), 0600), 0);
+    EXPECT_FALSE(appendLine(fifo, one, kHeader));
+    EXPECT_FALSE(readFile(fifo, s));
+    EXPECT_FALSE(readFile(dir.path().toStdString() + "/missing.csv", s));
+}
+
+TEST(HistoryFile, SessionsExportAsCsv) {
+    const Summary s = parse(minutes("2026-12-08T10:00+01:00", 2, "a,\"b\"") +
+                            minutes("2026-12-08T11:00+01:00", 1, "Home"));
+    EXPECT_EQ(sessionsCsv(s, s.sessionsNewestFirst(2026 * 12 + 11)),
+              "entry,start,end,minutes\n"
+              "Home,2026-12-08T11:00+01:00,2026-12-08T11:01+01:00,1\n"
+              "\"a,\"\"b\"\"\",2026-12-08T10:00+01:00,2026-12-08T10:02+01:00,2\n");
+}

@@ -1,0 +1,157 @@
+#!/usr/bin/python3
+"""The usage history of the real program: what the counting writes, what
+--report makes of it, that a first-of-month reset leaves it alone, and the
+history window opened from the tray menu.
+
+Usage: test_history.py path/to/brantle-vantrel [--shot path.png]
+--shot keeps a picture of the history window (docs/history-window.png).
+"""
+
+import json
+import os
+import random
+import subprocess
+import sys
+import time
+from datetime import datetime, timedelta
+
+sys.path.insert(0, os.path.dirname(os.path.abspath(__file__)))
+from harness import Desktop  # noqa: E402
+from test_counting import settled  # noqa: E402
+
+HISTORY = "Vantrel History.csv"
+REMINDER = "^Brantle Vantrel - notification$"
+WINDOW = "^Brantle Vantrel - history$"
+YES = (18 + 65 // 2, 80 + 23 // 2)
+
+
+def history_lines(d):
+    try:
+        with open(os.path.join(d.data_dir(), HISTORY), "rb") as f:
+            return f.read().decode().splitlines()
+    except FileNotFoundError:
+        return []
+
+
+def minutes(d, entry):
+    values = d.ledger().get(entry, {})
+    return int(values.get("Hours", "0")) * 60 + int(values.get("Minutes", "0"))
+
+
+def report(d, binary, *args):
+    # No display: the report needs none.
+    env = d.program_env()
+    env.pop("DISPLAY", None)
+    out = subprocess.run([binary, "--report"] + list(args), env=env, capture_output=True,
+                         text=True, timeout=30)
+    assert out.returncode == 0, (out.returncode, out.stderr)
+    return out.stdout
+
+
+def count(d, device, profile, entry, at_least):
+    active = d.add_active([device], profile, state=d.AC_ACTIVATED)
+    d.wait_for(lambda: minutes(d, entry) >= at_least, timeout=60, what="%s counting" % entry)
+    d.set_active_state(active, d.AC_DEACTIVATED)
+    d.remove_active(device, active)
+    return settled(d, lambda: minutes(d, entry))
+
+
+def test_counting_report_and_reset(binary):
+    # The first of a month: the reminder comes at the start and is answered
+    # at the end, after the counting.
+    with Desktop(faketime="@2010-06-01 10:00:00 x60") as d:
+        office = d.add_profile("Office", number="555-0100")
+        home = d.add_profile("Home", number="555-0199")
+        device = d.add_device("modem0", "ttyUSB0", d.DEVICE_MODEM)
+        d.start_program(binary)
+        d.wait_for(d.tray_icons, what="the tray icon")
+
+        at_office = count(d, device, office, "Office", 3)
+        at_home = count(d, device, home, "Home", 2)
+        print("counted %d on Office, %d on Home" % (at_office, at_home))
+        lines = history_lines(d)
+        assert lines[0] == "time,entry", lines
+        entries = [line.split(",", 1)[1] for line in lines[1:]]
+        assert entries == ["Office"] * at_office + ["Home"] * at_home, lines
+        assert all(line.startswith("2010-06-01T10:") for line in lines[1:]), lines
+
+        # While the program runs, with no display.
+        data = json.loads(report(d, binary, "--json"))
+        assert data["month"] == "2010-06" and data["skipped_lines"] == 0, data
+        sessions = [(s["entry"], s["minutes"]) for s in data["sessions"]]
+        assert sessions == [("Home", at_home), ("Office", at_office)], data["sessions"]
+        assert data["month_minutes"] == at_office + at_home, data
+        ledger = {e["entry"]: e["total_minutes"] for e in data["ledger"]}
+        assert ledger == {"Office": at_office, "Home": at_home}, ledger
+
+        # Yes resets the ledger; the history keeps the month's minutes.
+        window = d.wait_for_window(REMINDER, timeout=30)
+        d.click_in(window, *YES)
+        d.wait_for(lambda: minutes(d, "Office") == 0 and minutes(d, "Home") == 0, timeout=20,
+                   what="the reset")
+        data = json.loads(report(d, binary, "--json"))
+        assert [e["total_minutes"] for e in data["ledger"]] == [0, 0], data["ledger"]
+        assert data["month_minutes"] == at_office + at_home, data
+        assert len(history_lines(d)) == 1 + at_office + at_home
+        text = report(d, binary)
+        assert "Office: 0 H., %d Min" % at_office in text, text
+        assert d.program_running()
+
+
+def seed_month(path, rng):
+    """A May of two entries: Office on working days, Home most evenings."""
+    lines = ["time,entry"]
+    for day in range(1, 29):
+        date = datetime(2010, 5, day)
+        if date.weekday() < 5:
+            start = date + timedelta(hours=9, minutes=rng.randrange(0, 50))
+            lines += [(start + timedelta(minutes=i)).strftime("%Y-%m-%dT%H:%M+00:00,Office")
+                      for i in range(rng.randrange(30, 150))]
+        if rng.random() < 0.7:
+            start = date + timedelta(hours=20, minutes=rng.randrange(0, 30))
+            lines += [(start + timedelta(minutes=i)).strftime("%Y-%m-%dT%H:%M+00:00,Home")
+                      for i in range(rng.randrange(10, 90))]
+    with open(path, "w") as f:
+        f.write("\n".join(lines) + "\n")
+    return len(lines) - 1
+
+
+def test_history_window(binary, shot=None):
+    with Desktop(faketime="@2010-05-28 22:00:00 x60", env={"TZ": "UTC"}) as d:
+        os.makedirs(d.data_dir())
+        total = seed_month(os.path.join(d.data_dir(), HISTORY), random.Random(5))
+        d.add_profile("Office", number="555-0100")
+        d.start_program(binary)
+        x, y, w, h = d.wait_for(d.tray_icons, what="the tray icon")[0]
+
+        def opened():
+            if not d.find_windows(WINDOW):
+                d.click(x + w // 2, y + h // 2, button=3)
+                time.sleep(0.5)  # the menu takes the key once it is open
+                d.key("h")
+            return d.find_windows(WINDOW)
+
+        window = d.wait_for(opened, timeout=40, interval=2, what="the history window")[0]
+        time.sleep(1)  # let it paint before the picture
+        data = json.loads(report(d, binary, "--json"))
+        assert data["month"] == "2010-05" and data["month_minutes"] == total, data["month_minutes"]
+        path = shot or os.path.join(d.tmp, "history.png")
+        subprocess.run(["import", "-window", str(window), path], env=d._base_env(), check=True,
+                       timeout=30)
+        assert os.path.getsize(path) > 0
+        print("history window shown, picture", path)
+        assert d.program_running()
+
+
+if __name__ == "__main__":
+    args = sys.argv[1:]
+    shot = None
+    if "--shot" in args:
+        shot = os.path.abspath(args[args.index("--shot") + 1])
+        del args[args.index("--shot"):args.index("--shot") + 2]
+    binary = os.path.abspath(args[0] if args else "build/brantle-vantrel")
+    print("== test_counting_report_and_reset", flush=True)
+    test_counting_report_and_reset(binary)
+    print("== test_history_window", flush=True)
+    test_history_window(binary, shot)
+    print("2 passed, 0 failed")

@@ -1,0 +1,166 @@
+// The history window as the tray menu opens it, and the history the counting
+// tick writes.
+
+#include "MainWindowFixture.h"
+#include "accounting/History.h"
+#include "ui/unitHistory.h"
+
+#include <QComboBox>
+#include <QDir>
+#include <QFile>
+#include <QLabel>
+#include <QPushButton>
+#include <QTableWidget>
+#include <QTest>
+
+#include <fstream>
+
+namespace {
+
+std::string fileText(const QString& path) {
+    QFile file(path);
+    return file.open(QIODevice::ReadOnly) ? file.readAll().toStdString() : std::string();
+}
+
+class HistoryWindowTest : public MainWindowTest {
+protected:
+    void TearDown() override {
+        TfrmHistory::setSaveDialog({});
+        MainWindowTest::TearDown();
+    }
+    void writeHistory(const std::string& text) {
+        QDir().mkpath(WindowsDirectory());
+        std::ofstream(HistoryFileName().toStdString(), std::ios::binary) << text;
+    }
+    static std::string minutes(const char* from, int count, const std::string& entry) {
+        history::Stamp s;
+        EXPECT_TRUE(history::parseStamp(from, s));
+        std::string text;
+        for (int i = 0; i < count; ++i)
+            text += history::formatRecord(history::addMinutes(s, i), entry);
+        return text;
+    }
+    TfrmHistory* open() {
+        window->TrayPop_History->trigger();
+        const auto found = openDialogs<TfrmHistory>();
+        return found.size() == 1 ? found[0] : nullptr;
+    }
+    static QStringList row(QTableWidget* t, int r) {
+        QStringList cells;
+        for (int c = 0; c < t->columnCount(); ++c)
+            cells << (t->item(r, c) ? t->item(r, c)->text() : QString());
+        return cells;
+    }
+};
+
+} // namespace
+
+TEST_F(HistoryWindowTest, TablesShowTheMonthsTheEntriesAndTheSessions) {
+    setAppClock(std::make_shared<FixedClock>(QDate(2026, 12, 15)));
+    writeHistory(std::string(history::kHeader) + minutes("2026-10-31T23:00+01:00", 90, "Office") +
+                 minutes("2026-11-30T23:59+01:00", 3, "Office") + "junk\n" +
+                 minutes("2026-12-08T10:00+01:00", 75, "Home") +
+                 minutes("2026-12-09T21:00+01:00", 2, "Office") +
+                 minutes("2026-12-09T22:00+01:00", 1, "Line\nbreak"));
+    create();
+    TfrmHistory* h = open();
+    ASSERT_NE(h, nullptr);
+    EXPECT_EQ(h->windowTitle(), "Brantle Vantrel - history");
+    EXPECT_EQ(h->cboMonth->currentText(), "2026-12");
+    QStringList months;
+    for (int i = 0; i < h->cboMonth->count(); ++i)
+        months << h->cboMonth->itemText(i);
+    EXPECT_EQ(months, QStringList({"2026-12", "2026-11", "2026-10"}));
+
+    // This month and the last are the calendar's; all time is everything.
+    ASSERT_EQ(h->tblEntries->rowCount(), 3);
+    EXPECT_EQ(row(h->tblEntries, 0),
+              QStringList({"Office", "0 H., 4 Min", "0 H., 31 Min", "1 H., 35 Min"}));
+    EXPECT_EQ(row(h->tblEntries, 1),
+              QStringList({"Home", "1 H., 15 Min", "0 H., 0 Min", "1 H., 15 Min"}));
+    EXPECT_EQ(row(h->tblEntries, 2).at(0), QString("Line\uFFFDbreak"));
+    EXPECT_EQ(h->lblStatus->text(), "1 line of the history could not be read and was skipped.");
+
+    ASSERT_EQ(h->tblSessions->rowCount(), 4);
+    EXPECT_EQ(row(h->tblSessions, 0).at(0), QString("Line\uFFFDbreak"));
+    EXPECT_EQ(row(h->tblSessions, 1),
+              QStringList({"Office", "2026-12-09 21:00", "21:02", "0 H., 2 Min"}));
+    EXPECT_EQ(row(h->tblSessions, 2),
+              QStringList({"Home", "2026-12-08 10:00", "11:15", "1 H., 15 Min"}));
+    // The part of the session from November that ran into December.
+    EXPECT_EQ(row(h->tblSessions, 3),
+              QStringList({"Office", "2026-12-01 00:00", "00:02", "0 H., 2 Min"}));
+
+    // Another month: the same window, its sessions.
+    h->cboMonth->setCurrentIndex(2);
+    emit h->cboMonth->activated(2);
+    ASSERT_EQ(h->tblSessions->rowCount(), 1);
+    EXPECT_EQ(row(h->tblSessions, 0),
+              QStringList({"Office", "2026-10-31 23:00", "2026-11-01 00:00", "1 H., 0 Min"}));
+
+    // Asked for again, it stays one window and reads the file anew.
+    writeHistory(minutes("2026-12-10T08:00+01:00", 1, "Office"));
+    window->TrayPop_History->trigger();
+    EXPECT_EQ(openDialogs<TfrmHistory>().size(), 1u);
+    EXPECT_EQ(h->tblEntries->rowCount(), 1);
+    EXPECT_EQ(h->lblStatus->text(), "");
+}
+
+TEST_F(HistoryWindowTest, ExportWritesTheMonthsSessionsWhereTheDialogSays) {
+    setAppClock(std::make_shared<FixedClock>(QDate(2026, 12, 15)));
+    writeHistory(minutes("2026-12-08T10:00+01:00", 2, "Office") +
+                 minutes("2026-12-08T11:00+01:00", 1, "Home, \"2\""));
+    create();
+    TfrmHistory* h = open();
+    ASSERT_NE(h, nullptr);
+
+    QString suggested;
+    const QString target = m_home.path() + "/sessions.csv";
+    TfrmHistory::setSaveDialog([&](QWidget*, const QString& s) {
+        suggested = s;
+        return target;
+    });
+    h->btnExport->click();
+    EXPECT_TRUE(suggested.endsWith("2026-12.csv")) << suggested.toStdString();
+    EXPECT_EQ(fileText(target),
+              "entry,start,end,minutes\n"
+              "\"Home, \"\"2\"\"\",2026-12-08T11:00+01:00,2026-12-08T11:01+01:00,1\n"
+              "Office,2026-12-08T10:00+01:00,2026-12-08T10:02+01:00,2\n");
+
+    // A place that cannot be written is reported; cancelling writes nothing.
+    TfrmHistory::setSaveDialog([&](QWidget*, const QString&) { return m_home.path(); });
+    h->btnExport->click();
+    ASSERT_EQ(boxes.size(), 1u);
+    EXPECT_EQ(boxes[0].text, "Unable to write to " + m_home.path() + ".");
+    TfrmHistory::setSaveDialog([&](QWidget*, const QString&) { return QString(); });
+    h->btnExport->click();
+    EXPECT_EQ(boxes.size(), 1u);
+}
+
+TEST_F(HistoryWindowTest, EachCountedMinuteIsAppendedAfterTheLedger) {
+    create();
+    connect("Office");
+    window->tmrCountTimer();
+    window->tmrCountTimer();
+    connect("Home, \"x\"");
+    window->tmrCountTimer();
+    history::Summary s;
+    ASSERT_TRUE(history::readFile(HistoryFileName().toStdString(), s));
+    EXPECT_EQ(s.records, 3u);
+    EXPECT_EQ(s.skipped, 0u);
+    EXPECT_EQ(s.entries, (std::vector<std::string>{"Office", "Home, \"x\""}));
+    EXPECT_EQ(fileText(HistoryFileName()).rfind("time,entry\n", 0), 0u);
+
+    // The history cannot be written: reported once the tick is over, and the
+    // ledger goes on counting.
+    QFile::remove(HistoryFileName());
+    QDir().mkpath(HistoryFileName());
+    connect("Office");
+    window->tmrCountTimer();
+    EXPECT_EQ(value("Office", "Minutes"), "3");
+    EXPECT_TRUE(boxes.empty());
+    QCoreApplication::processEvents();
+    ASSERT_EQ(boxes.size(), 1u);
+    EXPECT_EQ(boxes[0].text, "Unable to write to " + HistoryFileName() + ".");
+    EXPECT_EQ(window->lblTotalTime->text(), "0 H., 3 Min");
+}
