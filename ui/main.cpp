@@ -8,6 +8,7 @@
 #include "connection/Ras.h"
 #include "unitMain.h"
 #include "unitStartup.h"
+#include "unitTrayAccess.h"
 
 #include <QSessionManager>
 
@@ -48,6 +49,10 @@ int main(int argc, char** argv) {
     if (instance.start(onRunning) == SingleInstance::Start::AlreadyRunning)
         return 0;
 
+    // At login the panel may come up after us: give it time before the
+    // window stands in for a missing tray.
+    if (commandLine.autostart)
+        setTrayWaitAtStart(15000);
     QApplication::setWindowIcon(Artwork::windowIcon());
     auto startup = std::make_unique<TfrmStartup>();
     // Minimised and never shown: it only owns the tray icon.

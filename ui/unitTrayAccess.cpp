@@ -17,6 +17,7 @@ const QString kWatcher = QStringLiteral("org.kde.StatusNotifierWatcher");
 // A panel restarting is gone for about a second; only a longer absence
 // brings the main window up.
 constexpr int kGraceMs = 5000;
+int startWaitMs = 0;
 
 QPointer<TTrayIcon>& trayIcon() {
     static QPointer<TTrayIcon> icon;
@@ -40,7 +41,7 @@ TTrayIcon::TTrayIcon(QObject* owner, const QString& tip, const QIcon& icon, QMen
     connect(&m_grace, &QTimer::timeout, this, [this] {
         if (isShown())
             return;
-        qCDebug(lcTray) << "no tray for" << kGraceMs << "ms";
+        qCDebug(lcTray) << "no tray for" << m_grace.interval() << "ms";
         m_missing = true;
         emit trayMissing();
     });
@@ -148,12 +149,21 @@ void TTrayIcon::update() {
     if (m_watcherPresent && m_item && m_item->isPending())
         return; // the watcher's answer is on its way
     if (!m_everShown && !m_watcherPresent) {
+        if (startWaitMs > 0 && !m_startWaited) {
+            m_startWaited = true;
+            m_grace.start(startWaitMs);
+            return;
+        }
         // Nothing at the start: no reason to wait.
         m_missing = true;
         emit trayMissing();
         return;
     }
-    m_grace.start();
+    m_grace.start(kGraceMs);
+}
+
+void setTrayWaitAtStart(int ms) {
+    startWaitMs = ms;
 }
 
 QString trayTipText(const QString& tip) {

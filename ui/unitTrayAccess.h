@@ -61,6 +61,7 @@ private:
     bool m_watcherKnown = false;
     bool m_watcherPresent = false;
     bool m_everShown = false;
+    bool m_startWaited = false;
     bool m_missing = false;
     bool m_nativeTracked = false;
     std::unique_ptr<QPoint> m_menuPoint;
@@ -81,3 +82,7 @@ void setNotificationAreaProbe(std::function<bool()> probe);
 TTrayIcon* TrayIcon();
 // Where the tray menu opens: the host's point, or the cursor.
 QPoint TrayMenuPoint();
+// How long an icon added later waits for a panel that is not there yet before
+// it counts as missing. At login the program often starts before the panel;
+// a start by hand finds the desktop complete and waits for nothing (0).
+void setTrayWaitAtStart(int ms);

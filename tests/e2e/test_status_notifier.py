@@ -207,9 +207,31 @@ def test_watcher_late_restarted_and_gone(binary):
         assert proc.returncode == 0, proc.returncode
 
 
+def test_login_start_waits_for_the_panel(binary):
+    # The real clock: the panel comes 3 s after the login start.
+    with Desktop(faketime=None) as d:
+        d._kill("trayer")
+        panel = Panel(d)
+        started = time.monotonic()
+        d.start_program(binary, args=["--autostart"])
+        while time.monotonic() - started < 3:
+            assert not d.find_windows(MAIN), "a login start shows no window while the panel comes"
+            time.sleep(0.2)
+        panel.start_watcher()
+        panel.wait_for_item()
+        assert not d.find_windows(MAIN), "a login start shows no window once the panel is up"
+        assert d.program_running()
+    # No panel ever (the clock sped up): the window comes after the wait.
+    with Desktop() as d:
+        d._kill("trayer")
+        d.start_program(binary, args=["--autostart"])
+        d.wait_for_window(MAIN, timeout=30)
+
+
 if __name__ == "__main__":
     binary = os.path.abspath(sys.argv[1] if len(sys.argv) > 1 else "build/brantle-vantrel")
-    tests = (test_item_activate_menu_and_close, test_watcher_late_restarted_and_gone)
+    tests = (test_item_activate_menu_and_close, test_watcher_late_restarted_and_gone,
+             test_login_start_waits_for_the_panel)
     for test in tests:
         print("==", test.__name__, flush=True)
         test(binary)
