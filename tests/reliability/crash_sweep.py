@@ -1,0 +1,427 @@
+#!/usr/bin/python3
+"""Crashes the real program at every step of every write, one step at a
+time, and checks what a restart finds.
+
+    /usr/bin/python3 tests/reliability/crash_sweep.py build/brantle-vantrel \\
+        build/tests/reliability/bv_faultinject.so [--torn] [--repeat N] [--path NAME]
+
+The fault injector (faultinject.c, loaded with LD_PRELOAD before
+libfaketime) numbers the system calls of the writes into the ledger folder
+and sends SIGKILL just before call N. For every write path a dry run first
+counts its calls; then for every N from 1 to that count the sweep seeds the
+folder, starts the program under the end-to-end harness (Xvfb, trayer, the
+NetworkManager mock, the clock 60 times as fast), triggers the path as a
+user would, sees the program die at call N, and checks:
+  - each file is byte for byte what it was before the write, until the call
+    that renames its replacement into place, and what the dry run left after
+    it: never anything else, so it parses and no other section changes;
+  - at most one temporary file is left, and only by a kill between its
+    creation and its rename;
+  - a restart without the injector counts on (a re-asked first-of-month
+    reminder is answered the same way first), and afterwards no temporary
+    file is left.
+--torn also makes the Nth call, when it is a write(), write half its bytes
+before the kill. --repeat sweeps every path N times.
+"""
+
+import argparse
+import os
+import signal
+import sys
+import time
+
+HERE = os.path.dirname(os.path.abspath(__file__))
+sys.path.insert(0, os.path.join(HERE, "..", "e2e"))
+from harness import FAKETIME_LIB, Desktop, HarnessError  # noqa: E402
+
+ENTRY = "Office"
+LEDGER = "Vantrel Data.ini"
+OPTIONS = "Vantrel Options.ini"
+LOCK = ".Vantrel.lock"
+MAIN = "^Brantle Vantrel$"
+WARNING = "^Brantle Vantrel - warning$"
+REMINDER = "^Brantle Vantrel - notification$"
+FIRST_OF_MONTH = "@2004-03-01 10:00:00 x60"
+
+# Client coordinates of what the paths click, from the windows' layouts.
+UP_ARROW = (8 + 153 + 7, 48 + 78 + 5)  # the limit's up-down control, upper half
+WARN_BOX = (8 + 8 + 6, 48 + 80 + 8)  # "Warn me after"
+RESET = (8 + 216 + 40, 48 + 42 + 12)  # "Reset count"
+DISABLE_WARNING = (8 + 6, 96 + 8)  # the overtime warning's check box
+CLOSE_WARNING = (112 + 32, 128 + 11)
+YES = (18 + 32, 80 + 11)
+NO_NO_REMIND = (18 + 131, 112 + 11)
+
+# Sections around the counted one, so a write that disturbs them shows.
+OTHERS = (b"; kept by hand\n"
+          b"[Home]\n"
+          b"Minutes = 12 \n"
+          b"Hours=3\n"
+          b"\n")
+LAST = b"[\xff\xfe bytes]\nMinutes=1\n[Last]\nHours=2"
+
+
+def ledger(office):
+    return OTHERS + b"[" + ENTRY.encode() + b"]\n" + office + LAST
+
+
+class Failure(AssertionError):
+    pass
+
+
+# ---- the paths ------------------------------------------------------------
+
+class Path:
+    """One write path. `prepare` brings the program to the moment before the
+    write; `trigger` makes it. Both get (sweep, proc). `answer` re-answers a
+    reminder that a restart shows again."""
+
+    def __init__(self, name, seed, prepare=None, trigger=None, armed=True,
+                 faketime=None, answer=None, options=None):
+        self.name = name
+        self.seed = seed
+        self.options = options
+        self.prepare = prepare
+        self.trigger = trigger
+        self.armed = armed  # False: counted from the start of the process
+        self.faketime = faketime
+        self.answer = answer
+
+
+def connect_for_one_tick(sweep, proc):
+    sweep.connect()
+    sweep.d.wait_for(lambda: sweep.renames_logged(LEDGER) or proc.poll() is not None,
+                     timeout=30, interval=0.01, what="a counted minute")
+    sweep.disconnect()
+
+
+def show_main(sweep, proc):
+    # What a second start of the program sends to the running one.
+    os.kill(proc.pid, signal.SIGUSR1)
+    return sweep.d.wait_for_window(MAIN, timeout=30)
+
+
+def clicker(point, window=MAIN):
+    def trigger(sweep, proc):
+        target = sweep.d.wait_for_window(window, timeout=30)
+        sweep.d.click_in(target, *point)
+    return trigger
+
+
+def open_main(sweep, proc):
+    show_main(sweep, proc)
+
+
+def overtime_warning(sweep, proc):
+    sweep.connect()
+    warning = sweep.d.wait_for_window(WARNING, timeout=30)
+    sweep.disconnect()
+    sweep.d.click_in(warning, *DISABLE_WARNING)
+    sweep.d.wait_for(lambda: sweep.d.find_windows(WARNING), what="the warning")
+
+
+def close_warning(sweep, proc):
+    warning = sweep.d.find_windows(WARNING)[0]
+    sweep.d.click_in(warning, *CLOSE_WARNING)
+
+
+def wait_for_reminder(sweep, proc):
+    sweep.d.wait_for_window(REMINDER, timeout=30)
+
+
+PATHS = [
+    Path("lock file", ledger(b"Minutes=50\nWarnOverTime=0\n"), armed=False),
+    Path("counted minute", ledger(b"Minutes=50\nHours=7\nWarnOverTime=0\n"),
+         trigger=connect_for_one_tick),
+    Path("carry", ledger(b"Minutes=59\nHours=7\n"), trigger=connect_for_one_tick),
+    Path("limit edit", ledger(b"Minutes=5\nWarnHourCount=3\n"), prepare=open_main,
+         trigger=clicker(UP_ARROW)),
+    Path("warning switch", ledger(b"Minutes=5\nWarnOverTime=0\n"), prepare=open_main,
+         trigger=clicker(WARN_BOX)),
+    Path("overtime warning's close",
+         ledger(b"Minutes=0\nHours=2\nWarnHourCount=2\nWarnOverTime=1\n"),
+         prepare=overtime_warning, trigger=close_warning),
+    Path("Reset count", ledger(b"Minutes=5\nHours=9\n"), prepare=open_main,
+         trigger=clicker(RESET)),
+    Path("first-of-month Yes", ledger(b"Minutes=5\nHours=9\n"),
+         options=b"[General]\nNotify2007=0\n", faketime=FIRST_OF_MONTH,
+         prepare=wait_for_reminder, trigger=clicker(YES, REMINDER), answer=YES),
+    Path("first-of-month No", ledger(b"Minutes=5\nHours=9\n"), faketime=FIRST_OF_MONTH,
+         prepare=wait_for_reminder, trigger=clicker(NO_NO_REMIND, REMINDER),
+         answer=NO_NO_REMIND),
+]
+
+
+# ---- checks -----------------------------------------------------------------
+
+def parse_strict(raw):
+    """{section: {key: value}}; raises Failure on a line that is none of the kinds."""
+    result, section = {}, None
+    for number, line in enumerate(raw.split(b"\n"), 1):
+        text = line.rstrip(b"\r").strip(b" \t")
+        if not text or text.startswith(b";"):
+            continue
+        if text.startswith(b"[") and b"]" in text:
+            section = result.setdefault(text[1:text.index(b"]")], {})
+        elif b"=" in text and section is not None:
+            key, value = text.split(b"=", 1)
+            section.setdefault(key.strip(b" \t"), value.strip(b" \t"))
+        else:
+            raise Failure("line %d does not parse: %r" % (number, line))
+    return result
+
+
+def counted(raw):
+    values = parse_strict(raw or b"").get(ENTRY.encode(), {})
+    return int(values.get(b"Hours", b"0")) * 60 + int(values.get(b"Minutes", b"0"))
+
+
+class Calls:
+    """The injector's log: [(n, call, path)]."""
+
+    def __init__(self, path):
+        self.entries = []
+        try:
+            with open(path) as f:
+                for line in f:
+                    n, call, rest = line.rstrip("\n").split(" ", 2)
+                    for mark in (" kill", " torn"):
+                        if rest.endswith(mark):
+                            rest = rest[:-len(mark)]
+                    self.entries.append((int(n), call, rest))
+        except FileNotFoundError:
+            pass
+
+    def first_rename(self, name):
+        for n, call, path in self.entries:
+            if call == "rename" and os.path.basename(path) == name:
+                return n
+        return None
+
+    def describe(self):
+        return " ".join(call if not path.endswith(("/", "brantle-vantrel")) else call + "(folder)"
+                        for _, call, path in self.entries)
+
+
+class Sweep:
+    def __init__(self, d, binary, injector, torn):
+        self.d = d
+        self.binary = binary
+        self.injector = injector
+        self.torn = torn
+        self.folder = d.data_dir()
+        self.arm = os.path.join(d.tmp, "arm")
+        self.log = os.path.join(d.tmp, "calls.log")
+        self.profile = d.add_profile(ENTRY, number="555-0100")
+        self.device = d.add_device("modem0", "ttyUSB0", d.DEVICE_MODEM)
+        self.active = None
+
+    def connect(self):
+        if self.active is None:
+            self.active = self.d.add_active([self.device], self.profile, state=self.d.AC_ACTIVATED)
+
+    def disconnect(self):
+        if self.active is not None:
+            self.d.remove_active(self.device, self.active)
+            self.active = None
+
+    def renames_logged(self, name):
+        return Calls(self.log).first_rename(name) is not None
+
+    def read(self, name):
+        try:
+            with open(os.path.join(self.folder, name), "rb") as f:
+                return f.read()
+        except FileNotFoundError:
+            return None
+
+    def temps(self):
+        return sorted(n for n in os.listdir(self.folder) if ".tmp-" in n)
+
+    def seed(self, path):
+        if os.path.isdir(self.folder):
+            for name in os.listdir(self.folder):
+                os.unlink(os.path.join(self.folder, name))
+        else:
+            os.makedirs(self.folder)
+        for name, data in ((LEDGER, path.seed), (OPTIONS, path.options)):
+            if data is not None:
+                with open(os.path.join(self.folder, name), "wb") as f:
+                    f.write(data)
+        for name in (self.arm, self.log):
+            if os.path.exists(name):
+                os.unlink(name)
+
+    def start(self, path, kill_at=None):
+        self.d.faketime = path.faketime or "@2010-05-12 10:00:00 x60"
+        self.d.extra_env = {}
+        if kill_at is not None:
+            self.d.extra_env = {
+                "LD_PRELOAD": self.injector + " " + FAKETIME_LIB,
+                "BV_FI_DIR": self.folder,
+                "BV_FI_KILL_AT": str(kill_at),
+                "BV_FI_LOG": self.log,
+                "BV_FI_TORN": "1" if self.torn else "0",
+            }
+            if path.armed:
+                self.d.extra_env["BV_FI_ARM"] = self.arm
+        proc = self.d.start_program(self.binary)
+        self.d.wait_for(lambda: self.d.tray_icons() or proc.poll() is not None, timeout=30,
+                        what="the tray icon")
+        return proc
+
+    def forget(self, proc):
+        proc.wait(30)
+        self.d._procs.pop("program", None)
+        log = self.d._logs.pop("program", None)
+        if log:
+            log.close()
+
+    def stop(self):
+        self.d.stop_program()
+        self.disconnect()
+
+    def stable_log(self, quiet=1.0, timeout=30):
+        """Waits until no call has been logged for `quiet` seconds."""
+        deadline = time.monotonic() + timeout
+        last, since = -1, time.monotonic()
+        while time.monotonic() < deadline:
+            size = os.path.getsize(self.log) if os.path.exists(self.log) else 0
+            if size != last:
+                last, since = size, time.monotonic()
+            elif time.monotonic() - since >= quiet:
+                return Calls(self.log)
+            time.sleep(0.05)
+        raise Failure("the program keeps writing")
+
+    def run_path(self, path, kill_at):
+        """Seeds, starts, prepares and triggers; returns (proc, old files)."""
+        self.seed(path)
+        proc = self.start(path, kill_at)
+        if path.prepare:
+            path.prepare(self, proc)
+        old = {LEDGER: self.read(LEDGER), OPTIONS: self.read(OPTIONS)}
+        if path.armed:
+            open(self.arm, "w").close()
+        if path.trigger:
+            path.trigger(self, proc)
+        return proc, old
+
+    def dry_run(self, path):
+        """The calls the path makes and the files it leaves."""
+        for _ in range(3):
+            proc, old = self.run_path(path, 0)
+            calls = self.stable_log()
+            new = {LEDGER: self.read(LEDGER), OPTIONS: self.read(OPTIONS)}
+            self.stop()
+            if not path.armed:
+                calls.entries = [e for e in calls.entries if os.path.basename(e[2]) == LOCK]
+            renames = [e for e in calls.entries if e[1] == "rename"]
+            # A tick may slip in before the connection is gone: then again.
+            if len(renames) == len({os.path.basename(e[2]) for e in renames}) or \
+                    path.trigger is not connect_for_one_tick:
+                break
+        else:
+            raise Failure("%s: could not isolate one write: %s" % (path.name, calls.describe()))
+        if not calls.entries:
+            raise Failure("%s: the dry run counted no call" % path.name)
+        if path.armed and new == old:
+            raise Failure("%s: the dry run changed nothing" % path.name)
+        return calls, old, new
+
+    def point(self, path, n, calls, old, new):
+        proc, before = self.run_path(path, n)
+        if before != old:
+            print("    (the preparation raced: %r %r)" % (before, old), flush=True)
+            return False  # the preparation raced a tick; the caller tries again
+        try:
+            proc.wait(30)
+        except Exception:
+            raise Failure("%s, call %d: the program was not killed" % (path.name, n))
+        if proc.returncode != -signal.SIGKILL:
+            raise Failure("%s, call %d: the program ended with %s" % (path.name, n, proc.returncode))
+        self.forget(proc)
+        self.disconnect()
+
+        after = {}
+        for name in (LEDGER, OPTIONS):
+            renamed = calls.first_rename(name)
+            expected = new[name] if renamed is not None and renamed < n else old[name]
+            after[name] = self.read(name)
+            if after[name] != expected:
+                raise Failure("%s, call %d (%s): %s is\n%r\nexpected\n%r" % (
+                    path.name, n, calls.entries[n - 1][1], name, after[name], expected))
+            if after[name] is not None:
+                parse_strict(after[name])
+        opened = [e for e in calls.entries[:n - 1] if e[1] == "open" and ".tmp-" in e[2]]
+        renamed = [e for e in calls.entries[:n - 1] if e[1] == "rename"]
+        pending = len(opened) - len(renamed)
+        temps = self.temps()
+        if len(temps) != pending:
+            raise Failure("%s, call %d: temporary files %s, expected %d" % (
+                path.name, n, temps, pending))
+
+        # The restart counts on, and the next write removes the temporary file.
+        proc = self.start(path)
+        if proc.poll() is not None:
+            raise Failure("%s, call %d: the restart ended:\n%s" % (
+                path.name, n, self.d.log("program")[-2000:]))
+        if path.answer and self.read(OPTIONS) != new[OPTIONS]:
+            reminder = self.d.wait_for_window(REMINDER, timeout=30)
+            self.d.click_in(reminder, *path.answer)
+            self.d.wait_for(lambda: self.read(OPTIONS) == new[OPTIONS], timeout=30,
+                            what="the answer again")
+        base = counted(self.read(LEDGER))
+        self.connect()
+        self.d.wait_for(lambda: counted(self.read(LEDGER)) > base, timeout=30,
+                        what="counting after the restart")
+        self.d.wait_for(lambda: not self.temps(), timeout=10,
+                        what="the temporary files %s to go" % self.temps())
+        self.stop()
+        return True
+
+
+def sweep_path(sweep, path):
+    calls, old, new = sweep.dry_run(path)
+    total = len(calls.entries)
+    print("  %s: %d calls: %s" % (path.name, total, calls.describe()), flush=True)
+    for n in range(1, total + 1):
+        for _ in range(3):
+            if sweep.point(path, n, calls, old, new):
+                break
+            sweep.stop()
+        else:
+            raise Failure("%s, call %d: the preparation never matched the dry run" % (path.name, n))
+    return total
+
+
+def main():
+    parser = argparse.ArgumentParser(description=__doc__.split("\n")[0])
+    parser.add_argument("binary")
+    parser.add_argument("injector")
+    parser.add_argument("--torn", action="store_true")
+    parser.add_argument("--repeat", type=int, default=1)
+    parser.add_argument("--path", action="append", help="sweep only this path (repeatable)")
+    args = parser.parse_args()
+    paths = [p for p in PATHS if not args.path or p.name in args.path]
+    if not paths:
+        sys.exit("no such path; the paths are: " + ", ".join(p.name for p in PATHS))
+    started = time.monotonic()
+    points = 0
+    with Desktop() as d:
+        sweep = Sweep(d, os.path.abspath(args.binary), os.path.abspath(args.injector), args.torn)
+        for round_ in range(args.repeat):
+            for path in paths:
+                points += sweep_path(sweep, path)
+    print("swept %d injection points on %d paths%s in %.0f s" % (
+        points, len(paths) * args.repeat, " (torn writes)" if args.torn else "",
+        time.monotonic() - started))
+    print("1 passed, 0 failed")
+
+
+if __name__ == "__main__":
+    try:
+        main()
+    except (Failure, HarnessError) as e:
+        print("FAILED: %s" % e)
+        sys.exit(1)
