@@ -26,6 +26,7 @@ before the kill. --repeat sweeps every path N times.
 
 import argparse
 import os
+import re
 import signal
 import sys
 import time
@@ -37,6 +38,8 @@ from harness import FAKETIME_LIB, Desktop, HarnessError  # noqa: E402
 ENTRY = "Office"
 LEDGER = "Vantrel Data.ini"
 OPTIONS = "Vantrel Options.ini"
+HISTORY = "Vantrel History.csv"  # appended, not replaced
+FILES = (LEDGER, OPTIONS, HISTORY)
 LOCK = ".Vantrel.lock"
 MAIN = "^Brantle Vantrel$"
 WARNING = "^Brantle Vantrel - warning$"
@@ -61,6 +64,11 @@ OTHERS = (b"; kept by hand\n"
 LAST = b"[\xff\xfe bytes]\nMinutes=1\n[Last]\nHours=2"
 
 
+# A history record of the counted profile: local time to the minute and offset.
+STAMPED = re.compile(rb"^\d{4}-\d\d-\d\dT\d\d:\d\d[+-]\d\d:\d\d,%s$" % ENTRY.encode())
+HISTORY_SEED = b"time,entry\n2010-05-12T09:59+00:00,Office\n"
+
+
 def ledger(office):
     return OTHERS + b"[" + ENTRY.encode() + b"]\n" + office + LAST
 
@@ -77,10 +85,11 @@ class Path:
     reminder that a restart shows again."""
 
     def __init__(self, name, seed, prepare=None, trigger=None, armed=True,
-                 faketime=None, answer=None, options=None, speed=120):
+                 faketime=None, answer=None, options=None, history=None, speed=120):
         self.name = name
         self.seed = seed
         self.options = options
+        self.history = history
         self.prepare = prepare
         self.trigger = trigger
         self.armed = armed  # False: counted from the start of the process
@@ -138,7 +147,7 @@ def wait_for_reminder(sweep, proc):
 PATHS = [
     Path("lock file", ledger(b"Minutes=50\nWarnOverTime=0\n"), armed=False),
     Path("counted minute", ledger(b"Minutes=50\nHours=7\nWarnOverTime=0\n"),
-         trigger=connect_for_one_tick),
+         history=HISTORY_SEED, trigger=connect_for_one_tick),
     Path("carry", ledger(b"Minutes=59\nHours=7\nWarnOverTime=0\n"),
          trigger=connect_for_one_tick),
     Path("limit edit", ledger(b"Minutes=5\nWarnHourCount=0\nWarnOverTime=0\n"),
@@ -199,9 +208,11 @@ class Calls:
         except FileNotFoundError:
             pass
 
-    def first_rename(self, name):
+    def committed_at(self, name):
+        """The call that puts a file's new content in place: the rename of its
+        replacement, or the first write on a file that is appended to."""
         for n, call, path in self.entries:
-            if call == "rename" and os.path.basename(path) == name:
+            if call in ("rename", "write") and os.path.basename(path) == name:
                 return n
         return None
 
@@ -233,7 +244,8 @@ class Sweep:
             self.active = None
 
     def renames_logged(self, name):
-        return Calls(self.log).first_rename(name) is not None
+        return any(call == "rename" and os.path.basename(path) == name
+                   for _, call, path in Calls(self.log).entries)
 
     def read(self, name):
         try:
@@ -251,7 +263,8 @@ class Sweep:
                 os.unlink(os.path.join(self.folder, name))
         else:
             os.makedirs(self.folder)
-        for name, data in ((LEDGER, path.seed), (OPTIONS, path.options)):
+        for name, data in ((LEDGER, path.seed), (OPTIONS, path.options),
+                           (HISTORY, path.history)):
             if data is not None:
                 with open(os.path.join(self.folder, name), "wb") as f:
                     f.write(data)
@@ -308,7 +321,7 @@ class Sweep:
         proc = self.start(path, kill_at)
         if path.prepare:
             path.prepare(self, proc)
-        old = {LEDGER: self.read(LEDGER), OPTIONS: self.read(OPTIONS)}
+        old = {name: self.read(name) for name in FILES}
         if path.armed:
             open(self.arm, "w").close()
         if path.trigger is connect_for_one_tick:
@@ -332,7 +345,7 @@ class Sweep:
         for _ in range(3):
             proc, old = self.run_path(path, 0)
             calls = self.stable_log()
-            new = {LEDGER: self.read(LEDGER), OPTIONS: self.read(OPTIONS)}
+            new = {name: self.read(name) for name in FILES}
             self.stop()
             if not path.armed:
                 calls.entries = [e for e in calls.entries if os.path.basename(e[2]) == LOCK]
@@ -366,14 +379,18 @@ class Sweep:
         self.disconnect()
 
         after = {}
-        for name in (LEDGER, OPTIONS):
-            renamed = calls.first_rename(name)
-            expected = new[name] if renamed is not None and renamed < n else old[name]
+        for name in FILES:
+            committed = calls.committed_at(name)
+            expected = new[name] if committed is not None and committed < n else old[name]
+            if committed == n and self.torn and calls.entries[n - 1][1] == "write":
+                # Half of the appended bytes.
+                added = new[name][len(old[name] or b""):]
+                expected = (old[name] or b"") + added[:len(added) // 2]
             after[name] = self.read(name)
             if after[name] != expected:
                 raise Failure("%s, call %d (%s): %s is\n%r\nexpected\n%r" % (
                     path.name, n, calls.entries[n - 1][1], name, after[name], expected))
-            if after[name] is not None:
+            if after[name] is not None and name != HISTORY:
                 parse_strict(after[name])
         opened = [e for e in calls.entries[:n - 1] if e[1] == "open" and ".tmp-" in e[2]]
         renamed = [e for e in calls.entries[:n - 1] if e[1] == "rename"]
@@ -399,6 +416,11 @@ class Sweep:
                         what="counting after the restart")
         self.d.wait_for(lambda: not self.temps(), timeout=10,
                         what="the temporary files %s to go" % self.temps())
+        if self.read(HISTORY) is not None:
+            # The minute counted after the restart ends the history, whole.
+            self.d.wait_for(lambda: self.read(HISTORY).endswith(b"\n") and
+                            STAMPED.match(self.read(HISTORY).split(b"\n")[-2]),
+                            timeout=10, what="a whole record at the history's end")
         self.stop()
         return True
 
