@@ -387,7 +387,11 @@ class Sweep:
                 added = new[name][len(old[name] or b""):]
                 expected = (old[name] or b"") + added[:len(added) // 2]
             after[name] = self.read(name)
-            if after[name] != expected:
+            opened = any(call == "open" and os.path.basename(p) == name
+                         for _, call, p in calls.entries[:n - 1])
+            if expected is None and after[name] == b"" and opened:
+                pass  # an appended file made, its first write not yet done
+            elif after[name] != expected:
                 raise Failure("%s, call %d (%s): %s is\n%r\nexpected\n%r" % (
                     path.name, n, calls.entries[n - 1][1], name, after[name], expected))
             if after[name] is not None and name != HISTORY:
