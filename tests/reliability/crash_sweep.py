@@ -272,7 +272,7 @@ class Sweep:
             if os.path.exists(name):
                 os.unlink(name)
 
-    def start(self, path, kill_at=None, speed=None):
+    def start(self, path, kill_at=None, speed=None, wait=True):
         self.d.faketime = "%s x%d" % (path.faketime or "@2010-05-12 10:00:00",
                                      speed or path.speed)
         self.d.extra_env = {}
@@ -287,8 +287,9 @@ class Sweep:
             if path.armed:
                 self.d.extra_env["BV_FI_ARM"] = self.arm
         proc = self.d.start_program(self.binary)
-        self.d.wait_for(lambda: self.d.tray_icons() or proc.poll() is not None, timeout=30,
-                        what="the tray icon")
+        if wait:
+            self.d.wait_for(lambda: self.d.tray_icons() or proc.poll() is not None, timeout=30,
+                            what="the tray icon")
         return proc
 
     def forget(self, proc):
@@ -405,19 +406,19 @@ class Sweep:
                 path.name, n, temps, pending))
 
         # The restart counts on, and the next write removes the temporary file.
-        proc = self.start(path, speed=120)
-        if proc.poll() is not None:
-            raise Failure("%s, call %d: the restart ended:\n%s" % (
-                path.name, n, self.d.log("program")[-2000:]))
+        self.connect()
+        proc = self.start(path, speed=120, wait=False)
         if path.answer and self.read(OPTIONS) != new[OPTIONS]:
             reminder = self.d.wait_for_window(REMINDER, timeout=30)
             self.d.click_in(reminder, *path.answer)
             self.d.wait_for(lambda: self.read(OPTIONS) == new[OPTIONS], timeout=30,
                             what="the answer again")
         base = counted(self.read(LEDGER))
-        self.connect()
-        self.d.wait_for(lambda: counted(self.read(LEDGER)) > base, timeout=30,
-                        what="counting after the restart")
+        self.d.wait_for(lambda: counted(self.read(LEDGER)) > base or proc.poll() is not None,
+                        timeout=30, what="counting after the restart")
+        if proc.poll() is not None:
+            raise Failure("%s, call %d: the restart ended:\n%s" % (
+                path.name, n, self.d.log("program")[-2000:]))
         self.d.wait_for(lambda: not self.temps(), timeout=10,
                         what="the temporary files %s to go" % self.temps())
         if self.read(HISTORY) is not None:
