@@ -350,11 +350,10 @@ class Sweep:
             self.stop()
             if not path.armed:
                 calls.entries = [e for e in calls.entries if os.path.basename(e[2]) == LOCK]
-            renames = [e for e in calls.entries if e[1] == "rename"]
             # A tick may slip in before the connection is gone, a click may
             # get lost: then again.
             one_tick = path.trigger is not connect_for_one_tick or \
-                len(renames) == len({os.path.basename(e[2]) for e in renames})
+                counted(new[LEDGER]) == counted(old[LEDGER]) + 1
             if calls.entries and one_tick and (new != old or not path.armed):
                 return calls, old, new
         raise Failure("%s: no clean dry run: %s" % (path.name, calls.describe()))
