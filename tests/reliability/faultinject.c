@@ -116,7 +116,8 @@ static void note(long n, const char* call, const char* path, const char* extra) 
     char line[PATH_MAX + 64];
     const int length = snprintf(line, sizeof line, "%ld %s %s%s\n", n, call, path, extra);
     if (length > 0)
-        syscall(SYS_write, g_log, line, (size_t)(length < (int)sizeof line ? length : (int)sizeof line - 1));
+        syscall(SYS_write, g_log, line,
+                (size_t)(length < (int)sizeof line ? length : (int)sizeof line - 1));
 }
 
 static void die(void) {
@@ -217,8 +218,7 @@ int openat64(int dirFd, const char* path, int flags, ...) {
     char buffer[PATH_MAX];
     const char* full = joined(dirFd, path, buffer);
     beforeOpen(full, flags);
-    return afterOpen((real_openat64 ? real_openat64 : real_openat)(dirFd, path, flags, mode),
-                     full);
+    return afterOpen((real_openat64 ? real_openat64 : real_openat)(dirFd, path, flags, mode), full);
 }
 
 ssize_t write(int fd, const void* data, size_t size) {
