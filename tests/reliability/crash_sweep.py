@@ -35,6 +35,7 @@ import time
 HERE = os.path.dirname(os.path.abspath(__file__))
 sys.path.insert(0, os.path.join(HERE, "..", "e2e"))
 from harness import FAKETIME_LIB, Desktop, HarnessError  # noqa: E402
+from crash_test import Failure, parse_strict  # noqa: E402
 
 ENTRY = "Office"
 LEDGER = "Vantrel Data.ini"
@@ -72,10 +73,6 @@ HISTORY_SEED = b"time,entry\n2010-05-12T09:59+00:00,Office\n"
 
 def ledger(office):
     return OTHERS + b"[" + ENTRY.encode() + b"]\n" + office + LAST
-
-
-class Failure(AssertionError):
-    pass
 
 
 # ---- the paths ------------------------------------------------------------
@@ -184,23 +181,6 @@ PATHS = [
 
 
 # ---- checks -----------------------------------------------------------------
-
-def parse_strict(raw):
-    """{section: {key: value}}; raises Failure on a line that is none of the kinds."""
-    result, section = {}, None
-    for number, line in enumerate(raw.split(b"\n"), 1):
-        text = line.rstrip(b"\r").strip(b" \t")
-        if not text or text.startswith(b";"):
-            continue
-        if text.startswith(b"[") and b"]" in text:
-            section = result.setdefault(text[1:text.index(b"]")], {})
-        elif b"=" in text and section is not None:
-            key, value = text.split(b"=", 1)
-            section.setdefault(key.strip(b" \t"), value.strip(b" \t"))
-        else:
-            raise Failure("line %d does not parse: %r" % (number, line))
-    return result
-
 
 def counted(raw):
     values = parse_strict(raw or b"").get(ENTRY.encode(), {})

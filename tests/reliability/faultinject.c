@@ -49,9 +49,7 @@ static int g_log = -1;
 static char* g_paths[MAX_FDS];
 
 static int (*real_open)(const char*, int, ...);
-static int (*real_open64)(const char*, int, ...);
 static int (*real_openat)(int, const char*, int, ...);
-static int (*real_openat64)(int, const char*, int, ...);
 static ssize_t (*real_write)(int, const void*, size_t);
 static int (*real_fsync)(int);
 static int (*real_fdatasync)(int);
@@ -67,9 +65,7 @@ __attribute__((constructor)) static void setUp(void) {
     if (atomic_load(&g_ready) || atomic_exchange(&g_ready, 1))
         return;
     real_open = dlsym(RTLD_NEXT, "open");
-    real_open64 = dlsym(RTLD_NEXT, "open64");
     real_openat = dlsym(RTLD_NEXT, "openat");
-    real_openat64 = dlsym(RTLD_NEXT, "openat64");
     real_write = dlsym(RTLD_NEXT, "write");
     real_fsync = dlsym(RTLD_NEXT, "fsync");
     real_fdatasync = dlsym(RTLD_NEXT, "fdatasync");
@@ -187,16 +183,6 @@ int open(const char* path, int flags, ...) {
     return afterOpen(real_open(path, flags, mode), path);
 }
 
-int open64(const char* path, int flags, ...) {
-    setUp();
-    va_list args;
-    va_start(args, flags);
-    const mode_t mode = modeArgument(flags, args);
-    va_end(args);
-    beforeOpen(path, flags);
-    return afterOpen((real_open64 ? real_open64 : real_open)(path, flags, mode), path);
-}
-
 int openat(int dirFd, const char* path, int flags, ...) {
     setUp();
     va_list args;
@@ -209,17 +195,9 @@ int openat(int dirFd, const char* path, int flags, ...) {
     return afterOpen(real_openat(dirFd, path, flags, mode), full);
 }
 
-int openat64(int dirFd, const char* path, int flags, ...) {
-    setUp();
-    va_list args;
-    va_start(args, flags);
-    const mode_t mode = modeArgument(flags, args);
-    va_end(args);
-    char buffer[PATH_MAX];
-    const char* full = joined(dirFd, path, buffer);
-    beforeOpen(full, flags);
-    return afterOpen((real_openat64 ? real_openat64 : real_openat)(dirFd, path, flags, mode), full);
-}
+/* On a 64-bit system the large-file forms are the same calls. */
+int open64(const char* path, int flags, ...) __attribute__((alias("open")));
+int openat64(int dirFd, const char* path, int flags, ...) __attribute__((alias("openat")));
 
 ssize_t write(int fd, const void* data, size_t size) {
     setUp();
@@ -231,19 +209,20 @@ ssize_t write(int fd, const void* data, size_t size) {
     return real_write(fd, data, size);
 }
 
-int fsync(int fd) {
+static void beforeFlush(int fd, const char* call) {
     setUp();
     const char* path = trackedPath(fd);
     if (path)
-        counted("fsync", path, 0);
+        counted(call, path, 0);
+}
+
+int fsync(int fd) {
+    beforeFlush(fd, "fsync");
     return real_fsync(fd);
 }
 
 int fdatasync(int fd) {
-    setUp();
-    const char* path = trackedPath(fd);
-    if (path)
-        counted("fdatasync", path, 0);
+    beforeFlush(fd, "fdatasync");
     return real_fdatasync(fd);
 }
 
@@ -286,14 +265,9 @@ int __open_2(const char* path, int flags) {
     return open(path, flags, 0);
 }
 
-int __open64_2(const char* path, int flags) {
-    return open64(path, flags, 0);
-}
-
 int __openat_2(int dirFd, const char* path, int flags) {
     return openat(dirFd, path, flags, 0);
 }
 
-int __openat64_2(int dirFd, const char* path, int flags) {
-    return openat64(dirFd, path, flags, 0);
-}
+int __open64_2(const char* path, int flags) __attribute__((alias("__open_2")));
+int __openat64_2(int dirFd, const char* path, int flags) __attribute__((alias("__openat_2")));

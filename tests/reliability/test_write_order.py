@@ -18,15 +18,11 @@ HERE = os.path.dirname(os.path.abspath(__file__))
 sys.path.insert(0, os.path.join(HERE, "..", "e2e"))
 sys.path.insert(0, HERE)
 from crash_sweep import (LEDGER, MAIN, OPTIONS, RESET, REMINDER, UP_ARROW, WARN_BOX,  # noqa: E402
-                         YES, ledger)
+                         YES, Failure, ledger)
 from harness import Desktop  # noqa: E402
 
 CALL = re.compile(r'^(\w+)\((.*)\)\s+= (-?\d+)')
 STRING = re.compile(r'"((?:[^"\\]|\\.)*)"')
-
-
-class Failure(AssertionError):
-    pass
 
 
 def check_trace(lines, folder):
