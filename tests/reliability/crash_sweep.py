@@ -283,9 +283,16 @@ class Sweep:
                 self.d.extra_env["BV_FI_ARM"] = self.arm
         proc = self.d.start_program(self.binary)
         if wait:
-            self.d.wait_for(lambda: self.d.tray_icons() or proc.poll() is not None, timeout=30,
-                            what="the tray icon")
+            # The lock names this process once it has been taken: the killed
+            # copy's icon may linger in the panel a moment longer.
+            self.d.wait_for(lambda: proc.poll() is not None or
+                            (self.lock_holder() == proc.pid and self.d.tray_icons()),
+                            timeout=30, what="the program to start")
         return proc
+
+    def lock_holder(self):
+        data = self.read(LOCK) or b""
+        return int(data.split(b"\n")[0]) if data[:1].isdigit() else None
 
     def forget(self, proc):
         proc.wait(30)
