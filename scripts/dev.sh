@@ -6,7 +6,7 @@ cd "$(dirname "$0")/.."
 PACKAGES=(cmake ninja-build g++ pkg-config qt6-base-dev qt6-base-dev-tools qt6-qpa-plugins
           libgtest-dev libgmock-dev libbenchmark-dev fonts-dejavu-core fonts-dejavu-extra
           xvfb x11-utils xdotool trayer imagemagick python3-dbusmock python3-dbus
-          faketime dbus dbus-x11 python3-xlib
+          faketime dbus dbus-x11 python3-xlib strace
           desktop-file-utils appstream lintian dpkg-dev file
           xfce4-panel xfconf weston qt6-wayland python3-gi)
 

@@ -1,0 +1,477 @@
+#!/usr/bin/python3
+"""Crashes the real program at every step of every write, one step at a
+time, and checks what a restart finds.
+
+    /usr/bin/python3 tests/reliability/crash_sweep.py build/brantle-vantrel \\
+        build/tests/reliability/bv_faultinject.so [--torn] [--repeat N] [--path NAME]
+
+The fault injector (faultinject.c, loaded with LD_PRELOAD before
+libfaketime) numbers the system calls of the writes into the ledger folder
+and sends SIGKILL just before call N. For every write path a dry run first
+counts its calls; then for every N from 1 to that count the sweep seeds the
+folder, starts the program under the end-to-end harness (Xvfb, trayer, the
+NetworkManager mock, the clock 60 times as fast), triggers the path as a
+user would, sees the program die at call N, and checks:
+  - each file is byte for byte what it was before the write, until the call
+    that renames its replacement into place, and what the dry run left after
+    it: never anything else, so it parses and no other section changes;
+  - at most one temporary file is left, and only by a kill between its
+    creation and its rename;
+  - a restart without the injector counts on (a re-asked first-of-month
+    reminder is answered the same way first), and afterwards no temporary
+    file is left.
+--torn also makes the Nth call, when it is a write(), write half its bytes
+before the kill. --repeat sweeps every path N times.
+"""
+
+import argparse
+import os
+import re
+import signal
+import subprocess
+import sys
+import time
+
+HERE = os.path.dirname(os.path.abspath(__file__))
+sys.path.insert(0, os.path.join(HERE, "..", "e2e"))
+from harness import FAKETIME_LIB, Desktop, HarnessError  # noqa: E402
+from crash_test import Failure, parse_strict  # noqa: E402
+
+ENTRY = "Office"
+LEDGER = "Vantrel Data.ini"
+OPTIONS = "Vantrel Options.ini"
+HISTORY = "Vantrel History.csv"  # appended, not replaced
+FILES = (LEDGER, OPTIONS, HISTORY)
+LOCK = ".Vantrel.lock"
+MAIN = "^Brantle Vantrel$"
+WARNING = "^Brantle Vantrel - warning$"
+REMINDER = "^Brantle Vantrel - notification$"
+FIRST_OF_MONTH = "@2004-03-01 10:00:00"
+
+# Client coordinates of what the paths click, from the windows' layouts.
+UP_ARROW = (8 + 153 + 7, 48 + 78 + 5)  # the limit's up-down control, upper half
+WARN_BOX = (8 + 8 + 6, 48 + 80 + 8)  # "Warn me after"
+RESET = (8 + 216 + 40, 48 + 42 + 12)  # "Reset count"
+DISABLE_WARNING = (8 + 6, 96 + 8)  # the overtime warning's check box
+CLOSE_WARNING = (112 + 32, 128 + 11)
+YES = (18 + 32, 80 + 11)
+NO_NO_REMIND = (18 + 131, 112 + 11)
+
+# Sections around the counted one, so a write that disturbs them shows.
+OTHERS = (b"; kept by hand\n"
+          b"[Home]\n"
+          b"Minutes = 12 \n"
+          b"Hours=3\n"
+          b"\n")
+LAST = b"[\xff\xfe bytes]\nMinutes=1\n[Last]\nHours=2"
+
+
+# A history record of the counted profile: local time to the minute and offset.
+STAMPED = re.compile(rb"^\d{4}-\d\d-\d\dT\d\d:\d\d[+-]\d\d:\d\d,%s$" % ENTRY.encode())
+HISTORY_SEED = b"time,entry\n2010-05-12T09:59+00:00,Office\n"
+
+
+def ledger(office):
+    return OTHERS + b"[" + ENTRY.encode() + b"]\n" + office + LAST
+
+
+# ---- the paths ------------------------------------------------------------
+
+class Path:
+    """One write path. `prepare` brings the program to the moment before the
+    write; `trigger` makes it. Both get (sweep, proc). `answer` re-answers a
+    reminder that a restart shows again."""
+
+    def __init__(self, name, seed, prepare=None, trigger=None, armed=True,
+                 faketime=None, answer=None, options=None, history=None, speed=120):
+        self.name = name
+        self.seed = seed
+        self.options = options
+        self.history = history
+        self.prepare = prepare
+        self.trigger = trigger
+        self.armed = armed  # False: counted from the start of the process
+        self.faketime = faketime
+        self.answer = answer
+        # How much faster the clock runs: 120 makes a minute every 0.5 s.
+        self.speed = speed
+
+
+def connect_for_one_tick(sweep, proc):
+    sweep.connect()
+    sweep.d.wait_for(lambda: sweep.renames_logged(LEDGER) or proc.poll() is not None,
+                     timeout=30, interval=0.01, what="a counted minute")
+    sweep.disconnect()
+
+
+def show_main(sweep, proc):
+    # What a second start of the program sends to the running one.
+    os.kill(proc.pid, signal.SIGUSR1)
+    return sweep.d.wait_for_window(MAIN, timeout=30)
+
+
+def clicker(point, window=MAIN):
+    def trigger(sweep, proc):
+        target = sweep.d.wait_for_window(window, timeout=30)
+        sweep.d.click_in(target, *point)
+    return trigger
+
+
+def pixels(sweep, window, x, y, size=10):
+    """A square of the window's pixels around (x, y), with the pointer away."""
+    sweep.d.xdotool("mousemove", 0, 0)
+    return subprocess.run(["import", "-window", str(window), "-crop",
+                           "%dx%d+%d+%d" % (size, size, x - size // 2, y - size // 2), "rgb:-"],
+                          env=sweep.d._base_env(), capture_output=True, timeout=30).stdout
+
+
+def overtime_warning(sweep, proc):
+    sweep.connect()
+    warning = sweep.d.wait_for_window(WARNING, timeout=30)
+    sweep.disconnect()
+    # The box is ticked when its picture changes; a click on a window that
+    # has only just appeared can get lost.
+    clear = pixels(sweep, warning, *DISABLE_WARNING)
+    for _ in range(5):
+        sweep.d.click_in(warning, *DISABLE_WARNING)
+        try:
+            sweep.d.wait_for(lambda: pixels(sweep, warning, *DISABLE_WARNING) != clear,
+                             timeout=2, what="the box ticked")
+            return
+        except HarnessError:
+            pass
+    raise Failure("the warning's box could not be ticked")
+
+
+def close_warning(sweep, proc):
+    warning = sweep.d.find_windows(WARNING)[0]
+    sweep.d.click_in(warning, *CLOSE_WARNING)
+
+
+def wait_for_reminder(sweep, proc):
+    sweep.d.wait_for_window(REMINDER, timeout=30)
+
+
+# The seeds store what the main window shows before its first refresh (no
+# limit, the warning off), so that the start itself writes nothing back.
+# Where the program must know the profile, the clock runs 60 times as fast:
+# faster, its reading of NetworkManager's answers would time out.
+PATHS = [
+    Path("lock file", ledger(b"Minutes=50\nWarnOverTime=0\n"), armed=False),
+    Path("counted minute", ledger(b"Minutes=50\nHours=7\nWarnOverTime=0\n"),
+         history=HISTORY_SEED, trigger=connect_for_one_tick),
+    Path("carry", ledger(b"Minutes=59\nHours=7\nWarnOverTime=0\n"),
+         trigger=connect_for_one_tick),
+    Path("limit edit", ledger(b"Minutes=5\nWarnHourCount=0\nWarnOverTime=0\n"),
+         prepare=show_main, trigger=clicker(UP_ARROW), speed=60),
+    Path("warning switch", ledger(b"Minutes=5\nWarnOverTime=0\n"), prepare=show_main,
+         trigger=clicker(WARN_BOX), speed=60),
+    Path("overtime warning's close",
+         ledger(b"Minutes=0\nHours=2\nWarnHourCount=2\nWarnOverTime=1\n"),
+         prepare=overtime_warning, trigger=close_warning, speed=60),
+    Path("Reset count", ledger(b"Minutes=5\nHours=9\nWarnOverTime=0\n"), prepare=show_main,
+         trigger=clicker(RESET), speed=60),
+    Path("first-of-month Yes", ledger(b"Minutes=5\nHours=9\nWarnOverTime=0\n"),
+         options=b"[General]\nNotify2007=0\n", faketime=FIRST_OF_MONTH,
+         prepare=wait_for_reminder, trigger=clicker(YES, REMINDER), answer=YES),
+    Path("first-of-month No", ledger(b"Minutes=5\nHours=9\nWarnOverTime=0\n"),
+         faketime=FIRST_OF_MONTH, prepare=wait_for_reminder,
+         trigger=clicker(NO_NO_REMIND, REMINDER), answer=NO_NO_REMIND),
+]
+
+
+# ---- checks -----------------------------------------------------------------
+
+def counted(raw):
+    values = parse_strict(raw or b"").get(ENTRY.encode(), {})
+    return int(values.get(b"Hours", b"0")) * 60 + int(values.get(b"Minutes", b"0"))
+
+
+class Calls:
+    """The injector's log: [(n, call, path)]."""
+
+    def __init__(self, path):
+        self.entries = []
+        try:
+            with open(path) as f:
+                for line in f:
+                    n, call, rest = line.rstrip("\n").split(" ", 2)
+                    for mark in (" kill", " torn"):
+                        if rest.endswith(mark):
+                            rest = rest[:-len(mark)]
+                    self.entries.append((int(n), call, rest))
+        except FileNotFoundError:
+            pass
+
+    def committed_at(self, name):
+        """The call that puts a file's new content in place: the rename of its
+        replacement, or the first write on a file that is appended to."""
+        for n, call, path in self.entries:
+            if call in ("rename", "write") and os.path.basename(path) == name:
+                return n
+        return None
+
+    def describe(self):
+        return " ".join(call if not path.endswith(("/", "brantle-vantrel")) else call + "(folder)"
+                        for _, call, path in self.entries)
+
+
+class Sweep:
+    def __init__(self, d, binary, injector, torn):
+        self.d = d
+        self.binary = binary
+        self.injector = injector
+        self.torn = torn
+        self.folder = d.data_dir()
+        self.arm = os.path.join(d.tmp, "arm")
+        self.log = os.path.join(d.tmp, "calls.log")
+        self.profile = d.add_profile(ENTRY, number="555-0100")
+        self.device = d.add_device("modem0", "ttyUSB0", d.DEVICE_MODEM)
+        self.active = None
+
+    def connect(self):
+        if self.active is None:
+            self.active = self.d.add_active([self.device], self.profile, state=self.d.AC_ACTIVATED)
+
+    def disconnect(self):
+        if self.active is not None:
+            self.d.remove_active(self.device, self.active)
+            self.active = None
+
+    def renames_logged(self, name):
+        return any(call == "rename" and os.path.basename(path) == name
+                   for _, call, path in Calls(self.log).entries)
+
+    def read(self, name):
+        try:
+            with open(os.path.join(self.folder, name), "rb") as f:
+                return f.read()
+        except FileNotFoundError:
+            return None
+
+    def temps(self):
+        return sorted(n for n in os.listdir(self.folder) if ".tmp-" in n)
+
+    def seed(self, path):
+        if os.path.isdir(self.folder):
+            for name in os.listdir(self.folder):
+                os.unlink(os.path.join(self.folder, name))
+        else:
+            os.makedirs(self.folder)
+        for name, data in ((LEDGER, path.seed), (OPTIONS, path.options),
+                           (HISTORY, path.history)):
+            if data is not None:
+                with open(os.path.join(self.folder, name), "wb") as f:
+                    f.write(data)
+        for name in (self.arm, self.log):
+            if os.path.exists(name):
+                os.unlink(name)
+
+    def start(self, path, kill_at=None, speed=None, wait=True):
+        self.d.faketime = "%s x%d" % (path.faketime or "@2010-05-12 10:00:00",
+                                     speed or path.speed)
+        self.d.extra_env = {}
+        if kill_at is not None:
+            self.d.extra_env = {
+                "LD_PRELOAD": self.injector + " " + FAKETIME_LIB,
+                "BV_FI_DIR": self.folder,
+                "BV_FI_KILL_AT": str(kill_at),
+                "BV_FI_LOG": self.log,
+                "BV_FI_TORN": "1" if self.torn else "0",
+            }
+            if path.armed:
+                self.d.extra_env["BV_FI_ARM"] = self.arm
+        proc = self.d.start_program(self.binary)
+        if wait:
+            # The lock names this process once it has been taken: the killed
+            # copy's icon may linger in the panel a moment longer.
+            self.d.wait_for(lambda: proc.poll() is not None or
+                            (self.lock_holder() == proc.pid and self.d.tray_icons()),
+                            timeout=30, what="the program to start")
+        return proc
+
+    def lock_holder(self):
+        data = self.read(LOCK) or b""
+        return int(data.split(b"\n")[0]) if data[:1].isdigit() else None
+
+    def forget(self, proc):
+        proc.wait(30)
+        self.d._procs.pop("program", None)
+        log = self.d._logs.pop("program", None)
+        if log:
+            log.close()
+
+    def stop(self):
+        self.d.stop_program()
+        self.disconnect()
+
+    def stable_log(self, quiet=1.0, timeout=30):
+        """Waits until no call has been logged for `quiet` seconds."""
+        deadline = time.monotonic() + timeout
+        last, since = -1, time.monotonic()
+        while time.monotonic() < deadline:
+            size = os.path.getsize(self.log) if os.path.exists(self.log) else 0
+            if size != last:
+                last, since = size, time.monotonic()
+            elif time.monotonic() - since >= quiet:
+                return Calls(self.log)
+            time.sleep(0.05)
+        raise Failure("the program keeps writing")
+
+    def run_path(self, path, kill_at):
+        """Seeds, starts, prepares and triggers; returns (proc, old files)."""
+        self.seed(path)
+        proc = self.start(path, kill_at)
+        if path.prepare:
+            path.prepare(self, proc)
+        old = {name: self.read(name) for name in FILES}
+        if path.armed:
+            open(self.arm, "w").close()
+        if path.trigger is connect_for_one_tick:
+            path.trigger(self, proc)
+        elif path.trigger:
+            # A click on a window that has only just appeared can get lost;
+            # a user would click again. Once the write has begun, the first
+            # click's calls are the ones counted.
+            for _ in range(3):
+                path.trigger(self, proc)
+                try:
+                    self.d.wait_for(lambda: proc.poll() is not None or Calls(self.log).entries,
+                                    timeout=3, what="the click to take")
+                    break
+                except HarnessError:
+                    pass
+        return proc, old
+
+    def dry_run(self, path):
+        """The calls the path makes and the files it leaves."""
+        for _ in range(3):
+            proc, old = self.run_path(path, 0)
+            calls = self.stable_log()
+            new = {name: self.read(name) for name in FILES}
+            self.stop()
+            if not path.armed:
+                calls.entries = [e for e in calls.entries if os.path.basename(e[2]) == LOCK]
+            # A tick may slip in before the connection is gone, a click may
+            # get lost: then again.
+            one_tick = path.trigger is not connect_for_one_tick or \
+                counted(new[LEDGER]) == counted(old[LEDGER]) + 1
+            if calls.entries and one_tick and (new != old or not path.armed):
+                return calls, old, new
+        raise Failure("%s: no clean dry run: %s" % (path.name, calls.describe()))
+
+    def point(self, path, n, calls, old, new):
+        proc, before = self.run_path(path, n)
+        if before != old:
+            print("    (the preparation raced)", flush=True)
+            return False  # the preparation raced a tick; the caller tries again
+        if proc.poll() is None and not Calls(self.log).entries:
+            print("    (the click did not take)", flush=True)
+            return False  # e.g. the profile list came up empty: again
+        try:
+            proc.wait(30)
+        except Exception:
+            shot = os.path.join(os.environ.get("TMPDIR", "/tmp"), "crash_sweep_failure.png")
+            self.d.screenshot(shot)
+            raise Failure("%s, call %d: the program was not killed (screen: %s)" % (
+                path.name, n, shot))
+        if proc.returncode != -signal.SIGKILL:
+            raise Failure("%s, call %d: the program ended with %s" % (path.name, n, proc.returncode))
+        self.forget(proc)
+        self.disconnect()
+
+        after = {}
+        for name in FILES:
+            committed = calls.committed_at(name)
+            expected = new[name] if committed is not None and committed < n else old[name]
+            if committed == n and self.torn and calls.entries[n - 1][1] == "write":
+                # Half of the appended bytes.
+                added = new[name][len(old[name] or b""):]
+                expected = (old[name] or b"") + added[:len(added) // 2]
+            after[name] = self.read(name)
+            opened = any(call == "open" and os.path.basename(p) == name
+                         for _, call, p in calls.entries[:n - 1])
+            if expected is None and after[name] == b"" and opened:
+                pass  # an appended file made, its first write not yet done
+            elif after[name] != expected:
+                raise Failure("%s, call %d (%s): %s is\n%r\nexpected\n%r" % (
+                    path.name, n, calls.entries[n - 1][1], name, after[name], expected))
+            if after[name] is not None and name != HISTORY:
+                parse_strict(after[name])
+        opened = [e for e in calls.entries[:n - 1] if e[1] == "open" and ".tmp-" in e[2]]
+        renamed = [e for e in calls.entries[:n - 1] if e[1] == "rename"]
+        pending = len(opened) - len(renamed)
+        temps = self.temps()
+        if len(temps) != pending:
+            raise Failure("%s, call %d: temporary files %s, expected %d" % (
+                path.name, n, temps, pending))
+
+        # The restart counts on, and the next write removes the temporary file.
+        self.connect()
+        proc = self.start(path, speed=120, wait=False)
+        if path.answer and self.read(OPTIONS) != new[OPTIONS]:
+            reminder = self.d.wait_for_window(REMINDER, timeout=30)
+            self.d.click_in(reminder, *path.answer)
+            self.d.wait_for(lambda: self.read(OPTIONS) == new[OPTIONS], timeout=30,
+                            what="the answer again")
+        base = counted(self.read(LEDGER))
+        self.d.wait_for(lambda: counted(self.read(LEDGER)) > base or proc.poll() is not None,
+                        timeout=30, what="counting after the restart")
+        if proc.poll() is not None:
+            raise Failure("%s, call %d: the restart ended:\n%s" % (
+                path.name, n, self.d.log("program")[-2000:]))
+        self.d.wait_for(lambda: not self.temps(), timeout=10,
+                        what="the temporary files %s to go" % self.temps())
+        if self.read(HISTORY) is not None:
+            # The minute counted after the restart ends the history, whole.
+            self.d.wait_for(lambda: self.read(HISTORY).endswith(b"\n") and
+                            STAMPED.match(self.read(HISTORY).split(b"\n")[-2]),
+                            timeout=10, what="a whole record at the history's end")
+        self.stop()
+        return True
+
+
+def sweep_path(sweep, path):
+    calls, old, new = sweep.dry_run(path)
+    total = len(calls.entries)
+    print("  %s: %d calls: %s" % (path.name, total, calls.describe()), flush=True)
+    for n in range(1, total + 1):
+        for _ in range(3):
+            if sweep.point(path, n, calls, old, new):
+                break
+            sweep.stop()
+        else:
+            raise Failure("%s, call %d: the preparation never matched the dry run" % (path.name, n))
+    return total
+
+
+def main():
+    parser = argparse.ArgumentParser(description=__doc__.split("\n")[0])
+    parser.add_argument("binary")
+    parser.add_argument("injector")
+    parser.add_argument("--torn", action="store_true")
+    parser.add_argument("--repeat", type=int, default=1)
+    parser.add_argument("--path", action="append", help="sweep only this path (repeatable)")
+    args = parser.parse_args()
+    paths = [p for p in PATHS if not args.path or p.name in args.path]
+    if not paths:
+        sys.exit("no such path; the paths are: " + ", ".join(p.name for p in PATHS))
+    started = time.monotonic()
+    points = 0
+    with Desktop() as d:
+        sweep = Sweep(d, os.path.abspath(args.binary), os.path.abspath(args.injector), args.torn)
+        for round_ in range(args.repeat):
+            for path in paths:
+                points += sweep_path(sweep, path)
+    print("swept %d injection points on %d paths%s in %.0f s" % (
+        points, len(paths) * args.repeat, " (torn writes)" if args.torn else "",
+        time.monotonic() - started))
+    print("1 passed, 0 failed")
+
+
+if __name__ == "__main__":
+    try:
+        main()
+    except (Failure, HarnessError) as e:
+        print("FAILED: %s" % e)
+        sys.exit(1)

@@ -1,0 +1,273 @@
+/* A test-only LD_PRELOAD library that kills its process with SIGKILL at a
+ * chosen system call of the program's writes, so that a sweep can crash it at
+ * every step of every write in turn. It is never linked into the program.
+ *
+ * Counted: calls on files in the folder BV_FI_DIR (the folder itself
+ * included), in program order:
+ *   open   an open that creates a file or opens it for writing
+ *   write  each write() on a file opened there
+ *   fsync  fsync() or fdatasync() on such a file or on the folder
+ *   rename a rename whose source or target lies there
+ * Reads of the files are not counted.
+ *
+ * Environment:
+ *   BV_FI_DIR      the folder (required; without it nothing is counted)
+ *   BV_FI_KILL_AT  N: SIGKILL just before the Nth counted call (0: never)
+ *   BV_FI_TORN     1: when the Nth call is a write(), write its first half
+ *                  and then kill, as a crash in the middle of a write would
+ *   BV_FI_ARM      a file: counting starts at the first counted open after
+ *                  it exists, so a sweep can skip the start-up's writes
+ *   BV_FI_LOG      a file that gets one line per counted call:
+ *                  "<n> <call> <path>", and "kill" before a kill
+ */
+#define _GNU_SOURCE
+#include <dlfcn.h>
+#include <errno.h>
+#include <fcntl.h>
+#include <limits.h>
+#include <signal.h>
+#include <stdarg.h>
+#include <stdatomic.h>
+#include <stdio.h>
+#include <stdlib.h>
+#include <string.h>
+#include <sys/stat.h>
+#include <sys/syscall.h>
+#include <unistd.h>
+
+#define MAX_FDS 4096
+
+static char g_dir[PATH_MAX];
+static size_t g_dirLength;
+static long g_killAt;
+static int g_torn;
+static const char* g_arm;
+static atomic_int g_armed;
+static atomic_long g_count;
+static int g_log = -1;
+/* Tracked descriptors: the path they were opened with, or NULL. */
+static char* g_paths[MAX_FDS];
+
+static int (*real_open)(const char*, int, ...);
+static int (*real_openat)(int, const char*, int, ...);
+static ssize_t (*real_write)(int, const void*, size_t);
+static int (*real_fsync)(int);
+static int (*real_fdatasync)(int);
+static int (*real_close)(int);
+static int (*real_rename)(const char*, const char*);
+static int (*real_renameat)(int, const char*, int, const char*);
+static int (*real_renameat2)(int, const char*, int, const char*, unsigned);
+
+static atomic_int g_ready;
+
+/* Also run on first use: another library's constructor may write first. */
+__attribute__((constructor)) static void setUp(void) {
+    if (atomic_load(&g_ready) || atomic_exchange(&g_ready, 1))
+        return;
+    real_open = dlsym(RTLD_NEXT, "open");
+    real_openat = dlsym(RTLD_NEXT, "openat");
+    real_write = dlsym(RTLD_NEXT, "write");
+    real_fsync = dlsym(RTLD_NEXT, "fsync");
+    real_fdatasync = dlsym(RTLD_NEXT, "fdatasync");
+    real_close = dlsym(RTLD_NEXT, "close");
+    real_rename = dlsym(RTLD_NEXT, "rename");
+    real_renameat = dlsym(RTLD_NEXT, "renameat");
+    real_renameat2 = dlsym(RTLD_NEXT, "renameat2");
+
+    const char* dir = getenv("BV_FI_DIR");
+    if (dir && *dir && strlen(dir) < sizeof g_dir) {
+        strcpy(g_dir, dir);
+        g_dirLength = strlen(g_dir);
+        while (g_dirLength > 1 && g_dir[g_dirLength - 1] == '/')
+            g_dir[--g_dirLength] = '\0';
+    }
+    const char* killAt = getenv("BV_FI_KILL_AT");
+    g_killAt = killAt ? strtol(killAt, NULL, 10) : 0;
+    const char* torn = getenv("BV_FI_TORN");
+    g_torn = torn && strcmp(torn, "1") == 0;
+    g_arm = getenv("BV_FI_ARM");
+    if (g_arm && !*g_arm)
+        g_arm = NULL;
+    atomic_store(&g_armed, g_arm == NULL);
+    const char* log = getenv("BV_FI_LOG");
+    if (log && *log && g_dirLength)
+        g_log = (int)syscall(SYS_openat, AT_FDCWD, log, O_WRONLY | O_CREAT | O_APPEND | O_CLOEXEC,
+                             0600);
+}
+
+static int inFolder(const char* path) {
+    if (!g_dirLength || !path || path[0] != '/')
+        return 0;
+    return strncmp(path, g_dir, g_dirLength) == 0 &&
+           (path[g_dirLength] == '\0' || path[g_dirLength] == '/');
+}
+
+static const char* trackedPath(int fd) {
+    return fd >= 0 && fd < MAX_FDS ? g_paths[fd] : NULL;
+}
+
+static void note(long n, const char* call, const char* path, const char* extra) {
+    if (g_log < 0)
+        return;
+    char line[PATH_MAX + 64];
+    const int length = snprintf(line, sizeof line, "%ld %s %s%s\n", n, call, path, extra);
+    if (length > 0)
+        syscall(SYS_write, g_log, line,
+                (size_t)(length < (int)sizeof line ? length : (int)sizeof line - 1));
+}
+
+static void die(void) {
+    syscall(SYS_kill, getpid(), SIGKILL);
+    for (;;)
+        pause();
+}
+
+/* Numbers a call; kills before the chosen one. Returns 1 when the caller
+ * has to kill after a torn write of its own. */
+static int counted(const char* call, const char* path, int isWrite) {
+    if (!atomic_load(&g_armed))
+        return 0;
+    const long n = atomic_fetch_add(&g_count, 1) + 1;
+    const int chosen = g_killAt > 0 && n == g_killAt;
+    note(n, call, path, chosen ? (g_torn && isWrite ? " torn" : " kill") : "");
+    if (chosen && g_torn && isWrite)
+        return 1;
+    if (chosen)
+        die();
+    return 0;
+}
+
+static int writes(int flags) {
+    return (flags & O_ACCMODE) != O_RDONLY || (flags & (O_CREAT | O_TRUNC)) != 0;
+}
+
+static void beforeOpen(const char* path, int flags) {
+    if (!inFolder(path) || !writes(flags))
+        return;
+    if (!atomic_load(&g_armed) && g_arm && access(g_arm, F_OK) == 0)
+        atomic_store(&g_armed, 1);
+    counted("open", path, 0);
+}
+
+static int afterOpen(int fd, const char* path) {
+    if (fd >= 0 && fd < MAX_FDS && inFolder(path)) {
+        free(g_paths[fd]);
+        g_paths[fd] = strdup(path);
+    }
+    return fd;
+}
+
+/* Only absolute paths and paths relative to a tracked folder descriptor
+ * count; the program uses no others for its files. */
+static const char* joined(int dirFd, const char* path, char* buffer) {
+    if (!path || path[0] == '/' || dirFd == AT_FDCWD)
+        return path;
+    const char* dir = trackedPath(dirFd);
+    if (!dir)
+        return path;
+    snprintf(buffer, PATH_MAX, "%s/%s", dir, path);
+    return buffer;
+}
+
+static mode_t modeArgument(int flags, va_list args) {
+    return (flags & (O_CREAT | __O_TMPFILE)) ? (mode_t)va_arg(args, int) : 0;
+}
+
+int open(const char* path, int flags, ...) {
+    setUp();
+    va_list args;
+    va_start(args, flags);
+    const mode_t mode = modeArgument(flags, args);
+    va_end(args);
+    beforeOpen(path, flags);
+    return afterOpen(real_open(path, flags, mode), path);
+}
+
+int openat(int dirFd, const char* path, int flags, ...) {
+    setUp();
+    va_list args;
+    va_start(args, flags);
+    const mode_t mode = modeArgument(flags, args);
+    va_end(args);
+    char buffer[PATH_MAX];
+    const char* full = joined(dirFd, path, buffer);
+    beforeOpen(full, flags);
+    return afterOpen(real_openat(dirFd, path, flags, mode), full);
+}
+
+/* On a 64-bit system the large-file forms are the same calls. */
+int open64(const char* path, int flags, ...) __attribute__((alias("open")));
+int openat64(int dirFd, const char* path, int flags, ...) __attribute__((alias("openat")));
+
+ssize_t write(int fd, const void* data, size_t size) {
+    setUp();
+    const char* path = trackedPath(fd);
+    if (path && counted("write", path, 1)) {
+        real_write(fd, data, size / 2);
+        die();
+    }
+    return real_write(fd, data, size);
+}
+
+static void beforeFlush(int fd, const char* call) {
+    setUp();
+    const char* path = trackedPath(fd);
+    if (path)
+        counted(call, path, 0);
+}
+
+int fsync(int fd) {
+    beforeFlush(fd, "fsync");
+    return real_fsync(fd);
+}
+
+int fdatasync(int fd) {
+    beforeFlush(fd, "fdatasync");
+    return real_fdatasync(fd);
+}
+
+int close(int fd) {
+    setUp();
+    if (fd >= 0 && fd < MAX_FDS && g_paths[fd]) {
+        free(g_paths[fd]);
+        g_paths[fd] = NULL;
+    }
+    return real_close(fd);
+}
+
+static void beforeRename(const char* from, const char* to) {
+    if (inFolder(from) || inFolder(to))
+        counted("rename", inFolder(to) ? to : from, 0);
+}
+
+int rename(const char* from, const char* to) {
+    setUp();
+    beforeRename(from, to);
+    return real_rename(from, to);
+}
+
+int renameat(int fromDir, const char* from, int toDir, const char* to) {
+    setUp();
+    char a[PATH_MAX], b[PATH_MAX];
+    beforeRename(joined(fromDir, from, a), joined(toDir, to, b));
+    return real_renameat(fromDir, from, toDir, to);
+}
+
+int renameat2(int fromDir, const char* from, int toDir, const char* to, unsigned flags) {
+    setUp();
+    char a[PATH_MAX], b[PATH_MAX];
+    beforeRename(joined(fromDir, from, a), joined(toDir, to, b));
+    return real_renameat2(fromDir, from, toDir, to, flags);
+}
+
+/* The checked forms that fortified callers use. */
+int __open_2(const char* path, int flags) {
+    return open(path, flags, 0);
+}
+
+int __openat_2(int dirFd, const char* path, int flags) {
+    return openat(dirFd, path, flags, 0);
+}
+
+int __open64_2(const char* path, int flags) __attribute__((alias("__open_2")));
+int __openat64_2(int dirFd, const char* path, int flags) __attribute__((alias("__openat_2")));
