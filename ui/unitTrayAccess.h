@@ -34,6 +34,8 @@ public:
     bool isAvailable() const { return !m_missing; }
     // A tray shows the icon now.
     bool isShown() const;
+    // The tip the icon shows, on either kind of tray.
+    QString toolTip() const { return m_tip; }
     // Where the menu asked for by the last Context activation opens.
     QPoint menuPoint();
 
