@@ -108,7 +108,7 @@ def test_wayland_client(binary):
         d.wait_for(lambda: mapped(d, "Brantle Vantrel - warning"), timeout=30,
                    what="the overtime warning")
         layout = panel.layout(item)
-        assert menu_entries(layout)[:2] == ["_Show window", "_About..."], menu_entries(layout)
+        assert menu_entries(layout)[:3] == ["_Show window", "_History...", "_About..."], menu_entries(layout)
         panel.click(item, layout[1][0])
         d.wait_for(lambda: mapped(d, "About..."), timeout=20, what="the about box")
         assert not stderr_lines(d), "\n".join(stderr_lines(d))
