@@ -58,6 +58,9 @@ public:
     TCStatus ConnStatus() const { return m_connStatus; }
     int ConnStatusCount() const { return m_connStatusCount; }
     QTimer* pollTimer() const { return m_timer; }
+    // Whether the polling timer stops while nothing changes (the service
+    // reports changes); otherwise it runs as long as DoTimer is on.
+    bool ParksWhenIdle() const { return m_changeListener != 0; }
 
     // The timer's tick handler; runs one poll, then the events.
     virtual void TimerTick(QObject* Sender);
@@ -78,6 +81,8 @@ protected:
     QString FindConnectedNumber() const;
 
 private:
+    void changeReported();
+
     std::shared_ptr<ras::RasService> m_service;
     QStringList m_availableEntries;
     QStringList m_availableNumbers;
@@ -91,6 +96,9 @@ private:
     TCStatus m_connStatus = csDisconnected;
     int m_connStatusCount = 0;
     QTimer* m_timer = nullptr;
+    int m_changeListener = 0; // 0: the service cannot report changes
+    // Set by a change report or a new language; cleared as a poll starts.
+    bool m_changePending = false;
     // Fixed-size poll buffers, so a poll allocates nothing for the records.
     std::unique_ptr<ras::RASCONNA[]> m_connBuffer;
 };
