@@ -140,10 +140,11 @@ def main():
         active = d.add_active([dev], office, state=d.AC_ACTIVATED)
         time.sleep(args.settle)
         results["connected"] = measure(pids, args.window)
-        results["latency"] = status_latency(d, dev, active, args.changes)
-        d._kill("ours")
         if have_nmtray:
             d._kill("nm-tray")
+            d.wait_for(lambda: len(d.tray_icons()) == 1, timeout=10, what="nm-tray's icon to go")
+        results["latency"] = status_latency(d, dev, active, args.changes)
+        d._kill("ours")
         d.wait_for(lambda: not d.tray_icons(), timeout=10, what="the icons to go")
         results["start"] = start_up(d, [binary], args.starts, "ours")
         results["start_nmtray"] = (start_up(d, [args.nm_tray], args.starts, "nm-tray")

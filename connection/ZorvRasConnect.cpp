@@ -17,7 +17,6 @@ namespace {
 
 using namespace ras;
 
-constexpr int kPollInterval = 500;
 constexpr DWORD kMaxConnections = 20;
 // A service that asks for more than these is not believed.
 constexpr DWORD kMaxEntryBlock = 64 * 1024;
@@ -96,7 +95,7 @@ TZorvRasConnect::TZorvRasConnect(QObject* owner, std::shared_ptr<RasService> ser
 
     m_timer = new QTimer(this);
     connect(m_timer, &QTimer::timeout, this, [this] { TimerTick(m_timer); });
-    m_timer->setInterval(kPollInterval);
+    m_timer->setInterval(m_pollInterval);
     m_doTimer = false;
     m_timer->stop();
 
@@ -115,8 +114,19 @@ TZorvRasConnect::~TZorvRasConnect() {
 void TZorvRasConnect::changeReported() {
     m_changePending = true;
     // A running timer is left alone: restarting it would put off the next poll.
-    if (m_doTimer && !m_timer->isActive())
-        m_timer->start();
+    if (!m_doTimer || m_timer->isActive())
+        return;
+    // Resume at the next tick of the parked timer, where it would have polled
+    // anyway: a change is seen within one period, as with plain polling.
+    int wait = m_pollInterval;
+    if (m_sinceTick.isValid())
+        wait -= int(m_sinceTick.elapsed() % m_pollInterval);
+    m_timer->start(wait);
+}
+
+void TZorvRasConnect::setPollInterval(int ms) {
+    m_pollInterval = ms;
+    m_timer->setInterval(ms);
 }
 
 void TZorvRasConnect::setLanguage(TLanguage value) {
@@ -131,7 +141,7 @@ void TZorvRasConnect::setDoTimer(bool value) {
     if (m_doTimer) {
         m_changePending = true;
         if (!m_timer->isActive())
-            m_timer->start();
+            m_timer->start(m_pollInterval);
     } else {
         m_timer->stop();
     }
@@ -285,6 +295,9 @@ void TZorvRasConnect::TimerTick(QObject* /*Sender*/) {
     // during a handler below (a message box runs the event loop), keeps the
     // timer running, so no change is lost to the parking.
     m_changePending = false;
+    m_sinceTick.start();
+    if (m_timer->interval() != m_pollInterval)
+        m_timer->setInterval(m_pollInterval); // after a resume's shorter first wait
     PollConnections();
     const bool entered = m_connStatusCount == 1;
     // Another poll of the same answers would raise only OnStatusChange(false).

@@ -5,6 +5,7 @@
 
 #include "RasApi.h"
 
+#include <QElapsedTimer>
 #include <QObject>
 #include <QStringList>
 
@@ -58,6 +59,9 @@ public:
     TCStatus ConnStatus() const { return m_connStatus; }
     int ConnStatusCount() const { return m_connStatusCount; }
     QTimer* pollTimer() const { return m_timer; }
+    // The poll period, 500 ms; tests shorten it.
+    int PollInterval() const { return m_pollInterval; }
+    void setPollInterval(int ms);
     // Whether the polling timer stops while nothing changes (the service
     // reports changes); otherwise it runs as long as DoTimer is on.
     bool ParksWhenIdle() const { return m_changeListener != 0; }
@@ -99,6 +103,8 @@ private:
     int m_changeListener = 0; // 0: the service cannot report changes
     // Set by a change report or a new language; cleared as a poll starts.
     bool m_changePending = false;
+    int m_pollInterval = 500;
+    QElapsedTimer m_sinceTick; // the ticks' phase, kept while parked
     // Fixed-size poll buffers, so a poll allocates nothing for the records.
     std::unique_ptr<ras::RASCONNA[]> m_connBuffer;
 };

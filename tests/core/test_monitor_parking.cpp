@@ -132,7 +132,7 @@ TEST_F(ParkingTest, NothingPollsWhileNothingChanges) {
     EXPECT_EQ(elapse(m, 100000), 0);
 
     // The real timer and event loop, at a 1 ms interval.
-    m.pollTimer()->setInterval(1);
+    m.setPollInterval(1);
     QTest::qWait(300);
     EXPECT_EQ(service->enumConnectionsCalls, polls);
 
@@ -222,4 +222,22 @@ TEST_F(ParkingTest, AGoneMonitorHearsNoMoreReports) {
     again.setDoTimer(true);
     elapse(again, 5);
     EXPECT_TRUE(parked(again));
+}
+
+// A resumed timer keeps the phase of its ticks: the change is polled when
+// plain polling would have polled next, not a whole period later.
+TEST_F(ParkingTest, ResumesAtTheNextTickOfItsPhase) {
+    service->reportsChanges = true;
+    TZorvRasConnect m(&form);
+    m.setPollInterval(60000); // no tick of its own during the test
+    m.setDoTimer(true);
+    m.TimerTick(m.pollTimer());
+    m.TimerTick(m.pollTimer());
+    ASSERT_TRUE(parked(m));
+    QTest::qWait(50);
+    service->announceChange();
+    ASSERT_TRUE(m.pollTimer()->isActive());
+    EXPECT_LE(m.pollTimer()->remainingTime(), 60000 - 50);
+    m.TimerTick(m.pollTimer());
+    EXPECT_EQ(m.pollTimer()->interval(), 60000) << "then whole periods again";
 }

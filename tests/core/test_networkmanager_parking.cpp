@@ -57,7 +57,7 @@ TEST_F(NetworkManagerParkingTest, MonitorRestsBetweenChangesAndMissesNone) {
         groups.push_back(s->Status().toStdString());
     };
     m.OnStatusChange = [&](TZorvRasConnect*, bool) { ++polls; };
-    m.pollTimer()->setInterval(10);
+    m.setPollInterval(10);
     m.setDoTimer(true);
     const auto parked = [&] { return !m.pollTimer()->isActive(); };
     const auto rests = [&] {
