@@ -3,9 +3,10 @@
 
 Sets up its own display (Xvfb + trayer), a private D-Bus with the
 NetworkManager mock, and runs both programs side by side on them:
-  - at rest, not connected, then connected: wake-ups (voluntary context
-    switches of the main thread, /proc/PID/status), CPU and resident memory
-    over a measured window after a settle;
+  - at rest, not connected, then connected: wake-ups (the main thread's
+    returns from its wait for events, counted by perf), voluntary context
+    switches (/proc/PID/status), CPU and resident memory over a measured
+    window after a settle;
   - start-up: exec to the tray icon being embedded, median of N starts, with
     one profile and with 200 profiles;
   - status shown: from the mock's state change to the status label's pixels
@@ -16,8 +17,11 @@ Usage: footprint.py BINARY [--window 60] [--settle 5] [--starts 10] [--changes 1
 
 import argparse
 import os
+import shutil
 import statistics
+import subprocess
 import sys
+import tempfile
 import time
 
 sys.path.insert(0, os.path.join(os.path.dirname(os.path.abspath(__file__)), "..", "tests", "e2e"))
@@ -52,10 +56,44 @@ def sample(pid):
     return time.monotonic(), status_value(pid, "voluntary_ctxt_switches"), threads(pid)
 
 
+LOOP_WAITS = ("syscalls:sys_enter_poll", "syscalls:sys_enter_ppoll",
+              "syscalls:sys_enter_epoll_wait", "syscalls:sys_enter_select")
+
+
+def count_loop_waits(pid, window, path):
+    """Counts the main thread's waits for events with perf (needs root or a
+    permissive perf_event_paranoid), or None where perf cannot."""
+    try:
+        return subprocess.Popen(["perf", "stat", "-x", ",", "-o", path, "-t", str(pid),
+                                 "-e", ",".join(LOOP_WAITS), "--", "sleep", str(window)],
+                                stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL)
+    except OSError:
+        return None
+
+
+def loop_waits(proc, path):
+    if proc is None or proc.wait() != 0:
+        return None
+    total = 0
+    with open(path) as f:
+        for line in f:
+            fields = line.split(",")
+            if len(fields) > 2 and fields[2] in LOOP_WAITS:
+                if not fields[0].isdigit():
+                    return None
+                total += int(fields[0])
+    return total
+
+
 def measure(pids, window):
-    """{name: (wake-ups/s main thread, wake-ups/s all threads, CPU %, RSS MB)}.
-    CPU comes from the scheduler's nanosecond counts of every thread, which a
-    60 s window of clock ticks could not resolve."""
+    """{name: (context switches/s main thread, all threads, CPU %, RSS MB,
+    event-loop wake-ups/s or None)}. A wake-up is a return to the main
+    thread's wait for events; context switches count also each wait for the
+    disk. CPU comes from the scheduler's nanosecond counts of every thread,
+    which a 60 s window of clock ticks could not resolve."""
+    tmp = tempfile.mkdtemp(prefix="bv-footprint-")
+    perf = {name: count_loop_waits(pid, window, os.path.join(tmp, name))
+            for name, pid in pids.items()}
     first = {name: sample(pid) for name, pid in pids.items()}
     time.sleep(window)  # the measured window itself
     result = {}
@@ -66,8 +104,12 @@ def measure(pids, window):
         common = set(threads0) & set(threads1)
         switches = sum(threads1[t][0] - threads0[t][0] for t in common)
         ns = sum(threads1[t][1] - threads0[t][1] for t in common)
+        waits = loop_waits(perf[name], os.path.join(tmp, name))
+        # Each wake-up ends one wait; the wait going on when the count began is not counted.
         result[name] = ((v1 - v0) / span, switches / span, 100.0 * ns / 1e9 / span,
-                        status_value(pid, "VmRSS") / 1024.0)
+                        status_value(pid, "VmRSS") / 1024.0,
+                        None if waits is None else waits / window)
+    shutil.rmtree(tmp, ignore_errors=True)
     return result
 
 
@@ -166,8 +208,12 @@ def main():
         o = results[phase]["ours"]
         t = results[phase].get("nm-tray")
         label = "at rest, not connected" if phase == "idle" else "at rest, connected"
-        ok &= row("%s: wake-ups/s (main thread)" % label, o[0], 0.05, t[0] if t else None)
-        row("%s: wake-ups/s (all threads, info)" % label, o[1], float("inf"),
+        if o[4] is not None:
+            ok &= row("%s: wake-ups/s (main thread)" % label, o[4], 0.05,
+                      t[4] if t else None)
+        row("%s: context switches/s (main thread, info)" % label, o[0], float("inf"),
+            t[0] if t else None)
+        row("%s: context switches/s (all threads, info)" % label, o[1], float("inf"),
             t[1] if t else None)
         # Not above nm-tray's in the same run, where it ran.
         ok &= row("%s: CPU %% of one core" % label, o[2], max(t[2], 0.001) if t else 0.01,
