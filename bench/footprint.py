@@ -17,6 +17,7 @@ Usage: footprint.py BINARY [--window 60] [--settle 5] [--starts 10] [--changes 1
 
 import argparse
 import os
+import random
 import shutil
 import statistics
 import subprocess
@@ -135,7 +136,8 @@ def status_latency(d, dev, active, changes):
         activated = True
         for _ in range(changes):
             before = d.wait_for(label.image, what="the status label")
-            time.sleep(0.7)  # at rest again
+            # At rest again, and at any phase of the stopped timer.
+            time.sleep(0.6 + random.uniform(0.0, 0.5))
             activated = not activated
             t0 = time.monotonic()
             d.set_active_state(active, d.AC_ACTIVATED if activated else d.AC_DEACTIVATING)
