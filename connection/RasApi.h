@@ -5,6 +5,9 @@
 
 #include <cstddef>
 #include <cstdint>
+#include <functional>
+#include <utility>
+#include <vector>
 
 namespace ras {
 
@@ -115,6 +118,40 @@ public:
     virtual DWORD RasGetEntryPropertiesA(const char* phonebook, const char* entryName,
                                          RASENTRYA* entry, DWORD* entrySize, void* deviceInfo,
                                          DWORD* deviceInfoSize) = 0;
+
+    // Change reports, for services that learn of changes themselves (change
+    // signals, a connection-notification handle), so that the monitor need not
+    // poll while nothing changes. A service that answers false here is polled.
+    // A service that answers true calls its listeners after anything that may
+    // change what the calls above answer, on the thread that polls, possibly
+    // during one of those calls.
+    virtual bool ReportsChanges() const { return false; }
+
+    using ChangeListener = std::function<void()>;
+    int AddChangeListener(ChangeListener listener) {
+        m_changeListeners.emplace_back(++m_lastListener, std::move(listener));
+        return m_lastListener;
+    }
+    void RemoveChangeListener(int id) {
+        for (auto it = m_changeListeners.begin(); it != m_changeListeners.end(); ++it) {
+            if (it->first == id) {
+                m_changeListeners.erase(it);
+                return;
+            }
+        }
+    }
+
+protected:
+    void ReportChange() {
+        // A copy: a listener may add or remove listeners.
+        const auto listeners = m_changeListeners;
+        for (const auto& listener : listeners)
+            listener.second();
+    }
+
+private:
+    std::vector<std::pair<int, ChangeListener>> m_changeListeners;
+    int m_lastListener = 0;
 };
 
 // Copies a zero-terminated text field of at most `size` bytes.

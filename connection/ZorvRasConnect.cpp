@@ -17,7 +17,6 @@ namespace {
 
 using namespace ras;
 
-constexpr int kPollInterval = 500;
 constexpr DWORD kMaxConnections = 20;
 // A service that asks for more than these is not believed.
 constexpr DWORD kMaxEntryBlock = 64 * 1024;
@@ -96,25 +95,53 @@ TZorvRasConnect::TZorvRasConnect(QObject* owner, std::shared_ptr<RasService> ser
 
     m_timer = new QTimer(this);
     connect(m_timer, &QTimer::timeout, this, [this] { TimerTick(m_timer); });
-    m_timer->setInterval(kPollInterval);
+    m_timer->setInterval(m_pollInterval);
     m_doTimer = false;
     m_timer->stop();
 
     ReadNumbers(m_availableEntries);
+
+    // Last, so that a failed construction leaves no listener behind.
+    if (m_service->ReportsChanges())
+        m_changeListener = m_service->AddChangeListener([this] { changeReported(); });
 }
 
-TZorvRasConnect::~TZorvRasConnect() = default;
+TZorvRasConnect::~TZorvRasConnect() {
+    if (m_changeListener)
+        m_service->RemoveChangeListener(m_changeListener);
+}
+
+void TZorvRasConnect::changeReported() {
+    m_changePending = true;
+    // A running timer is left alone: restarting it would put off the next poll.
+    if (!m_doTimer || m_timer->isActive())
+        return;
+    // Resume at the next tick of the parked timer, where it would have polled
+    // anyway: a change is seen within one period, as with plain polling.
+    int wait = m_pollInterval;
+    if (m_sinceTick.isValid())
+        wait -= int(m_sinceTick.elapsed() % m_pollInterval);
+    m_timer->start(wait);
+}
+
+void TZorvRasConnect::setPollInterval(int ms) {
+    m_pollInterval = ms;
+    m_timer->setInterval(ms);
+}
 
 void TZorvRasConnect::setLanguage(TLanguage value) {
-    if (m_language != value)
+    if (m_language != value) {
         m_language = value;
+        changeReported(); // the status text changes with it
+    }
 }
 
 void TZorvRasConnect::setDoTimer(bool value) {
     m_doTimer = value;
     if (m_doTimer) {
+        m_changePending = true;
         if (!m_timer->isActive())
-            m_timer->start();
+            m_timer->start(m_pollInterval);
     } else {
         m_timer->stop();
     }
@@ -264,9 +291,23 @@ void TZorvRasConnect::PollConnections() {
 }
 
 void TZorvRasConnect::TimerTick(QObject* /*Sender*/) {
+    // Cleared before the poll's queries: a change reported during them, or
+    // during a handler below (a message box runs the event loop), keeps the
+    // timer running, so no change is lost to the parking.
+    m_changePending = false;
+    m_sinceTick.start();
+    if (m_timer->interval() != m_pollInterval)
+        m_timer->setInterval(m_pollInterval); // after a resume's shorter first wait
     PollConnections();
-    if (m_connStatusCount == 1 && OnConnectionStatus)
+    const bool entered = m_connStatusCount == 1;
+    // Another poll of the same answers would raise only OnStatusChange(false).
+    // Connecting and authenticating are passing states: keep polling through them.
+    const bool settled = !entered && !m_statusChanged && m_connStatus != csConnecting &&
+                         m_connStatus != csAuthenticating;
+    if (entered && OnConnectionStatus)
         OnConnectionStatus(this, m_connStatus);
     if (OnStatusChange)
         OnStatusChange(this, m_statusChanged);
+    if (m_changeListener && settled && !m_changePending)
+        m_timer->stop();
 }

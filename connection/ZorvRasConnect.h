@@ -5,6 +5,7 @@
 
 #include "RasApi.h"
 
+#include <QElapsedTimer>
 #include <QObject>
 #include <QStringList>
 
@@ -58,6 +59,12 @@ public:
     TCStatus ConnStatus() const { return m_connStatus; }
     int ConnStatusCount() const { return m_connStatusCount; }
     QTimer* pollTimer() const { return m_timer; }
+    // The poll period, 500 ms; tests shorten it.
+    int PollInterval() const { return m_pollInterval; }
+    void setPollInterval(int ms);
+    // Whether the polling timer stops while nothing changes (the service
+    // reports changes); otherwise it runs as long as DoTimer is on.
+    bool ParksWhenIdle() const { return m_changeListener != 0; }
 
     // The timer's tick handler; runs one poll, then the events.
     virtual void TimerTick(QObject* Sender);
@@ -78,6 +85,8 @@ protected:
     QString FindConnectedNumber() const;
 
 private:
+    void changeReported();
+
     std::shared_ptr<ras::RasService> m_service;
     QStringList m_availableEntries;
     QStringList m_availableNumbers;
@@ -91,6 +100,11 @@ private:
     TCStatus m_connStatus = csDisconnected;
     int m_connStatusCount = 0;
     QTimer* m_timer = nullptr;
+    int m_changeListener = 0; // 0: the service cannot report changes
+    // Set by a change report or a new language; cleared as a poll starts.
+    bool m_changePending = false;
+    int m_pollInterval = 500;
+    QElapsedTimer m_sinceTick; // the ticks' phase, kept while parked
     // Fixed-size poll buffers, so a poll allocates nothing for the records.
     std::unique_ptr<ras::RASCONNA[]> m_connBuffer;
 };

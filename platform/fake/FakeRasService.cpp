@@ -55,6 +55,8 @@ DWORD FakeRasService::RasEnumEntriesA(const char*, const char*, RASENTRYNAMEA* b
 DWORD FakeRasService::RasEnumConnectionsA(RASCONNA* buffer, DWORD* bufferSize,
                                           DWORD* connectionCount) {
     ++enumConnectionsCalls;
+    if (duringEnumConnections)
+        duringEnumConnections();
     if (enumConnectionsResult)
         return *enumConnectionsResult;
     const DWORD needed = static_cast<DWORD>(connections.size() * kConnSize);

@@ -5,6 +5,7 @@
 #include "connection/Ras.h"
 #include "connection/RasApi.h"
 
+#include <functional>
 #include <map>
 #include <optional>
 #include <set>
@@ -41,6 +42,14 @@ public:
     std::optional<DWORD> neededEntriesSize; // the size written back with a scripted 603
     std::optional<DWORD> claimedEntryCount; // a count beyond the records written
     std::optional<DWORD> enumConnectionsResult;
+
+    // Change reports: off by default, so that the fake is polled like a
+    // service that cannot report them. announceChange() is the report.
+    bool reportsChanges = false;
+    bool ReportsChanges() const override { return reportsChanges; }
+    void announceChange() { ReportChange(); }
+    // Runs inside RasEnumConnectionsA, before it answers.
+    std::function<void()> duringEnumConnections;
 
     // What the calls saw.
     struct EnumEntriesCall {

@@ -249,6 +249,7 @@ void NetworkManagerRasService::send(const QString& path, const QString& interfac
                 if (reply.type() == QDBusMessage::ErrorMessage)
                     qCDebug(lcNetworkManager) << reply.errorName() << reply.errorMessage();
                 handler(reply);
+                ReportChange();
             });
 }
 
@@ -274,6 +275,7 @@ void NetworkManagerRasService::onOwnerChanged(const QString&, const QString& old
     m_profileQueue.clear();
     m_profileQueued.clear();
     m_retry->reset();
+    ReportChange();
     if (newOwner.isEmpty())
         return;
     fetchActiveList();
@@ -629,6 +631,7 @@ void NetworkManagerRasService::onPropertiesChanged(const QDBusMessage& message) 
         applyDevice(path, *changed, invalidated);
         break;
     }
+    ReportChange();
 }
 
 void NetworkManagerRasService::onManagerOwnPropertiesChanged(const QDBusMessage& message) {
@@ -636,8 +639,10 @@ void NetworkManagerRasService::onManagerOwnPropertiesChanged(const QDBusMessage&
     if (args.isEmpty())
         return;
     if (const auto changed = asPropertyMap(args.at(0))) {
-        if (const auto paths = asPathList(changed->value(QStringLiteral("ActiveConnections"))))
+        if (const auto paths = asPathList(changed->value(QStringLiteral("ActiveConnections")))) {
             setSignalledActiveList(*paths);
+            ReportChange();
+        }
     }
 }
 
@@ -645,33 +650,41 @@ void NetworkManagerRasService::onActiveOwnPropertiesChanged(const QDBusMessage& 
     const QVariantList args = message.arguments();
     if (args.isEmpty() || !m_actives.contains(message.path()))
         return;
-    if (const auto changed = asPropertyMap(args.at(0)))
+    if (const auto changed = asPropertyMap(args.at(0))) {
         applyActive(message.path(), *changed, {});
+        ReportChange();
+    }
 }
 
 void NetworkManagerRasService::onActiveStateChanged(const QDBusMessage& message) {
     const QVariantList args = message.arguments();
-    if (args.isEmpty())
+    if (args.isEmpty() || !m_actives.contains(message.path()))
         return;
-    if (const auto state = asUInt(args.at(0)))
+    if (const auto state = asUInt(args.at(0))) {
         applyActive(message.path(), {{QStringLiteral("State"), *state}}, {});
+        ReportChange();
+    }
 }
 
 void NetworkManagerRasService::onDeviceOwnPropertiesChanged(const QDBusMessage& message) {
     const QVariantList args = message.arguments();
     if (args.isEmpty() || !m_devices.contains(message.path()))
         return;
-    if (const auto changed = asPropertyMap(args.at(0)))
+    if (const auto changed = asPropertyMap(args.at(0))) {
         applyDevice(message.path(), *changed, {});
+        ReportChange();
+    }
 }
 
 void NetworkManagerRasService::onDeviceStateChanged(const QDBusMessage& message) {
     // StateChanged(new, old, reason)
     const QVariantList args = message.arguments();
-    if (args.isEmpty())
+    if (args.isEmpty() || !m_devices.contains(message.path()))
         return;
-    if (const auto state = asUInt(args.at(0)))
+    if (const auto state = asUInt(args.at(0))) {
         applyDevice(message.path(), {{QStringLiteral("State"), *state}}, {});
+        ReportChange();
+    }
 }
 
 // ---- answers from the snapshot ----

@@ -45,6 +45,9 @@ public:
                                  DWORD* entrySize, void* deviceInfo,
                                  DWORD* deviceInfoSize) override;
 
+    // Every change signal, answer and appearance or loss of the daemon is reported.
+    bool ReportsChanges() const override { return true; }
+
     // How long the one-time phonebook read may hold up its caller in all.
     void setPhonebookTimeout(std::chrono::milliseconds timeout) { m_phonebookTimeout = timeout; }
     // Calls sent to NetworkManager so far (diagnostics: idle must mean none).
