@@ -87,6 +87,10 @@ class Panel:
                    dbus_interface=MENU)
 
 
+def item_id(layout, label):
+    return next(i for i, p in layout if str(p.get("label", "")) == label)
+
+
 def menu_entries(layout):
     return ["-" if p.get("type") == "separator" else str(p["label"]) for _, p in layout]
 
@@ -148,7 +152,7 @@ def test_item_activate_menu_and_close(binary):
         d.wait_for(lambda: not menu_at_point(), timeout=20, what="the menu to close")
 
         proc = d._procs["program"]
-        panel.click(item, layout[3][0])
+        panel.click(item, item_id(layout, "_Close program"))
         d.wait_for(lambda: proc.poll() is not None, timeout=20, what="the program to end")
         assert proc.returncode == 0, proc.returncode
         assert ledger_bytes(d) == before, "the ledger must be left as it was"

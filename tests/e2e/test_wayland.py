@@ -12,7 +12,7 @@ import sys
 
 sys.path.insert(0, os.path.dirname(os.path.abspath(__file__)))
 from harness import Desktop  # noqa: E402
-from test_status_notifier import Panel, menu_entries  # noqa: E402
+from test_status_notifier import Panel, item_id, menu_entries  # noqa: E402
 from test_tray import seed_ledger  # noqa: E402
 
 SOCKET = "wl-test"
@@ -109,7 +109,7 @@ def test_wayland_client(binary):
                    what="the overtime warning")
         layout = panel.layout(item)
         assert menu_entries(layout)[:3] == ["_Show window", "_History...", "_About..."], menu_entries(layout)
-        panel.click(item, layout[1][0])
+        panel.click(item, item_id(layout, "_About..."))
         d.wait_for(lambda: mapped(d, "About..."), timeout=20, what="the about box")
         assert not stderr_lines(d), "\n".join(stderr_lines(d))
 
