@@ -31,12 +31,12 @@ QImage load(const char* path) {
     return load(QString::fromLatin1(path));
 }
 
+// The sizes are named: a wildcard listing would load the regular-expression
+// library for good, at a cost in memory of its own.
 QIcon compiledInIcon() {
-    initArtwork();
     QIcon icon;
-    const QDir dir(QStringLiteral(":/img"));
-    for (const QString& name : dir.entryList({QStringLiteral("icon*.png")}, QDir::Files))
-        icon.addPixmap(QPixmap::fromImage(load(dir.filePath(name))));
+    for (const QImage& image : trayIconImages())
+        icon.addPixmap(QPixmap::fromImage(image));
     return icon;
 }
 
@@ -72,10 +72,7 @@ QList<QImage> trayIconImages() {
 }
 
 QIcon trayIcon() {
-    QIcon icon;
-    for (const QImage& image : trayIconImages())
-        icon.addPixmap(QPixmap::fromImage(image));
-    return icon;
+    return compiledInIcon();
 }
 
 QImage picture() {
