@@ -3,8 +3,8 @@
 // 8 x 8 tile over the same area (more blits) and a 1000 x 1000 bitmap (one blit,
 // clipped).
 
-#include "ui/Artwork.h"
-#include "ui/ryxTile.h"
+#include "ui/app/Artwork.h"
+#include "ui/widgets/ryxTile.h"
 
 #include <QApplication>
 

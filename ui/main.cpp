@@ -1,14 +1,14 @@
 // The program: the startup window first, then the main window, then the loop.
-#include "AppErrors.h"
-#include "Artwork.h"
-#include "CommandLine.h"
-#include "SingleInstance.h"
+#include "ui/app/AppErrors.h"
+#include "ui/app/Artwork.h"
+#include "ui/app/CommandLine.h"
+#include "ui/app/SingleInstance.h"
 #include "accounting/Report.h"
 #include "accounting/unitUtils.h"
 #include "connection/Ras.h"
-#include "unitMain.h"
-#include "unitStartup.h"
-#include "unitTrayAccess.h"
+#include "ui/unitMain.h"
+#include "ui/unitStartup.h"
+#include "ui/tray/unitTrayAccess.h"
 
 #include <QSessionManager>
 

@@ -1,10 +1,10 @@
-#include "unit1st_of_Month_Notification.h"
+#include "ui/unit1st_of_Month_Notification.h"
 
-#include "AppErrors.h"
-#include "Artwork.h"
+#include "ui/app/AppErrors.h"
+#include "ui/app/Artwork.h"
 #include "accounting/Statistics.h"
 #include "accounting/unitUtils.h"
-#include "unitMain.h"
+#include "ui/unitMain.h"
 
 #include <QLabel>
 #include <QPushButton>

@@ -1,7 +1,7 @@
 #pragma once
 // The first-of-month reminder: offers to reset every count.
 
-#include "DialogBase.h"
+#include "ui/widgets/DialogBase.h"
 
 class QLabel;
 class QPushButton;

@@ -1,7 +1,7 @@
-#include "unitAbout.h"
+#include "ui/unitAbout.h"
 
-#include "Artwork.h"
-#include "TColor.h"
+#include "ui/app/Artwork.h"
+#include "ui/widgets/TColor.h"
 
 #include <QDesktopServices>
 #include <QGroupBox>

@@ -1,7 +1,7 @@
 #pragma once
 // The about box.
 
-#include "DialogBase.h"
+#include "ui/widgets/DialogBase.h"
 
 #include <functional>
 

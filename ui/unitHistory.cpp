@@ -1,6 +1,6 @@
-#include "unitHistory.h"
+#include "ui/unitHistory.h"
 
-#include "AppErrors.h"
+#include "ui/app/AppErrors.h"
 #include "accounting/Clock.h"
 #include "accounting/unitUtils.h"
 

@@ -1,9 +1,9 @@
-#include "unitOvertimeWarning.h"
+#include "ui/unitOvertimeWarning.h"
 
-#include "AppErrors.h"
-#include "Artwork.h"
+#include "ui/app/AppErrors.h"
+#include "ui/app/Artwork.h"
 #include "accounting/unitUtils.h"
-#include "unitMain.h"
+#include "ui/unitMain.h"
 
 #include <QCheckBox>
 #include <QCloseEvent>

@@ -1,7 +1,7 @@
 #pragma once
 // The overtime warning: the connected entry has reached its hour limit.
 
-#include "DialogBase.h"
+#include "ui/widgets/DialogBase.h"
 
 class QCheckBox;
 class QLabel;

@@ -1,10 +1,10 @@
-#include "unitStartup.h"
+#include "ui/unitStartup.h"
 
-#include "AutoSizeLabel.h"
-#include "Fonts.h"
+#include "ui/widgets/AutoSizeLabel.h"
+#include "ui/widgets/Fonts.h"
 #include "accounting/unitUtils.h"
-#include "unitMain.h"
-#include "unitTrayAccess.h"
+#include "ui/unitMain.h"
+#include "ui/tray/unitTrayAccess.h"
 
 #include <QApplication>
 #include <QCloseEvent>

@@ -6,10 +6,10 @@
 #include "connection/RasServiceProvider.h"
 #include "connection/ZorvRasConnect.h"
 #include "platform/fake/FakeRasService.h"
-#include "ui/AppErrors.h"
+#include "ui/app/AppErrors.h"
 #include "ui/unitMain.h"
 #include "ui/unitStartup.h"
-#include "ui/unitTrayAccess.h"
+#include "ui/tray/unitTrayAccess.h"
 
 #include <QApplication>
 #include <QFile>

@@ -1,7 +1,7 @@
 // Widget tests need one application for the whole run. Without a display
 // (test discovery at build time runs outside ctest's environment) they use
 // the offscreen platform.
-#include "ui/AppErrors.h"
+#include "ui/app/AppErrors.h"
 
 #include <gtest/gtest.h>
 

@@ -1,7 +1,7 @@
 // The program's arguments: which ones start it, which ones print and end it,
 // and what a wrong one does.
 
-#include "ui/CommandLine.h"
+#include "ui/app/CommandLine.h"
 
 #include <gtest/gtest.h>
 

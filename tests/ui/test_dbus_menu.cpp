@@ -1,5 +1,5 @@
-#include "ui/DBusMenuExporter.h"
-#include "ui/DBusTrayTypes.h"
+#include "ui/tray/DBusMenuExporter.h"
+#include "ui/tray/DBusTrayTypes.h"
 
 #include <QAction>
 #include <QMenu>

@@ -1,8 +1,8 @@
 #include "MainWindowFixture.h"
 
-#include "ui/AutoSizeLabel.h"
-#include "ui/UpDown.h"
-#include "ui/ryxTile.h"
+#include "ui/widgets/AutoSizeLabel.h"
+#include "ui/widgets/UpDown.h"
+#include "ui/widgets/ryxTile.h"
 #include "ui/unitOvertimeWarning.h"
 
 #include <QCheckBox>

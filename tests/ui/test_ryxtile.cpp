@@ -1,6 +1,6 @@
-#include "ui/Artwork.h"
-#include "ui/TColor.h"
-#include "ui/ryxTile.h"
+#include "ui/app/Artwork.h"
+#include "ui/widgets/TColor.h"
+#include "ui/widgets/ryxTile.h"
 
 #include <QGroupBox>
 

@@ -2,7 +2,7 @@
 // claimant stands in for a second start, hand-made lock files for crashed
 // copies. The real two-process case runs end to end in tests/reliability.
 
-#include "ui/SingleInstance.h"
+#include "ui/app/SingleInstance.h"
 
 #include <QFile>
 #include <QLockFile>

@@ -1,4 +1,4 @@
-#include "DBusMenuExporter.h"
+#include "ui/tray/DBusMenuExporter.h"
 
 #include <QAction>
 #include <QActionEvent>

@@ -1,7 +1,7 @@
-#include "unitTrayAccess.h"
+#include "ui/tray/unitTrayAccess.h"
 
-#include "Artwork.h"
-#include "StatusNotifierItem.h"
+#include "ui/app/Artwork.h"
+#include "ui/tray/StatusNotifierItem.h"
 
 #include <QCursor>
 #include <QDBusConnection>

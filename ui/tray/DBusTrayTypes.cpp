@@ -1,4 +1,4 @@
-#include "DBusTrayTypes.h"
+#include "ui/tray/DBusTrayTypes.h"
 
 #include <QDBusMetaType>
 #include <QtEndian>

@@ -1,4 +1,4 @@
-#include "TColor.h"
+#include "ui/widgets/TColor.h"
 
 #include <iterator>
 

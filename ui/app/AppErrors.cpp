@@ -1,4 +1,4 @@
-#include "AppErrors.h"
+#include "ui/app/AppErrors.h"
 
 #include <QEventLoop>
 #include <QFileInfo>

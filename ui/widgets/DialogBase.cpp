@@ -1,6 +1,6 @@
-#include "DialogBase.h"
+#include "ui/widgets/DialogBase.h"
 
-#include "Fonts.h"
+#include "ui/widgets/Fonts.h"
 
 #include <QCloseEvent>
 #include <QGuiApplication>

@@ -4,7 +4,7 @@
 // alike. The export follows the menu: actions added, removed or changed are
 // announced with LayoutUpdated.
 
-#include "DBusTrayTypes.h"
+#include "ui/tray/DBusTrayTypes.h"
 
 #include <QDBusAbstractAdaptor>
 #include <QDBusConnection>

@@ -1,4 +1,4 @@
-#include "Artwork.h"
+#include "ui/app/Artwork.h"
 
 #include <QBitmap>
 #include <QCoreApplication>

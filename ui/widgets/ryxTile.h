@@ -5,7 +5,7 @@
 // through. The masking and silhouette work is done once per change; a paint
 // only draws the prepared tile.
 
-#include "TColor.h"
+#include "ui/widgets/TColor.h"
 
 #include <QImage>
 #include <QPointer>

@@ -1,4 +1,4 @@
-#include "ryxTile.h"
+#include "ui/widgets/ryxTile.h"
 
 #include <QApplication>
 #include <QEvent>

@@ -1,6 +1,6 @@
-#include "StatusNotifierItem.h"
+#include "ui/tray/StatusNotifierItem.h"
 
-#include "DBusMenuExporter.h"
+#include "ui/tray/DBusMenuExporter.h"
 
 #include <QCoreApplication>
 #include <QDBusAbstractAdaptor>

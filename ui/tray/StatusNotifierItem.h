@@ -4,7 +4,7 @@
 // it is told that one appeared, and never waits on the bus: every call is
 // asynchronous.
 
-#include "DBusTrayTypes.h"
+#include "ui/tray/DBusTrayTypes.h"
 
 #include <QDBusConnection>
 #include <QLoggingCategory>

@@ -1,4 +1,4 @@
-#include "AutoSizeLabel.h"
+#include "ui/widgets/AutoSizeLabel.h"
 
 #include <QEvent>
 

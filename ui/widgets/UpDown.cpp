@@ -1,4 +1,4 @@
-#include "UpDown.h"
+#include "ui/widgets/UpDown.h"
 
 #include <QKeyEvent>
 #include <QLineEdit>

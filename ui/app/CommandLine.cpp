@@ -1,4 +1,4 @@
-#include "CommandLine.h"
+#include "ui/app/CommandLine.h"
 
 #include <QCommandLineParser>
 

@@ -1,4 +1,4 @@
-#include "SingleInstance.h"
+#include "ui/app/SingleInstance.h"
 
 #include <QCoreApplication>
 #include <QDeadlineTimer>
