@@ -157,6 +157,12 @@ Stamp addMinutes(const Stamp& s, std::int64_t minutes) {
     return r;
 }
 
+Stamp endOfMinute(const Stamp& s) {
+    if (s.year == 9999 && s.month == 12 && s.day == 31 && s.hour == 23 && s.minute == 59)
+        return s;
+    return addMinutes(s, 1);
+}
+
 Stamp localNow() {
     // localtime_r() alone keeps the zone it first read: a machine moved to
     // another zone while the program runs would stamp the old one.
@@ -257,7 +263,26 @@ std::string formatRecord(const Stamp& s, std::string_view entry) {
 
 // ---- Summary ----
 
-int Summary::minutes(int entry, int monthKey) const {
+namespace {
+
+// Month keys run from year 1 to year 9999.
+constexpr int kMonthKeys = 10000 * 12;
+
+bool newerFirst(const Session& a, const Session& b) {
+    const std::int64_t ta = a.start.utcMinutes(), tb = b.start.utcMinutes();
+    return ta != tb ? ta > tb : a.order > b.order;
+}
+
+} // namespace
+
+const std::string& Summary::name(int entry) const {
+    static const std::string none;
+    return entry >= 0 && static_cast<std::size_t>(entry) < entries.size()
+               ? entries[static_cast<std::size_t>(entry)]
+               : none;
+}
+
+std::int64_t Summary::minutes(int entry, int monthKey) const {
     const Month* m = month(monthKey);
     if (!m)
         return 0;
@@ -265,14 +290,8 @@ int Summary::minutes(int entry, int monthKey) const {
     return it == m->entries.end() ? 0 : it->second.minutes;
 }
 
-int Summary::allTime(int entry) const {
-    int total = 0;
-    for (const auto& [key, m] : months) {
-        const auto it = m.entries.find(entry);
-        if (it != m.entries.end())
-            total += it->second.minutes;
-    }
-    return total;
+std::int64_t Summary::allTime(int entry) const {
+    return entry >= 0 && entry < entryCount() ? allTimeMinutes[static_cast<std::size_t>(entry)] : 0;
 }
 
 const Month* Summary::month(int monthKey) const {
@@ -282,16 +301,12 @@ const Month* Summary::month(int monthKey) const {
 
 std::vector<Session> Summary::sessionsNewestFirst(int monthKey) const {
     const Month* m = month(monthKey);
-    if (!m)
-        return {};
-    std::vector<Session> list(m->sessions.rbegin(), m->sessions.rend());
-    std::stable_sort(list.begin(), list.end(), [](const Session& a, const Session& b) {
-        return a.start.utcMinutes() > b.start.utcMinutes();
-    });
-    return list;
+    return m ? m->sessions : std::vector<Session>();
 }
 
 // ---- Reader ----
+
+Reader::Reader(std::vector<int> detail) : m_detail(std::move(detail)) {}
 
 void Reader::feed(std::string_view data) {
     m_buffer.append(data);
@@ -303,16 +318,20 @@ void Reader::feed(std::string_view data) {
 Summary Reader::finish() {
     parse(true);
     closeSession();
-    m_buffer.clear();
-    m_pos = 0;
     Summary done = std::move(m_summary);
-    *this = Reader();
+    for (auto& [key, m] : done.months) {
+        keepNewest(m, kMaxSessions);
+        std::sort(m.sessions.begin(), m.sessions.end(), newerFirst);
+    }
+    for (int key = 0; key < static_cast<int>(m_monthSeen.size()); ++key)
+        if (m_monthSeen[static_cast<std::size_t>(key)])
+            done.monthKeys.push_back(key);
+    *this = Reader(std::move(m_detail));
     return done;
 }
 
 void Reader::parse(bool atEnd) {
-    Stamp stamp;
-    std::string entry;
+    Record record;
     while (m_pos < m_buffer.size()) {
         const std::string_view rest = std::string_view(m_buffer).substr(m_pos);
         if (m_skipLine) {
@@ -323,7 +342,7 @@ void Reader::parse(bool atEnd) {
         }
         std::size_t length = 0;
         // Scans stop at the longest record: junk costs no more than a record.
-        Kind kind = readRecord(rest.substr(0, kMaxRecord + 1), length, stamp, entry);
+        Kind kind = readRecord(rest.substr(0, kMaxRecord + 1), length, record.time, record.entry);
         if (kind == Kind::More && (atEnd || rest.size() > kMaxRecord))
             kind = Kind::Bad; // a torn last line, or junk without end
         if (kind == Kind::Record && length > kMaxRecord)
@@ -332,7 +351,7 @@ void Reader::parse(bool atEnd) {
         case Kind::More:
             return;
         case Kind::Record:
-            add(stamp, entry);
+            add(record);
             m_pos += length;
             break;
         case Kind::Blank:
@@ -353,41 +372,94 @@ void Reader::parse(bool atEnd) {
 }
 
 int Reader::intern(std::string_view name) {
-    const auto [it, added] =
-        m_index.try_emplace(std::string(name), static_cast<int>(m_summary.entries.size()));
-    if (added)
-        m_summary.entries.emplace_back(name);
-    return it->second;
+    m_lastName.assign(name);
+    const auto it = m_index.find(m_lastName);
+    if (it != m_index.end())
+        return it->second;
+    if (m_summary.entries.size() >= kMaxEntries) {
+        if (!m_summary.hasOther())
+            m_summary.allTimeMinutes.push_back(0);
+        return Summary::kOther;
+    }
+    const int entry = static_cast<int>(m_summary.entries.size());
+    m_index.emplace(m_lastName, entry);
+    m_summary.entries.push_back(m_lastName);
+    m_summary.allTimeMinutes.push_back(0); // kOther comes only once the names are full
+    return entry;
+}
+
+Month* Reader::detailOf(int key) {
+    if (key != m_cachedMonthKey) {
+        m_cachedMonthKey = key;
+        if (m_detail.empty() || std::find(m_detail.begin(), m_detail.end(), key) != m_detail.end())
+            m_cachedMonth = &m_summary.months[key];
+        else
+            m_cachedMonth = nullptr;
+    }
+    return m_cachedMonth;
+}
+
+// Keeps the `keep` newest of the month's sessions, in no particular order.
+void Reader::keepNewest(Month& m, std::size_t keep) {
+    if (m.sessions.size() <= keep)
+        return;
+    std::nth_element(m.sessions.begin(), m.sessions.begin() + static_cast<std::ptrdiff_t>(keep),
+                     m.sessions.end(), newerFirst);
+    for (auto it = m.sessions.begin() + static_cast<std::ptrdiff_t>(keep); it != m.sessions.end();
+         ++it) {
+        ++m.sessionsLeftOut;
+        m.minutesLeftOut += it->minutes;
+    }
+    m.sessions.resize(keep);
 }
 
 void Reader::closeSession() {
-    if (m_sessionOpen)
-        m_summary.months[m_openMonth].sessions.push_back(m_open);
+    if (!m_sessionOpen)
+        return;
     m_sessionOpen = false;
+    Month* m = detailOf(m_openMonth);
+    if (!m)
+        return;
+    m_open.order = m_order++;
+    m->sessions.push_back(m_open);
+    // Trimmed in batches: linear time for any number of sessions.
+    if (m->sessions.size() >= 2 * kMaxSessions)
+        keepNewest(*m, kMaxSessions);
 }
 
-void Reader::add(const Stamp& s, std::string_view name) {
-    const int entry = intern(name);
+void Reader::add(const Record& r) {
+    const Stamp& s = r.time;
+    const bool sameName = m_summary.records > 0 && r.entry == m_lastName;
+    const int entry = sameName ? m_lastEntry : intern(r.entry);
+    m_lastEntry = entry;
     const int key = s.monthKey();
-    if (key != m_cachedMonthKey) {
-        m_cachedMonth = &m_summary.months[key];
-        m_cachedMonthKey = key;
-    }
-    EntryMonth& em = m_cachedMonth->entries[entry];
-    ++em.days[static_cast<std::size_t>(s.day - 1)];
-    ++em.minutes;
     ++m_summary.records;
+    ++m_summary.allTimeMinutes[static_cast<std::size_t>(entry)];
+    if (m_monthSeen.empty())
+        m_monthSeen.resize(kMonthKeys);
+    m_monthSeen[static_cast<std::size_t>(key)] = true;
 
     const std::int64_t utc = s.utcMinutes();
     const std::int64_t gap = utc - m_lastUtc;
     m_lastUtc = utc;
-    if (m_sessionOpen && m_open.entry == entry && gap >= 0 && gap <= 2 && m_openMonth == key) {
-        m_open.end = addMinutes(s, 1);
+    Month* month = detailOf(key);
+    if (!month) {
+        closeSession();
+        return;
+    }
+    EntryMonth& em = month->entries[entry];
+    ++em.days[static_cast<std::size_t>(s.day - 1)];
+    ++em.minutes;
+
+    // The other entries' names are not kept: a session of theirs goes on
+    // only while the name stays the same.
+    if (m_sessionOpen && sameName && gap >= 0 && gap <= 2 && m_openMonth == key) {
+        m_open.end = endOfMinute(s);
         ++m_open.minutes;
         return;
     }
     closeSession();
-    m_open = Session{entry, s, addMinutes(s, 1), 1};
+    m_open = Session{entry, s, endOfMinute(s), 1, 0};
     m_openMonth = key;
     m_sessionOpen = true;
 }
@@ -398,7 +470,8 @@ Summary parse(std::string_view text) {
     return reader.finish();
 }
 
-bool readFile(const std::string& path, Summary& out) {
+bool readFile(const std::string& path, Summary& out, const std::vector<int>& detail,
+              const std::atomic<bool>* cancel) {
     out = Summary();
     const int fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC | O_NOCTTY | O_NONBLOCK);
     if (fd < 0)
@@ -408,9 +481,13 @@ bool readFile(const std::string& path, Summary& out) {
         ::close(fd);
         return false;
     }
-    Reader reader;
+    Reader reader(detail);
     std::string chunk(1 << 16, '\0');
     for (;;) {
+        if (cancel && cancel->load(std::memory_order_relaxed)) {
+            ::close(fd);
+            return false;
+        }
         const ssize_t n = ::read(fd, chunk.data(), chunk.size());
         if (n < 0 && errno == EINTR)
             continue;
@@ -426,7 +503,7 @@ bool readFile(const std::string& path, Summary& out) {
 std::string sessionsCsv(const Summary& summary, const std::vector<Session>& sessions) {
     std::string out = "entry,start,end,minutes\n";
     for (const Session& s : sessions) {
-        out += quoteField(summary.entries[static_cast<std::size_t>(s.entry)]);
+        out += quoteField(summary.name(s.entry));
         out += "," + formatStamp(s.start) + "," + formatStamp(s.end) + "," +
                std::to_string(s.minutes) + "\n";
     }

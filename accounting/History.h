@@ -21,6 +21,7 @@
 // Plain C++: the report reads it before any Qt object exists.
 
 #include <array>
+#include <atomic>
 #include <cstdint>
 #include <map>
 #include <string>
@@ -46,6 +47,9 @@ struct Stamp {
 
 // The same instant `minutes` later, in the same offset.
 Stamp addMinutes(const Stamp& s, std::int64_t minutes);
+// One minute after `s`, as a session's end: never past 9999-12-31T23:59,
+// the last time the format can hold.
+Stamp endOfMinute(const Stamp& s);
 // Now, in the machine's time zone.
 Stamp localNow();
 
@@ -67,69 +71,111 @@ std::string quoteField(std::string_view field);
 // the reader takes a NUL for the mark of a torn line.
 std::string formatRecord(const Stamp& s, std::string_view entry);
 
+// Names kept apart: a history naming more entries is junk or an attack, and
+// the minutes of every further name are summed under Summary::kOther.
+inline constexpr std::size_t kMaxEntries = 1000;
+// Sessions kept of a month: the newest. The rest are counted, not kept.
+inline constexpr std::size_t kMaxSessions = 10000;
+
+// One line of the history. Fields a later format adds go here, and their
+// sums into EntryMonth and Session.
+struct Record {
+    Stamp time;
+    std::string entry;
+};
+
 // A stretch of counted minutes of one entry, each at most two minutes after
 // the one before (one tick may come late): from the first tick to one minute
 // after the last. A session that runs over a month's end is listed in each
 // month with the minutes counted in it.
 struct Session {
-    int entry = 0; // index into Summary::entries
+    int entry = 0; // index into Summary::entries, or Summary::kOther
     Stamp start;
     Stamp end;
-    int minutes = 0;
+    std::int64_t minutes = 0;
+    std::uint64_t order = 0; // when it was read: ties of the start go to the later
 };
 
 struct EntryMonth {
-    std::array<int, 31> days{}; // minutes per day of the month
-    int minutes = 0;
+    std::array<std::int64_t, 31> days{}; // minutes per day of the month
+    std::int64_t minutes = 0;
 };
 
 struct Month {
     std::map<int, EntryMonth> entries; // by entry index
-    std::vector<Session> sessions;     // in the order they were counted
+    std::vector<Session> sessions;     // newest first, at most kMaxSessions
+    std::size_t sessionsLeftOut = 0;   // older sessions not kept
+    std::int64_t minutesLeftOut = 0;   // and their minutes
 };
 
+// What reading keeps: sums as it goes, so its size is bounded whatever the
+// file holds (about 10 MB at most for a handful of months in detail).
 struct Summary {
-    std::vector<std::string> entries; // names as stored, in order of first appearance
-    std::map<int, Month> months;      // by month key
-    std::size_t records = 0;          // minutes read
-    std::size_t skipped = 0;          // lines that could not be read
+    // The index under which the entries past the first kMaxEntries are summed.
+    static constexpr int kOther = static_cast<int>(kMaxEntries);
 
-    int minutes(int entry, int monthKey) const;
-    int allTime(int entry) const;
+    std::vector<std::string> entries;         // names as stored, in order of first appearance
+    std::vector<std::int64_t> allTimeMinutes; // by entry index; one more for kOther when used
+    std::vector<int> monthKeys;               // every month with minutes, oldest first
+    std::map<int, Month> months;              // the months read in detail, by month key
+    std::size_t records = 0;                  // minutes read
+    std::size_t skipped = 0;                  // lines that could not be read
+
+    // Entry indexes in use: the names, then kOther when some were summed.
+    int entryCount() const { return static_cast<int>(allTimeMinutes.size()); }
+    bool hasOther() const { return allTimeMinutes.size() > entries.size(); }
+    // The stored name; empty for kOther (a stored name never is).
+    const std::string& name(int entry) const;
+    // Of a month read in detail; 0 for another.
+    std::int64_t minutes(int entry, int monthKey) const;
+    std::int64_t allTime(int entry) const;
     const Month* month(int monthKey) const;
-    // The month's sessions, newest first.
+    // The month's sessions kept, newest first.
     std::vector<Session> sessionsNewestFirst(int monthKey) const;
 };
 
 // Reads the history in pieces of any size; finish() takes the end of the
-// input, where a record without its line break is a torn one.
+// input, where a record without its line break is a torn one. Time is linear
+// in the input; memory is bounded by the caps above and the read buffer.
 class Reader {
 public:
+    // `detail`: the months whose days and sessions are kept. Empty: every
+    // month, for tests only (their number is unbounded).
+    explicit Reader(std::vector<int> detail = {});
     void feed(std::string_view data);
     Summary finish();
 
 private:
     void parse(bool atEnd);
-    void add(const Stamp& s, std::string_view entry);
+    void add(const Record& r);
     void closeSession();
     int intern(std::string_view name);
+    Month* detailOf(int monthKey);
+    static void keepNewest(Month& m, std::size_t keep);
 
+    std::vector<int> m_detail;
     std::string m_buffer;
     std::size_t m_pos = 0;
     bool m_skipLine = false; // inside an overlong line: drop up to its end
     Summary m_summary;
     std::unordered_map<std::string, int> m_index;
+    std::string m_lastName; // of the record before: its session may go on
+    int m_lastEntry = 0;
+    std::vector<bool> m_monthSeen;
     Session m_open;
     bool m_sessionOpen = false;
     std::int64_t m_lastUtc = 0;
     int m_openMonth = 0;
+    std::uint64_t m_order = 0;
     Month* m_cachedMonth = nullptr;
     int m_cachedMonthKey = -1;
 };
 
 Summary parse(std::string_view text);
-// False when the file is missing or not a regular file; `out` is then empty.
-bool readFile(const std::string& path, Summary& out);
+// False when the file is missing or not a regular file, or when `cancel`
+// turned true during the read; `out` is then empty. `detail` as for Reader.
+bool readFile(const std::string& path, Summary& out, const std::vector<int>& detail = {},
+              const std::atomic<bool>* cancel = nullptr);
 
 // The sessions as CSV: "entry,start,end,minutes".
 std::string sessionsCsv(const Summary& summary, const std::vector<Session>& sessions);

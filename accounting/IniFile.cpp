@@ -150,13 +150,20 @@ void IniFile::StoreInEverySection(const std::vector<std::pair<std::string, std::
         throw IniWriteError("Unable to write to " + m_path);
 }
 
-std::int32_t IniFile::LoadNumber(const std::string& section, const std::string& key,
-                                 std::int32_t defaultValue) const {
-    std::string text = LoadText(section, key, std::string());
+namespace {
+
+std::int32_t numberOf(std::string text, std::int32_t defaultValue) {
     if (text.size() > 2 && text[0] == '0' && (text[1] == 'x' || text[1] == 'X'))
         text = "$" + text.substr(2);
     std::int32_t value = 0;
     return tryStrToInt(text, value) ? value : defaultValue;
+}
+
+} // namespace
+
+std::int32_t IniFile::LoadNumber(const std::string& section, const std::string& key,
+                                 std::int32_t defaultValue) const {
+    return numberOf(LoadText(section, key, std::string()), defaultValue);
 }
 
 void IniFile::StoreNumber(const std::string& section, const std::string& key, std::int32_t value) {
@@ -170,6 +177,24 @@ bool IniFile::LoadFlag(const std::string& section, const std::string& key,
 
 void IniFile::StoreFlag(const std::string& section, const std::string& key, bool value) {
     StoreText(section, key, value ? "1" : "0");
+}
+
+std::vector<IniFile::SectionNumbers>
+IniFile::LoadSectionNumbers(const std::vector<std::string>& keys, std::int32_t defaultValue) const {
+    std::vector<std::string> stored;
+    for (const std::string& key : keys)
+        stored.push_back(ini::encodeName(key, ini::NameKind::Key));
+    std::vector<SectionNumbers> out;
+    const std::unique_ptr<ini::Source> in = m_fileSystem->openRead(m_path);
+    if (!in)
+        return out;
+    for (ini::SectionValues& s : ini::sectionValues(*in, stored)) {
+        SectionNumbers n{std::move(s.name), {}};
+        for (const std::optional<std::string>& v : s.values)
+            n.numbers.push_back(numberOf(v ? *v : std::string(), defaultValue));
+        out.push_back(std::move(n));
+    }
+    return out;
 }
 
 void IniFile::LoadSectionNames(std::vector<std::string>& names) const {

@@ -323,6 +323,25 @@ std::optional<std::string> findValue(Source& in, std::string_view section, std::
     return std::nullopt;
 }
 
+namespace {
+
+// The decoded name when `p` starts a section that sectionNames() lists: the
+// first of its stored name in any letter case, and one a store would find.
+std::optional<std::string> listedSection(const Parsed& p, std::unordered_set<std::string>& seen) {
+    if (p.kind != Parsed::Section || !p.nameComplete || p.name.size() > kMaxNameLength)
+        return std::nullopt;
+    std::string folded(p.name);
+    std::transform(folded.begin(), folded.end(), folded.begin(), lowerAscii);
+    if (!seen.insert(std::move(folded)).second)
+        return std::nullopt;
+    std::optional<std::string> name = decodeName(p.name);
+    if (name && equalsIgnoringCase(encodeName(*name, NameKind::Section), p.name))
+        return name;
+    return std::nullopt;
+}
+
+} // namespace
+
 std::vector<std::string> sectionNames(Source& in) {
     std::vector<std::string> names;
     std::unordered_set<std::string> seen; // stored names in lower case
@@ -331,18 +350,44 @@ std::vector<std::string> sectionNames(Source& in) {
     while (reader.next(line)) {
         if (!mayStartSection(line))
             continue;
-        const Parsed p = parse(line);
-        if (p.kind != Parsed::Section || !p.nameComplete || p.name.size() > kMaxNameLength)
-            continue;
-        std::string folded(p.name);
-        std::transform(folded.begin(), folded.end(), folded.begin(), lowerAscii);
-        if (!seen.insert(std::move(folded)).second)
-            continue;
-        std::optional<std::string> name = decodeName(p.name);
-        if (name && equalsIgnoringCase(encodeName(*name, NameKind::Section), p.name))
+        if (std::optional<std::string> name = listedSection(parse(line), seen))
             names.push_back(std::move(*name));
     }
     return names;
+}
+
+std::vector<SectionValues> sectionValues(Source& in, const std::vector<std::string>& keys) {
+    std::vector<SectionValues> sections;
+    std::unordered_set<std::string> seen;
+    LineReader reader(in);
+    Line line;
+    bool inListed = false; // the lines belong to the last of `sections`
+    while (reader.next(line)) {
+        if (!inListed && !mayStartSection(line))
+            continue;
+        const Parsed p = parse(line);
+        if (p.kind == Parsed::Section) {
+            std::optional<std::string> name = listedSection(p, seen);
+            inListed = name.has_value();
+            if (inListed)
+                sections.push_back(
+                    {std::move(*name), std::vector<std::optional<std::string>>(keys.size())});
+            continue;
+        }
+        if (!inListed || p.kind != Parsed::Key)
+            continue;
+        auto& values = sections.back().values;
+        for (std::size_t i = 0; i < keys.size(); ++i) {
+            if (values[i] || keys[i].size() > kMaxNameLength ||
+                !equalsIgnoringCase(p.name, keys[i]))
+                continue;
+            std::string_view value = trimmed(line.text.substr(p.valuePos));
+            value = value.substr(0, value.find('\0'));
+            values[i] = std::string(value.substr(0, kMaxValueLength));
+            break;
+        }
+    }
+    return sections;
 }
 
 bool planStore(Source& in, std::string_view section, std::string_view key, std::string_view value,

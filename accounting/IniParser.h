@@ -142,6 +142,16 @@ std::optional<std::string> findValue(Source& in, std::string_view section, std::
 // encoding or an overlong name could not be addressed, so they are left out.
 std::vector<std::string> sectionNames(Source& in);
 
+// The sections that sectionNames() lists, each with the values of `keys`
+// (stored names) that findValue() would return, in one pass over the stream:
+// a report of many sections reads the file once, not once per value. Keys
+// longer than kMaxNameLength are never found, as by findValue's callers.
+struct SectionValues {
+    std::string name;                               // decoded
+    std::vector<std::optional<std::string>> values; // by key
+};
+std::vector<SectionValues> sectionValues(Source& in, const std::vector<std::string>& keys);
+
 // How to turn the old text into the new one: keep bytes [0, keepUntil),
 // write `insert`, then continue with the old bytes from resumeAt on.
 struct Edit {

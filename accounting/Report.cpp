@@ -28,6 +28,8 @@ struct Options {
     int month = 0;
 };
 
+std::string echo(const std::string& value);
+
 bool parseArguments(int argc, char** argv, Options& o, std::string& error) {
     bool report = false;
     for (int i = 1; i < argc; ++i) {
@@ -51,12 +53,12 @@ bool parseArguments(int argc, char** argv, Options& o, std::string& error) {
                 value = arg.substr(8);
             }
             if (!history::parseMonth(value, o.month)) {
-                error = "not a month: '" + value + "' (YYYY-MM)";
+                error = "not a month: '" + echo(value) + "' (YYYY-MM)";
                 return false;
             }
             o.monthGiven = true;
         } else {
-            error = "unknown argument: '" + arg + "'";
+            error = "unknown argument: '" + echo(arg) + "'";
             return false;
         }
     }
@@ -136,6 +138,21 @@ std::string printable(const std::string& raw) {
     return out;
 }
 
+// A value from the command line as an error message shows it: printable,
+// and cut after 64 characters.
+std::string echo(const std::string& value) {
+    constexpr std::size_t kShown = 64;
+    const std::string text = utf8(value);
+    std::size_t end = 0, characters = 0;
+    while (end < text.size() && characters < kShown) {
+        ++end;
+        while (end < text.size() && (static_cast<unsigned char>(text[end]) >> 6) == 2)
+            ++end;
+        ++characters;
+    }
+    return printable(text.substr(0, end)) + (end < text.size() ? "..." : "");
+}
+
 std::string localText(const history::Stamp& s, bool withDate) {
     char text[32];
     if (withDate)
@@ -159,19 +176,24 @@ struct Data {
     history::Stamp now;
     int month = 0;
 
-    int monthMinutes() const {
-        int total = 0;
-        for (std::size_t e = 0; e < summary.entries.size(); ++e)
-            total += summary.minutes(static_cast<int>(e), month);
+    std::int64_t monthMinutes() const {
+        std::int64_t total = 0;
+        if (const history::Month* m = summary.month(month))
+            for (const auto& [entry, em] : m->entries)
+                total += em.minutes;
         return total;
     }
-    int dayMinutes(int monthKey, int day) const {
+    std::int64_t dayMinutes(int monthKey, int day) const {
         const history::Month* m = summary.month(monthKey);
-        int total = 0;
+        std::int64_t total = 0;
         if (m)
             for (const auto& [entry, em] : m->entries)
                 total += em.days[static_cast<std::size_t>(day - 1)];
         return total;
+    }
+    std::size_t sessionsLeftOut() const {
+        const history::Month* m = summary.month(month);
+        return m ? m->sessionsLeftOut : 0;
     }
 };
 
@@ -183,14 +205,13 @@ Data load(const Options& o) {
     d.historyPath = filePath(HistoryFileName());
     d.ledgerFound = isFile(d.ledgerPath);
     if (d.ledgerFound) {
-        const IniFile ini(d.ledgerPath);
-        std::vector<std::string> names;
-        ini.LoadSectionNames(names);
-        for (const std::string& name : names)
-            d.ledger.push_back(
-                {name, ini.LoadNumber(name, "Hours", 0), ini.LoadNumber(name, "Minutes", 0)});
+        // One read of the file for all sections.
+        for (IniFile::SectionNumbers& s :
+             IniFile(d.ledgerPath).LoadSectionNumbers({"Hours", "Minutes"}, 0))
+            d.ledger.push_back({std::move(s.section), s.numbers[0], s.numbers[1]});
     }
-    d.historyFound = history::readFile(d.historyPath, d.summary);
+    d.historyFound =
+        history::readFile(d.historyPath, d.summary, {d.month, d.month - 1, d.now.monthKey()});
     return d;
 }
 
@@ -216,15 +237,16 @@ void printJson(const Data& d, std::ostream& out) {
         << ",\n  \"today_minutes\": " << d.dayMinutes(d.now.monthKey(), d.now.day)
         << ",\n  \"entries\": [";
     sep = "\n    ";
-    for (std::size_t e = 0; e < d.summary.entries.size(); ++e) {
-        const int i = static_cast<int>(e);
-        out << sep << "{\"entry\": " << jsonString(d.summary.entries[e])
-            << ", \"minutes\": " << d.summary.minutes(i, d.month)
-            << ", \"last_month_minutes\": " << d.summary.minutes(i, d.month - 1)
-            << ", \"all_time_minutes\": " << d.summary.allTime(i) << "}";
+    for (int e = 0; e < d.summary.entryCount(); ++e) {
+        out << sep << "{\"entry\": " << jsonString(d.summary.name(e))
+            << ", \"minutes\": " << d.summary.minutes(e, d.month)
+            << ", \"last_month_minutes\": " << d.summary.minutes(e, d.month - 1)
+            << ", \"all_time_minutes\": " << d.summary.allTime(e) << "}";
         sep = ",\n    ";
     }
-    out << (d.summary.entries.empty() ? "]" : "\n  ]") << ",\n  \"days\": [";
+    out << (d.summary.entryCount() == 0 ? "]" : "\n  ]")
+        << ",\n  \"other_entries\": " << (d.summary.hasOther() ? "true" : "false")
+        << ",\n  \"days\": [";
     sep = "\n    ";
     bool anyDay = false;
     for (int day = 1; day <= history::daysInMonth(d.month); ++day) {
@@ -240,13 +262,19 @@ void printJson(const Data& d, std::ostream& out) {
     sep = "\n    ";
     const auto sessions = d.summary.sessionsNewestFirst(d.month);
     for (const history::Session& s : sessions) {
-        out << sep
-            << "{\"entry\": " << jsonString(d.summary.entries[static_cast<std::size_t>(s.entry)])
-            << ", \"start\": \"" << history::formatStamp(s.start) << "\", \"end\": \""
-            << history::formatStamp(s.end) << "\", \"minutes\": " << s.minutes << "}";
+        out << sep << "{\"entry\": " << jsonString(d.summary.name(s.entry)) << ", \"start\": \""
+            << history::formatStamp(s.start) << "\", \"end\": \"" << history::formatStamp(s.end)
+            << "\", \"minutes\": " << s.minutes << "}";
         sep = ",\n    ";
     }
-    out << (sessions.empty() ? "]" : "\n  ]") << "\n}\n";
+    out << (sessions.empty() ? "]" : "\n  ]")
+        << ",\n  \"sessions_left_out\": " << d.sessionsLeftOut() << "\n}\n";
+}
+
+std::string entryText(const history::Summary& summary, int entry) {
+    if (entry == history::Summary::kOther)
+        return "(the other entries, past " + std::to_string(history::kMaxEntries) + " names)";
+    return printable(summary.name(entry));
 }
 
 void printText(const Data& d, std::ostream& out) {
@@ -268,11 +296,11 @@ void printText(const Data& d, std::ostream& out) {
     }
     out << "Usage history " << printable(d.historyPath) << ", " << month << ": "
         << history::formatDuration(d.monthMinutes()) << "\n";
-    for (std::size_t e = 0; e < d.summary.entries.size(); ++e) {
-        const int minutes = d.summary.minutes(static_cast<int>(e), d.month);
+    for (int e = 0; e < d.summary.entryCount(); ++e) {
+        const std::int64_t minutes = d.summary.minutes(e, d.month);
         if (minutes > 0)
-            out << "  " << printable(d.summary.entries[e]) << ": "
-                << history::formatDuration(minutes) << "\n";
+            out << "  " << entryText(d.summary, e) << ": " << history::formatDuration(minutes)
+                << "\n";
     }
     const auto sessions = d.summary.sessionsNewestFirst(d.month);
     if (sessions.empty()) {
@@ -283,9 +311,11 @@ void printText(const Data& d, std::ostream& out) {
             const bool sameDay = s.start.year == s.end.year && s.start.month == s.end.month &&
                                  s.start.day == s.end.day;
             out << "  " << localText(s.start, true) << " - " << localText(s.end, !sameDay) << "  "
-                << history::formatDuration(s.minutes) << "  "
-                << printable(d.summary.entries[static_cast<std::size_t>(s.entry)]) << "\n";
+                << history::formatDuration(s.minutes) << "  " << entryText(d.summary, s.entry)
+                << "\n";
         }
+        if (d.sessionsLeftOut() > 0)
+            out << "  and " << d.sessionsLeftOut() << " older sessions, not listed\n";
     }
     if (d.summary.skipped > 0)
         out << "\n"

@@ -16,10 +16,14 @@
 //   entries             [{entry, minutes, last_month_minutes, all_time_minutes}]
 //                       every entry of the history, in order of first use;
 //                       minutes and last_month_minutes are of the month reported
-//                       and the one before
+//                       and the one before. Past 1,000 names, the rest are
+//                       summed in one last element whose entry is ""
+//   other_entries       whether that element is there
 //   days                [{date, minutes}] the month's days with minutes
 //   sessions            [{entry, start, end, minutes}] the month's sessions,
-//                       newest first; start and end as "2026-12-08T10:41+01:00"
+//                       newest first, at most 10,000; start and end as
+//                       "2026-12-08T10:41+01:00"; entry "" for the other entries
+//   sessions_left_out   the month's older sessions not listed
 // Names are UTF-8; bytes that are not become U+FFFD.
 
 #include <ostream>

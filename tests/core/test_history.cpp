@@ -263,3 +263,59 @@ TEST(HistoryFile, SessionsExportAsCsv) {
               "Home,2026-12-08T11:00+01:00,2026-12-08T11:01+01:00,1\n"
               "\"a,\"\"b\"\"\",2026-12-08T10:00+01:00,2026-12-08T10:02+01:00,2\n");
 }
+
+TEST(HistoryBounds, NamesAndSessionsPastTheCapsAreSummedNotKept) {
+    // Each line a new name in a month of its own: the shape that once took
+    // minutes per thousand lines. Past the cap the names share one sum.
+    std::string text;
+    Stamp t = at("2100-01-01T00:00Z");
+    const int names = static_cast<int>(kMaxEntries) + 300;
+    for (int i = 0; i < names; ++i)
+        text += formatRecord(addMinutes(t, i * 44640), "n" + std::to_string(i));
+    const int dec = 2026 * 12 + 11;
+    // Then December: more sessions than are kept, two minutes each, the
+    // oldest written last as after the clock was set back.
+    const int sessions = static_cast<int>(kMaxSessions) + 7;
+    std::string december;
+    for (int i = 1; i < sessions; ++i)
+        december += formatRecord(addMinutes(at("2026-12-01T00:00Z"), i * 4), "n1") +
+                    formatRecord(addMinutes(at("2026-12-01T00:01Z"), i * 4), "n1");
+    december += minutes("2026-12-01T00:00Z", 2, "n1");
+    text += december;
+
+    Reader reader({dec, dec - 1});
+    for (std::size_t i = 0; i < text.size(); i += 65536)
+        reader.feed(std::string_view(text).substr(i, 65536));
+    const Summary s = reader.finish();
+
+    EXPECT_EQ(s.entries.size(), kMaxEntries);
+    ASSERT_TRUE(s.hasOther());
+    EXPECT_EQ(s.entryCount(), Summary::kOther + 1);
+    EXPECT_EQ(s.name(Summary::kOther), "");
+    EXPECT_EQ(s.allTime(Summary::kOther), 300);
+    EXPECT_EQ(s.allTime(1), 1 + 2 * sessions);
+    EXPECT_EQ(s.monthKeys.size(), static_cast<std::size_t>(names) + 1);
+    // Only the months asked for are kept in detail.
+    ASSERT_EQ(s.months.size(), 1u);
+    const Month& m = *s.month(dec);
+    EXPECT_EQ(m.entries.at(1).minutes, 2 * sessions);
+    ASSERT_EQ(m.sessions.size(), kMaxSessions);
+    EXPECT_EQ(m.sessionsLeftOut, 7u);
+    EXPECT_EQ(m.minutesLeftOut, 14);
+    // The newest are kept, newest first; the oldest, read last, is not.
+    EXPECT_EQ(formatStamp(m.sessions.front().start),
+              formatStamp(addMinutes(at("2026-12-01T00:00Z"), (sessions - 1) * 4)));
+    EXPECT_EQ(formatStamp(m.sessions.back().start),
+              formatStamp(addMinutes(at("2026-12-01T00:00Z"), 7 * 4)));
+    EXPECT_EQ(s.records, static_cast<std::size_t>(names + 2 * sessions));
+}
+
+TEST(HistoryBounds, TheLastMinuteOfTheFormatEndsASessionThatParsesBack) {
+    const Summary s = parse(minutes("9999-12-31T23:58-18:00", 2, "Office"));
+    const auto list = s.sessionsNewestFirst(9999 * 12 + 11);
+    ASSERT_EQ(list.size(), 1u);
+    EXPECT_EQ(list[0].minutes, 2);
+    EXPECT_EQ(formatStamp(list[0].end), "9999-12-31T23:59-18:00");
+    Stamp back;
+    EXPECT_TRUE(parseStamp(formatStamp(list[0].end), back));
+}

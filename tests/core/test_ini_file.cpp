@@ -202,3 +202,31 @@ TEST_F(IniFileTest, FifoIsNeitherReadNorReplaced) {
     EXPECT_TRUE(S_ISFIFO(st.st_mode));
     EXPECT_EQ(entries(), QStringList{"fifo.ini"});
 }
+
+TEST_F(IniFileTest, SectionNumbersInOnePassReadAsEachLoadNumber) {
+    // Letter case, duplicates, encoded names, keys before any section or in
+    // a later duplicate, hex, junk, a '[' line that is a key, and a line
+    // longer than the read buffer.
+    const std::string text = "[x=1\nHours=9\n[Office]\nminutes = 0x10\nHours=2\nHours=3\n"
+                             "[office]\nHours=7\n[%ENC%a%5Db]\nMinutes=x\n[Home]\n[a=b\n"
+                             "Minutes=5\n[Long]\nHours=" +
+                             std::string(70000, '1') +
+                             "\nMinutes=-4\n[%ENC%zz]\nHours=1\n"
+                             "[Last]\r\nHOURS=$ff\r\n";
+    writeFile(path("ledger.ini"), text);
+    const IniFile ini(path("ledger.ini"));
+    std::vector<std::string> names;
+    ini.LoadSectionNames(names);
+    const auto all = ini.LoadSectionNumbers({"Hours", "Minutes"}, -1);
+    ASSERT_EQ(all.size(), names.size());
+    ASSERT_EQ(names.size(), 5u);
+    for (std::size_t i = 0; i < names.size(); ++i) {
+        SCOPED_TRACE(names[i]);
+        EXPECT_EQ(all[i].section, names[i]);
+        EXPECT_EQ(all[i].numbers,
+                  (std::vector<std::int32_t>{ini.LoadNumber(names[i], "Hours", -1),
+                                             ini.LoadNumber(names[i], "Minutes", -1)}));
+    }
+    EXPECT_EQ(all[0].numbers, (std::vector<std::int32_t>{2, 16}));
+    EXPECT_TRUE(IniFile(path("missing.ini")).LoadSectionNumbers({"Hours"}, 0).empty());
+}

@@ -54,12 +54,19 @@ TEST_F(ReportTest, BadArgumentsExitTwoWithTheUsage) {
                                                {"--report", "--month=12-2026"},
                                                {"--report", "--jsn"},
                                                {"--report", "extra"},
-                                               {"--json"}}) {
+                                               {"--json"},
+                                               {"--report", "--month", std::string(1 << 17, '7')},
+                                               {"--report", std::string(1 << 17, '-')}}) {
         const Result r = runReport(args);
-        EXPECT_EQ(r.code, 2) << args.back();
+        EXPECT_EQ(r.code, 2) << args.back().substr(0, 20);
+        // A long value is echoed in part, not as 128 KiB of stderr.
+        EXPECT_LT(r.err.size(), 1024u);
         EXPECT_NE(r.err.find("Usage: brantle-vantrel --report"), std::string::npos);
         EXPECT_TRUE(r.out.empty());
     }
+    EXPECT_NE(runReport({"--report", "--month", std::string(100, '7')})
+                  .err.find("'" + std::string(64, '7') + "...'"),
+              std::string::npos);
     EXPECT_TRUE(
         report::requested(2, std::vector<char*>{nullptr, const_cast<char*>("--report")}.data()));
     const Result help = runReport({"--report", "--help"});

@@ -23,11 +23,13 @@ void check(bool ok, const char* what) {
 
 bool sameSummary(const history::Summary& a, const history::Summary& b) {
     if (a.records != b.records || a.skipped != b.skipped || a.entries != b.entries ||
+        a.allTimeMinutes != b.allTimeMinutes || a.monthKeys != b.monthKeys ||
         a.months.size() != b.months.size())
         return false;
     for (const auto& [key, m] : a.months) {
         const history::Month* other = b.month(key);
-        if (!other || other->sessions.size() != m.sessions.size())
+        if (!other || other->sessions.size() != m.sessions.size() ||
+            other->sessionsLeftOut != m.sessionsLeftOut)
             return false;
         for (const auto& [entry, em] : m.entries)
             if (b.minutes(entry, key) != em.minutes)
@@ -50,26 +52,41 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
         reader.feed(text.substr(i, piece));
     check(sameSummary(whole, reader.finish()), "pieces read as the whole");
 
-    std::size_t minutes = 0;
+    std::int64_t minutes = 0, allTime = 0;
+    check(whole.entries.size() <= history::kMaxEntries, "names kept");
+    for (int e = 0; e < whole.entryCount(); ++e)
+        allTime += whole.allTime(e);
+    check(allTime == static_cast<std::int64_t>(whole.records), "all time is every record");
+    check(whole.monthKeys.size() == whole.months.size(), "every month listed");
     for (const auto& [key, m] : whole.months) {
-        int counted = 0, inSessions = 0;
+        std::int64_t counted = 0, inSessions = m.minutesLeftOut;
         for (const auto& [entry, em] : m.entries) {
-            int days = 0;
-            for (int d : em.days)
+            std::int64_t days = 0;
+            for (std::int64_t d : em.days)
                 days += d;
             check(days == em.minutes, "days add up to the month");
-            check(entry >= 0 && static_cast<std::size_t>(entry) < whole.entries.size(), "entry");
+            check(entry >= 0 && entry < whole.entryCount(), "entry");
             counted += em.minutes;
         }
-        for (const history::Session& s : m.sessions) {
+        check(m.sessions.size() <= history::kMaxSessions, "sessions kept");
+        for (std::size_t i = 0; i < m.sessions.size(); ++i) {
+            const history::Session& s = m.sessions[i];
             check(s.minutes >= 1 && s.start.monthKey() == key, "session in its month");
-            check(s.end.utcMinutes() > s.start.utcMinutes(), "session ends after it starts");
+            check(i == 0 || m.sessions[i - 1].start.utcMinutes() >= s.start.utcMinutes(),
+                  "newest first");
+            // The end is the minute after the last, or the format's last minute.
+            history::Stamp end;
+            check(history::parseStamp(history::formatStamp(s.end), end) && end == s.end,
+                  "the end prints as a time that parses back");
+            check(s.end.utcMinutes() > s.start.utcMinutes() ||
+                      (s.end == s.start && s.end.year == 9999),
+                  "session ends after it starts");
             inSessions += s.minutes;
         }
         check(counted == inSessions, "sessions hold the month's minutes");
-        minutes += static_cast<std::size_t>(counted);
+        minutes += counted;
     }
-    check(minutes == whole.records, "every record counted once");
+    check(minutes == static_cast<std::int64_t>(whole.records), "every record counted once");
 
     // What was read writes back as records that read the same (names well
     // short of the limit: quoting may lengthen a record).
