@@ -34,14 +34,15 @@ bool ByteDeltas::hasBaseline(std::string_view entry, HRASCONN handle) const {
     return m_base && m_base->entry == entry && m_base->handle == handle;
 }
 
-bool ByteSampler::find(std::string_view entry, HRASCONN& handle) {
+namespace {
+bool find(RasService& service, std::string_view entry, HRASCONN& handle) {
     // The monitor's own buffer: 20 records, the last one with the name wins.
     RASCONNA records[20];
     std::memset(static_cast<void*>(&records[0]), 0, sizeof(RASCONNA));
     records[0].dwSize = kConnSize;
     DWORD size = sizeof records;
     DWORD count = 0;
-    if (m_service.RasEnumConnectionsA(records, &size, &count) != SUCCESS)
+    if (service.RasEnumConnectionsA(records, &size, &count) != SUCCESS)
         return false;
     bool found = false;
     for (DWORD i = 0; i < count && i < 20; ++i) {
@@ -53,23 +54,24 @@ bool ByteSampler::find(std::string_view entry, HRASCONN& handle) {
     }
     return found;
 }
+} // namespace
 
-ByteDelta ByteSampler::sample(std::string_view entry) {
+ByteDelta ByteSampler::sample(RasService& service, std::string_view entry) {
     HRASCONN handle = 0;
-    if (!find(entry, handle))
+    if (!find(service, entry, handle))
         return {};
     ConnectionBytes bytes;
-    if (m_service.GetConnectionBytes(handle, &bytes) != SUCCESS)
+    if (service.GetConnectionBytes(handle, &bytes) != SUCCESS)
         return m_deltas.take(entry, handle, nullptr);
     return m_deltas.take(entry, handle, &bytes);
 }
 
-void ByteSampler::baseline(std::string_view entry) {
+void ByteSampler::baseline(RasService& service, std::string_view entry) {
     HRASCONN handle = 0;
-    if (!find(entry, handle) || m_deltas.hasBaseline(entry, handle))
+    if (!find(service, entry, handle) || m_deltas.hasBaseline(entry, handle))
         return;
     ConnectionBytes bytes;
-    if (m_service.GetConnectionBytes(handle, &bytes) == SUCCESS)
+    if (service.GetConnectionBytes(handle, &bytes) == SUCCESS)
         m_deltas.take(entry, handle, &bytes);
 }
 

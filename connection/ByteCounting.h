@@ -44,18 +44,13 @@ private:
 // Samples the listed connection of an entry through the service.
 class ByteSampler {
 public:
-    explicit ByteSampler(RasService& service) : m_service(service) {}
-
     // The minute's data for the counted entry.
-    ByteDelta sample(std::string_view entry);
+    ByteDelta sample(RasService& service, std::string_view entry);
     // The baseline when the connection comes up; a baseline already taken
     // for the same connection is kept.
-    void baseline(std::string_view entry);
+    void baseline(RasService& service, std::string_view entry);
 
 private:
-    bool find(std::string_view entry, HRASCONN& handle);
-
-    RasService& m_service;
     ByteDeltas m_deltas;
 };
 

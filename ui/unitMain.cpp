@@ -1,20 +1,21 @@
 #include "ui/unitMain.h"
 
+#include "accounting/unitUtils.h"
+#include "connection/RasServiceProvider.h"
+#include "connection/ZorvRasConnect.h"
 #include "ui/app/AppErrors.h"
 #include "ui/app/Artwork.h"
-#include "ui/widgets/AutoSizeLabel.h"
-#include "ui/widgets/DialogBase.h"
-#include "ui/widgets/Fonts.h"
-#include "ui/widgets/UpDown.h"
-#include "accounting/unitUtils.h"
-#include "connection/ZorvRasConnect.h"
-#include "ui/widgets/ryxTile.h"
+#include "ui/tray/unitTrayAccess.h"
 #include "ui/unit1st_of_Month_Notification.h"
 #include "ui/unitAbout.h"
 #include "ui/unitHistory.h"
 #include "ui/unitOvertimeWarning.h"
 #include "ui/unitStartup.h"
-#include "ui/tray/unitTrayAccess.h"
+#include "ui/widgets/AutoSizeLabel.h"
+#include "ui/widgets/DialogBase.h"
+#include "ui/widgets/Fonts.h"
+#include "ui/widgets/UpDown.h"
+#include "ui/widgets/ryxTile.h"
 
 #include <QAction>
 #include <QCheckBox>
@@ -431,10 +432,17 @@ void TfrmMain::tmrCountTimer() {
         return;
     const QString entry = ZorvRasConnect->ConnectedEntry();
     AddMinute(dataIni(), entry);
+    // Sampled once the minute is held: a minute the ledger refused leaves
+    // its bytes to the next one.
+    const ras::ByteDelta bytes =
+        m_bytes.sample(ras::rasService(), entry.toLocal8Bit().toStdString());
     // Only a minute the ledger holds goes into the history; a history that
     // cannot be written is reported but never stops the counting.
     try {
-        AppendHistory(entry);
+        if (bytes.known)
+            AppendHistory(entry, bytes.received, bytes.sent);
+        else
+            AppendHistory(entry);
     } catch (const IniWriteError& e) {
         reportErrorLater(QString::fromLocal8Bit(e.what()));
     }
@@ -455,6 +463,7 @@ void TfrmMain::ZorvRasConnectStatusChange(TZorvRasConnect* Sender, bool StatusCh
     if (!StatusChanged)
         return;
     if (Sender->IsConnected()) {
+        m_bytes.baseline(ras::rasService(), Sender->ConnectedEntry().toLocal8Bit().toStdString());
         lblConnectionStatus->setCaption("Connected");
         SelectEntry(Sender->ConnectedEntry());
         RefreshStatistics(*this, dataIni());

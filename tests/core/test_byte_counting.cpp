@@ -92,20 +92,20 @@ TEST(ByteSampler, SamplesTheListedConnectionOfTheEntry) {
     other.bytes = bytes(50'000, 50'000);
     service.connections = {office, other};
 
-    ByteSampler sampler(service);
-    sampler.baseline("Office");
-    sampler.baseline("Office"); // the connection reported up again: the baseline stays
+    ByteSampler sampler;
+    sampler.baseline(service, "Office");
+    sampler.baseline(service, "Office"); // the connection reported up again: the baseline stays
     service.connections[0].bytes = bytes(1'500, 2'100);
-    sampler.baseline("Office");
+    sampler.baseline(service, "Office");
     service.connections[0].bytes = bytes(4'000, 3'000);
-    ByteDelta d = sampler.sample("Office");
+    ByteDelta d = sampler.sample(service, "Office");
     EXPECT_TRUE(d.known);
     EXPECT_EQ(d.received, 3'000u);
     EXPECT_EQ(d.sent, 1'000u);
     EXPECT_EQ(service.bytesCalls, (std::vector<HRASCONN>{3, 3}));
 
     service.connections[0].bytes.reset(); // a VPN without an interface
-    EXPECT_FALSE(sampler.sample("Office").known);
-    EXPECT_FALSE(sampler.sample("Gone").known);
+    EXPECT_FALSE(sampler.sample(service, "Office").known);
+    EXPECT_FALSE(sampler.sample(service, "Gone").known);
     EXPECT_EQ(service.bytesCalls.size(), 3u) << "an entry not listed is not asked for";
 }

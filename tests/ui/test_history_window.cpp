@@ -139,8 +139,23 @@ TEST_F(HistoryWindowTest, ExportWritesTheMonthsSessionsWhereTheDialogSays) {
 
 TEST_F(HistoryWindowTest, EachCountedMinuteIsAppendedAfterTheLedger) {
     create();
-    connect("Office");
+    auto counters = [](std::uint64_t received, std::uint64_t sent) {
+        ras::ConnectionBytes b;
+        b.received = received;
+        b.sent = sent;
+        b.source = "ppp0";
+        return b;
+    };
+    // The baseline comes when the connection is reported up, each minute's
+    // data from the tick, and a connection without counters has none.
+    ras::FakeRasService::Connection office;
+    office.entryName = "Office";
+    office.bytes = counters(1'000, 200);
+    service->connections = {office};
+    window->ZorvRasConnect->TimerTick(nullptr);
+    service->connections[0].bytes = counters(4'000, 700);
     window->tmrCountTimer();
+    service->connections[0].bytes = counters(4'100, 700);
     window->tmrCountTimer();
     connect("Home, \"x\"");
     window->tmrCountTimer();
@@ -149,7 +164,11 @@ TEST_F(HistoryWindowTest, EachCountedMinuteIsAppendedAfterTheLedger) {
     EXPECT_EQ(s.records, 3u);
     EXPECT_EQ(s.skipped, 0u);
     EXPECT_EQ(s.entries, (std::vector<std::string>{"Office", "Home, \"x\""}));
-    EXPECT_EQ(fileText(HistoryFileName()).rfind("time,entry\n", 0), 0u);
+    EXPECT_EQ(s.allTimeTraffic(0).received, 3'100u);
+    EXPECT_EQ(s.allTimeTraffic(0).sent, 500u);
+    EXPECT_EQ(s.allTimeTraffic(0).minutes, 2);
+    EXPECT_FALSE(s.allTimeTraffic(1).recorded());
+    EXPECT_EQ(fileText(HistoryFileName()).rfind(history::kHeader, 0), 0u);
 
     // The history cannot be written: reported once the tick is over, and the
     // ledger goes on counting.
