@@ -336,6 +336,15 @@ void Traffic::add(std::uint64_t rx, std::uint64_t tx, std::int64_t withData) {
     minutes += withData;
 }
 
+std::string formatData(const Traffic& data, std::int64_t minutes) {
+    if (!data.recorded())
+        return "no data recorded";
+    std::string text = formatBytes(data.total());
+    if (data.minutes < minutes)
+        text += " (no data recorded for " + formatDuration(minutes - data.minutes) + ")";
+    return text;
+}
+
 std::uint64_t Traffic::total() const {
     return saturatingAdd(received, sent);
 }

@@ -92,6 +92,10 @@ struct Traffic {
     bool recorded() const { return minutes > 0; }
 };
 std::uint64_t saturatingAdd(std::uint64_t a, std::uint64_t b);
+// The data of `minutes` counted minutes as the window and the report show it:
+// "1.2 GB", "no data recorded" when none of them carried data, and the
+// minutes without it when only some did.
+std::string formatData(const Traffic& data, std::int64_t minutes);
 
 // One record with its line break; without `data`, the two-column form of a
 // minute whose data is unknown. NUL bytes in the name become U+FFFD: the

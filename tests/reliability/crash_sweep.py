@@ -67,7 +67,7 @@ LAST = b"[\xff\xfe bytes]\nMinutes=1\n[Last]\nHours=2"
 
 
 # A history record of the counted profile: local time to the minute and offset.
-STAMPED = re.compile(rb"^\d{4}-\d\d-\d\dT\d\d:\d\d[+-]\d\d:\d\d,%s$" % ENTRY.encode())
+STAMPED = re.compile(rb"^\d{4}-\d\d-\d\dT\d\d:\d\d[+-]\d\d:\d\d,%s(,\d+,\d+)?$" % ENTRY.encode())
 HISTORY_SEED = b"time,entry\n2010-05-12T09:59+00:00,Office\n"
 
 

@@ -39,7 +39,8 @@ ENTRY = "Office"
 LEDGER = "Vantrel Data.ini"
 TEMP_PREFIX = "." + LEDGER + ".tmp-"
 HISTORY = "Vantrel History.csv"
-RECORD = re.compile(rb"\d{4}-\d\d-\d\dT\d\d:\d\d[+-]\d\d:\d\d," + ENTRY.encode() + rb"\Z")
+RECORD = re.compile(rb"\d{4}-\d\d-\d\dT\d\d:\d\d[+-]\d\d:\d\d," + ENTRY.encode() +
+                    rb"(,\d+,\d+)?\Z")
 
 # Varied on purpose: a comment before the first section, an encoded name, odd
 # blanks and a blank line at the end of a section, a section after the one
@@ -123,7 +124,7 @@ def history_state(folder):
         return 0, False, 0
     lines = raw.split(b"\n")
     tail = lines.pop()  # what follows the last line break: empty unless torn
-    if lines and lines[0] == b"time,entry":
+    if lines and lines[0] in (b"time,entry", b"time,entry,received,sent"):
         lines.pop(0)
     records = sealed = 0
     for number, line in enumerate(lines, 1):
