@@ -1,20 +1,20 @@
 #include "ui/unitMain.h"
 
-#include "ui/app/AppErrors.h"
-#include "ui/app/Artwork.h"
-#include "ui/widgets/AutoSizeLabel.h"
-#include "ui/widgets/DialogBase.h"
-#include "ui/widgets/Fonts.h"
-#include "ui/widgets/UpDown.h"
 #include "accounting/unitUtils.h"
 #include "connection/ZorvRasConnect.h"
-#include "ui/widgets/ryxTile.h"
+#include "ui/app/AppErrors.h"
+#include "ui/app/Artwork.h"
+#include "ui/tray/unitTrayAccess.h"
 #include "ui/unit1st_of_Month_Notification.h"
 #include "ui/unitAbout.h"
 #include "ui/unitHistory.h"
 #include "ui/unitOvertimeWarning.h"
 #include "ui/unitStartup.h"
-#include "ui/tray/unitTrayAccess.h"
+#include "ui/widgets/AutoSizeLabel.h"
+#include "ui/widgets/DialogBase.h"
+#include "ui/widgets/Fonts.h"
+#include "ui/widgets/UpDown.h"
+#include "ui/widgets/ryxTile.h"
 
 #include <QAction>
 #include <QCheckBox>
@@ -158,6 +158,8 @@ TfrmMain::TfrmMain(QWidget* parent) : QDialog(parent) {
 TfrmMain::~TfrmMain() {
     if (frmMain == this)
         frmMain = nullptr;
+    // It has no parent; closing it here stops a read still running at exit.
+    delete m_history.data();
 }
 
 void TfrmMain::createControls() {
