@@ -1,20 +1,20 @@
 #include "ui/unitMain.h"
 
-#include "accounting/unitUtils.h"
-#include "connection/ZorvRasConnect.h"
 #include "ui/app/AppErrors.h"
 #include "ui/app/Artwork.h"
-#include "ui/tray/unitTrayAccess.h"
+#include "ui/widgets/AutoSizeLabel.h"
+#include "ui/widgets/DialogBase.h"
+#include "ui/widgets/Fonts.h"
+#include "ui/widgets/UpDown.h"
+#include "accounting/unitUtils.h"
+#include "connection/ZorvRasConnect.h"
+#include "ui/widgets/ryxTile.h"
 #include "ui/unit1st_of_Month_Notification.h"
 #include "ui/unitAbout.h"
 #include "ui/unitHistory.h"
 #include "ui/unitOvertimeWarning.h"
 #include "ui/unitStartup.h"
-#include "ui/widgets/AutoSizeLabel.h"
-#include "ui/widgets/DialogBase.h"
-#include "ui/widgets/Fonts.h"
-#include "ui/widgets/UpDown.h"
-#include "ui/widgets/ryxTile.h"
+#include "ui/tray/unitTrayAccess.h"
 
 #include <QAction>
 #include <QCheckBox>
