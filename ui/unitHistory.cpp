@@ -1,8 +1,8 @@
 #include "ui/unitHistory.h"
 
-#include "ui/app/AppErrors.h"
 #include "accounting/Clock.h"
 #include "accounting/unitUtils.h"
+#include "ui/app/AppErrors.h"
 
 #include <QComboBox>
 #include <QDir>
@@ -17,6 +17,7 @@
 #include <QVBoxLayout>
 
 #include <algorithm>
+#include <memory>
 
 namespace {
 
@@ -79,6 +80,12 @@ QString shown(QString name) {
     return name;
 }
 
+QString entryLabel(const history::Summary& summary, int entry) {
+    if (entry == history::Summary::kOther)
+        return QStringLiteral("(the other entries)");
+    return shown(fromLedgerName(summary.name(entry)));
+}
+
 } // namespace
 
 // ---- the chart ----------------------------------------------------------------------
@@ -103,6 +110,8 @@ QColor THistoryChart::entryColour(int entry) {
                                       QColor(0x94, 0x67, 0xbd), QColor(0x8c, 0x56, 0x4b),
                                       QColor(0xe3, 0x77, 0xc2), QColor(0x7f, 0x7f, 0x7f)};
     constexpr int kCount = sizeof kColours / sizeof kColours[0];
+    if (entry == history::Summary::kOther)
+        return QColor(0xbb, 0xbb, 0xbb);
     if (entry < kCount)
         return kColours[entry];
     return QColor::fromHsv((entry * 137) % 360, 170, 200);
@@ -203,8 +212,7 @@ void THistoryChart::paintEvent(QPaintEvent*) {
     int x = plot.left();
     const int y = 6;
     for (int entry : shownEntries) {
-        const QString name =
-            shown(fromLedgerName(m_summary->entries[static_cast<std::size_t>(entry)]));
+        const QString name = entryLabel(*m_summary, entry);
         p.fillRect(QRect(x, y + (fm.height() - 10) / 2, 10, 10), entryColour(entry));
         p.setPen(text);
         const int w = fm.horizontalAdvance(name);
@@ -215,7 +223,9 @@ void THistoryChart::paintEvent(QPaintEvent*) {
     }
     if (!month) {
         p.setPen(palette().color(QPalette::PlaceholderText));
-        p.drawText(plot, Qt::AlignCenter, QStringLiteral("No minutes counted in this month."));
+        p.drawText(plot, Qt::AlignCenter,
+                   m_summary ? QStringLiteral("No minutes counted in this month.")
+                             : QStringLiteral("Reading…"));
     }
 }
 
@@ -254,6 +264,7 @@ TfrmHistory::TfrmHistory(QWidget* parent) : QDialog(parent) {
     lblStatus = new QLabel(this);
     lblStatus->setObjectName("lblStatus");
     lblStatus->setTextFormat(Qt::PlainText);
+    lblStatus->setWordWrap(true);
     btnExport = new QPushButton(QStringLiteral("&Export CSV..."), this);
     btnExport->setObjectName("btnExport");
     btnClose = new QPushButton(QStringLiteral("&Close"), this);
@@ -275,19 +286,67 @@ TfrmHistory::TfrmHistory(QWidget* parent) : QDialog(parent) {
     layout->addLayout(bottom);
 }
 
+TfrmHistory::~TfrmHistory() {
+    stopReading();
+}
+
 void TfrmHistory::load() {
-    m_found = history::readFile(filePath(HistoryFileName()), m_summary);
     if (m_month < 0)
         m_month = monthKeyOf(appClock().today());
+    startReading();
+}
+
+void TfrmHistory::stopReading() {
+    if (!m_reader.joinable())
+        return;
+    // The reader looks at the flag between its 64 KiB pieces: a close
+    // waits for one piece at most.
+    m_cancel = true;
+    m_reader.join();
+    m_cancel = false;
+}
+
+void TfrmHistory::startReading() {
+    stopReading();
+    const int now = monthKeyOf(appClock().today());
+    // The month shown, and the calendar's this and last month of the table.
+    m_detail = {m_month, now, now - 1};
+    m_reading = true;
+    const quint64 count = ++m_readCount;
+    lblStatus->setText(QStringLiteral("Reading…"));
+    btnExport->setEnabled(false);
+    if (!m_summary.month(m_month))
+        chart->setMonth(nullptr, m_month);
+    m_reader = std::thread([this, count, path = filePath(HistoryFileName()), detail = m_detail] {
+        auto result = std::make_shared<history::Summary>();
+        const bool found = history::readFile(path, *result, detail, &m_cancel);
+        if (m_cancel)
+            return;
+        // Queued to the window's thread; dropped if the window is gone by then.
+        QMetaObject::invokeMethod(
+            this,
+            [this, count, found, result] {
+                if (count == m_readCount)
+                    readDone(std::move(*result), found);
+            },
+            Qt::QueuedConnection);
+    });
+}
+
+void TfrmHistory::readDone(history::Summary summary, bool found) {
+    if (m_reader.joinable())
+        m_reader.join(); // done already: its last act was to post this
+    m_summary = std::move(summary);
+    m_found = found;
+    m_reading = false;
     fillMonths();
     fillEntries();
     showMonth(m_month);
+    emit loaded();
 }
 
 void TfrmHistory::fillMonths() {
-    std::vector<int> keys;
-    for (const auto& [key, m] : m_summary.months)
-        keys.push_back(key);
+    std::vector<int> keys = m_summary.monthKeys;
     keys.push_back(monthKeyOf(appClock().today()));
     keys.push_back(m_month);
     std::sort(keys.begin(), keys.end(), std::greater<int>());
@@ -298,14 +357,15 @@ void TfrmHistory::fillMonths() {
 }
 
 QString TfrmHistory::entryName(int entry) const {
-    return shown(fromLedgerName(m_summary.entries[static_cast<std::size_t>(entry)]));
+    return entryLabel(m_summary, entry);
 }
 
 void TfrmHistory::fillEntries() {
     // This month and the last are the calendar's, whatever month is picked.
     const int now = monthKeyOf(appClock().today());
-    tblEntries->setRowCount(static_cast<int>(m_summary.entries.size()));
-    for (int e = 0; e < static_cast<int>(m_summary.entries.size()); ++e) {
+    const int rows = m_summary.entryCount();
+    tblEntries->setRowCount(rows);
+    for (int e = 0; e < rows; ++e) {
         setCell(tblEntries, e, 0, entryName(e));
         tblEntries->item(e, 0)->setData(Qt::DecorationRole, THistoryChart::entryColour(e));
         setCell(tblEntries, e, 1, duration(m_summary.minutes(e, now)), true);
@@ -317,15 +377,27 @@ void TfrmHistory::fillEntries() {
     tblEntries->setFixedHeight(tblEntries->horizontalHeader()->sizeHint().height() +
                                shownRows * tblEntries->verticalHeader()->defaultSectionSize() +
                                2 * tblEntries->frameWidth());
-    QString status;
+}
+
+void TfrmHistory::fillStatus() {
+    QStringList status;
     if (!m_found)
-        status = QStringLiteral("No usage history yet.");
+        status << QStringLiteral("No usage history yet.");
     else if (m_summary.skipped == 1)
-        status = QStringLiteral("1 line of the history could not be read and was skipped.");
+        status << QStringLiteral("1 line of the history could not be read and was skipped.");
     else if (m_summary.skipped > 1)
-        status = QStringLiteral("%1 lines of the history could not be read and were skipped.")
-                     .arg(m_summary.skipped);
-    lblStatus->setText(status);
+        status << QStringLiteral("%1 lines of the history could not be read and were skipped.")
+                      .arg(m_summary.skipped);
+    if (m_summary.hasOther())
+        status << QStringLiteral("Entries past the first %1 names are counted together as "
+                                 "\"(the other entries)\".")
+                      .arg(history::kMaxEntries);
+    const history::Month* month = m_summary.month(m_month);
+    if (month && month->sessionsLeftOut > 0)
+        status << QStringLiteral("The newest %1 sessions are listed; %2 older ones are not.")
+                      .arg(history::kMaxSessions)
+                      .arg(month->sessionsLeftOut);
+    lblStatus->setText(status.join(QLatin1Char(' ')));
 }
 
 void TfrmHistory::showMonth(int monthKey) {
@@ -333,12 +405,23 @@ void TfrmHistory::showMonth(int monthKey) {
     const int index = cboMonth->findData(monthKey);
     if (index >= 0)
         cboMonth->setCurrentIndex(index);
+    if (std::find(m_detail.begin(), m_detail.end(), monthKey) == m_detail.end()) {
+        startReading(); // its days and sessions were not kept
+        return;
+    }
+    if (m_reading)
+        return; // shown when the read is done
     chart->setMonth(&m_summary, monthKey);
     fillSessions();
+    fillStatus();
 }
 
 void TfrmHistory::fillSessions() {
-    const std::vector<history::Session> sessions = m_summary.sessionsNewestFirst(m_month);
+    const history::Month* month = m_summary.month(m_month);
+    const std::vector<history::Session> none;
+    const std::vector<history::Session>& sessions = month ? month->sessions : none;
+    tblSessions->setUpdatesEnabled(false);
+    tblSessions->setRowCount(0);
     tblSessions->setRowCount(static_cast<int>(sessions.size()));
     for (int row = 0; row < static_cast<int>(sessions.size()); ++row) {
         const history::Session& s = sessions[static_cast<std::size_t>(row)];
@@ -350,6 +433,7 @@ void TfrmHistory::fillSessions() {
         setCell(tblSessions, row, 2, localText(s.end, !sameDay));
         setCell(tblSessions, row, 3, duration(s.minutes), true);
     }
+    tblSessions->setUpdatesEnabled(true);
     btnExport->setEnabled(!sessions.empty());
 }
 

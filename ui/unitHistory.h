@@ -2,14 +2,19 @@
 // The history window, "Brantle Vantrel - history": one month of the usage
 // history as a bar chart of minutes per day, the totals per entry, and the
 // month's sessions. It reads the history when it is opened, never before,
-// and frees it when closed.
+// and frees it when closed. The reading runs on a thread of its own, so the
+// tray and "Close program" answer throughout; what it keeps is bounded (see
+// history::Reader).
 
 #include "accounting/History.h"
 
 #include <QDialog>
 #include <QString>
 
+#include <atomic>
 #include <functional>
+#include <thread>
+#include <vector>
 
 class QComboBox;
 class QLabel;
@@ -22,6 +27,7 @@ class THistoryChart : public QWidget {
     Q_OBJECT
 public:
     explicit THistoryChart(QWidget* parent = nullptr);
+    // No summary: being read.
     void setMonth(const history::Summary* summary, int monthKey);
     static QColor entryColour(int entry);
 
@@ -42,12 +48,15 @@ public:
     static void setSaveDialog(SaveDialog dialog); // empty: the real dialog
 
     explicit TfrmHistory(QWidget* parent = nullptr);
+    ~TfrmHistory() override;
 
-    // Reads the history file anew and shows the month picked (this month
-    // the first time).
+    // Reads the history file anew and then shows the month picked (this
+    // month the first time). It returns at once; "Reading…" shows meanwhile.
     void load();
+    // Shows a month; one not read in detail is read first.
     void showMonth(int monthKey);
     int month() const { return m_month; }
+    bool reading() const { return m_reading; }
 
     QComboBox* cboMonth = nullptr;
     THistoryChart* chart = nullptr;
@@ -59,13 +68,26 @@ public:
 
     void btnExportClick();
 
+signals:
+    // A read is done and shown.
+    void loaded();
+
 private:
+    void startReading();
+    void stopReading();
+    void readDone(history::Summary summary, bool found);
     void fillMonths();
     void fillEntries();
     void fillSessions();
+    void fillStatus();
     QString entryName(int entry) const;
 
     history::Summary m_summary;
     bool m_found = false;
     int m_month = -1;
+    bool m_reading = false;
+    std::vector<int> m_detail; // the months m_summary holds in detail
+    std::thread m_reader;
+    std::atomic<bool> m_cancel{false};
+    quint64 m_readCount = 0; // tells a stale read's result from the last one's
 };

@@ -159,6 +159,8 @@ TfrmMain::TfrmMain(QWidget* parent) : QDialog(parent) {
 TfrmMain::~TfrmMain() {
     if (frmMain == this)
         frmMain = nullptr;
+    // It has no parent; closing it here stops a read still running at exit.
+    delete m_history.data();
 }
 
 void TfrmMain::createControls() {

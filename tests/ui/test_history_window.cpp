@@ -9,6 +9,7 @@
 #include <QDir>
 #include <QFile>
 #include <QLabel>
+#include <QPointer>
 #include <QPushButton>
 #include <QTableWidget>
 #include <QTest>
@@ -43,7 +44,11 @@ protected:
     TfrmHistory* open() {
         window->TrayPop_History->trigger();
         const auto found = openDialogs<TfrmHistory>();
-        return found.size() == 1 ? found[0] : nullptr;
+        return found.size() == 1 && read(found[0]) ? found[0] : nullptr;
+    }
+    // The read runs beside the event loop: done within a deadline.
+    static bool read(TfrmHistory* h) {
+        return QTest::qWaitFor([h] { return !h->reading(); }, 20000);
     }
     static QStringList row(QTableWidget* t, int r) {
         QStringList cells;
@@ -92,8 +97,10 @@ TEST_F(HistoryWindowTest, TablesShowTheMonthsTheEntriesAndTheSessions) {
               QStringList({"Office", "2026-12-01 00:00", "00:02", "0 H., 2 Min"}));
 
     // Another month: the same window, its sessions.
+    // Its days and sessions are read when it is picked.
     h->cboMonth->setCurrentIndex(2);
     emit h->cboMonth->activated(2);
+    ASSERT_TRUE(read(h));
     ASSERT_EQ(h->tblSessions->rowCount(), 1);
     EXPECT_EQ(row(h->tblSessions, 0),
               QStringList({"Office", "2026-10-31 23:00", "2026-11-01 00:00", "1 H., 0 Min"}));
@@ -102,6 +109,7 @@ TEST_F(HistoryWindowTest, TablesShowTheMonthsTheEntriesAndTheSessions) {
     writeHistory(minutes("2026-12-10T08:00+01:00", 1, "Office"));
     window->TrayPop_History->trigger();
     EXPECT_EQ(openDialogs<TfrmHistory>().size(), 1u);
+    ASSERT_TRUE(read(h));
     EXPECT_EQ(h->tblEntries->rowCount(), 1);
     EXPECT_EQ(h->lblStatus->text(), "");
 }
@@ -135,6 +143,64 @@ TEST_F(HistoryWindowTest, ExportWritesTheMonthsSessionsWhereTheDialogSays) {
     TfrmHistory::setSaveDialog([&](QWidget*, const QString&) { return QString(); });
     h->btnExport->click();
     EXPECT_EQ(boxes.size(), 1u);
+}
+
+TEST_F(HistoryWindowTest, ABigHistoryIsReadBesideTheLoopAndShownCapped) {
+    setAppClock(std::make_shared<FixedClock>(QDate(2026, 12, 15)));
+    // More names than are told apart, and more sessions than are listed.
+    history::Stamp t;
+    ASSERT_TRUE(history::parseStamp("2026-12-01T00:00+01:00", t));
+    std::string text;
+    const int names = static_cast<int>(history::kMaxEntries) + 3;
+    const int sessions = static_cast<int>(history::kMaxSessions) + 4;
+    for (int i = 0; i < names; ++i)
+        text += history::formatRecord(history::addMinutes(t, 4 * i), "n" + std::to_string(i));
+    for (int i = names; i < names + sessions; ++i)
+        text += history::formatRecord(history::addMinutes(t, 4 * i), "n0");
+    writeHistory(text);
+    create();
+    window->TrayPop_History->trigger();
+    const auto found = openDialogs<TfrmHistory>();
+    ASSERT_EQ(found.size(), 1u);
+    TfrmHistory* h = found[0];
+    // Back in the loop at once, the file still to be read.
+    EXPECT_EQ(h->lblStatus->text(), QString("Reading…"));
+    EXPECT_EQ(h->tblEntries->rowCount(), 0);
+    ASSERT_TRUE(read(h));
+
+    ASSERT_EQ(h->tblEntries->rowCount(), names - 2);
+    EXPECT_EQ(row(h->tblEntries, names - 3),
+              QStringList({"(the other entries)", "0 H., 3 Min", "0 H., 0 Min", "0 H., 3 Min"}));
+    EXPECT_EQ(row(h->tblEntries, 0).at(3), "166 H., 45 Min");
+    EXPECT_EQ(h->tblSessions->rowCount(), static_cast<int>(history::kMaxSessions));
+    EXPECT_TRUE(h->lblStatus->text().contains("1007 older ones are not"))
+        << h->lblStatus->text().toStdString();
+    EXPECT_TRUE(h->lblStatus->text().contains("first 1000 names"));
+}
+
+TEST_F(HistoryWindowTest, ClosingItOrTheProgramMidReadNeitherHangsNorCrashes) {
+    std::string text;
+    history::Stamp t;
+    ASSERT_TRUE(history::parseStamp("2026-12-01T00:00+01:00", t));
+    for (int i = 0; i < 100000; ++i)
+        text += history::formatRecord(history::addMinutes(t, i % 40000), i % 2 ? "Office" : "Home");
+    writeHistory(text);
+    create();
+
+    window->TrayPop_History->trigger();
+    QPointer<TfrmHistory> h = openDialogs<TfrmHistory>().at(0);
+    ASSERT_TRUE(h->reading());
+    h->close();
+    EXPECT_TRUE(QTest::qWaitFor([&] { return h.isNull(); }, 20000));
+
+    // "Close program" while the window reads; the program then ends.
+    window->TrayPop_History->trigger();
+    h = openDialogs<TfrmHistory>().at(0);
+    window->TrayPop_CloseProgram->trigger();
+    EXPECT_EQ(programEnds, 1);
+    window.reset();
+    EXPECT_TRUE(h.isNull());
+    QCoreApplication::processEvents();
 }
 
 TEST_F(HistoryWindowTest, EachCountedMinuteIsAppendedAfterTheLedger) {
