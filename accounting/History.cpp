@@ -338,7 +338,7 @@ void Traffic::add(std::uint64_t rx, std::uint64_t tx, std::int64_t withData) {
 
 std::string formatData(const Traffic& data, std::int64_t minutes) {
     if (!data.recorded())
-        return "no data recorded";
+        return minutes > 0 ? "no data recorded" : formatBytes(0);
     std::string text = formatBytes(data.total());
     if (data.minutes < minutes)
         text += " (no data recorded for " + formatDuration(minutes - data.minutes) + ")";
