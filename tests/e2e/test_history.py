@@ -70,7 +70,7 @@ def test_counting_report_and_reset(binary):
         at_home = count(d, device, home, "Home", 2)
         print("counted %d on Office, %d on Home" % (at_office, at_home))
         lines = history_lines(d)
-        assert lines[0] == "time,entry", lines
+        assert lines[0] == "time,entry,received,sent", lines
         entries = [line.split(",", 1)[1] for line in lines[1:]]
         assert entries == ["Office"] * at_office + ["Home"] * at_home, lines
         assert all(line.startswith("2010-06-01T10:") for line in lines[1:]), lines
