@@ -105,8 +105,9 @@ public:
         return ras::ERROR_CANNOT_FIND_PHONEBOOK_ENTRY;
     }
     ras::DWORD GetConnectionBytes(ras::HRASCONN, ras::ConnectionBytes* bytes) override {
-        return nm::readInterfaceBytes(nm::kSysClassNet, "lo", *bytes) ? ras::SUCCESS
-                                                                      : ras::ERROR_NOT_SUPPORTED;
+        return ras::nm::readInterfaceBytes(ras::nm::kSysClassNet, "lo", *bytes)
+                   ? ras::SUCCESS
+                   : ras::ERROR_NOT_SUPPORTED;
     }
     std::string entry;
 };

@@ -7,7 +7,7 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
-namespace nm {
+namespace ras::nm {
 
 namespace {
 
@@ -58,11 +58,11 @@ bool plainInterfaceName(std::string_view name) {
 } // namespace
 
 bool readInterfaceBytes(const std::string& root, std::string_view interfaceName,
-                        ras::ConnectionBytes& out) {
+                        ConnectionBytes& out) {
     if (!plainInterfaceName(interfaceName))
         return false;
     const std::string dir = root + "/" + std::string(interfaceName);
-    ras::ConnectionBytes b;
+    ConnectionBytes b;
     if (!readNumber(dir + "/statistics/rx_bytes", b.received) ||
         !readNumber(dir + "/statistics/tx_bytes", b.sent) ||
         !readNumber(dir + "/ifindex", b.instance))
@@ -72,4 +72,4 @@ bool readInterfaceBytes(const std::string& root, std::string_view interfaceName,
     return true;
 }
 
-} // namespace nm
+} // namespace ras::nm

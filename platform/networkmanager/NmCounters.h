@@ -8,7 +8,7 @@
 #include <string>
 #include <string_view>
 
-namespace nm {
+namespace ras::nm {
 
 inline constexpr const char* kSysClassNet = "/sys/class/net";
 
@@ -18,6 +18,6 @@ inline constexpr const char* kSysClassNet = "/sys/class/net";
 // beyond 64 bits, a link or anything but a regular file (a FIFO never
 // blocks), or a name that is not a plain interface name.
 bool readInterfaceBytes(const std::string& root, std::string_view interfaceName,
-                        ras::ConnectionBytes& out);
+                        ConnectionBytes& out);
 
-} // namespace nm
+} // namespace ras::nm

@@ -38,14 +38,14 @@ TEST(NmCounters, ReadsStrictlyAndAnythingOddIsNoCounters) {
 
     ras::ConnectionBytes b;
     makeInterface(root, "wlan0", "1234567\n", "89\n", "3\n");
-    ASSERT_TRUE(nm::readInterfaceBytes(r, "wlan0", b));
+    ASSERT_TRUE(ras::nm::readInterfaceBytes(r, "wlan0", b));
     EXPECT_EQ(b.received, 1234567u);
     EXPECT_EQ(b.sent, 89u);
     EXPECT_EQ(b.instance, 3u);
     EXPECT_EQ(b.source, "wlan0");
 
     makeInterface(root, "max", "18446744073709551615");
-    ASSERT_TRUE(nm::readInterfaceBytes(r, "max", b));
+    ASSERT_TRUE(ras::nm::readInterfaceBytes(r, "max", b));
     EXPECT_EQ(b.received, 18446744073709551615u);
 
     struct Odd {
@@ -91,7 +91,7 @@ TEST(NmCounters, ReadsStrictlyAndAnythingOddIsNoCounters) {
         o.spoil(dir);
         ras::ConnectionBytes untouched;
         untouched.received = 77;
-        EXPECT_FALSE(nm::readInterfaceBytes(r, "eth1", untouched));
+        EXPECT_FALSE(ras::nm::readInterfaceBytes(r, "eth1", untouched));
         EXPECT_EQ(untouched.received, 77u);
         fs::remove_all(dir);
     }
@@ -99,7 +99,7 @@ TEST(NmCounters, ReadsStrictlyAndAnythingOddIsNoCounters) {
     makeInterface(root, "x", "1\n");
     for (const char* name : {"", ".", "..", "../x", "x/", "sixteen-chars-xx"}) {
         SCOPED_TRACE(name);
-        EXPECT_FALSE(nm::readInterfaceBytes(r, name, b));
+        EXPECT_FALSE(ras::nm::readInterfaceBytes(r, name, b));
     }
-    EXPECT_FALSE(nm::readInterfaceBytes(r + "/nowhere", "x", b));
+    EXPECT_FALSE(ras::nm::readInterfaceBytes(r + "/nowhere", "x", b));
 }
