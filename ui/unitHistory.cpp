@@ -82,10 +82,17 @@ QString shown(QString name) {
     return name;
 }
 
-// A data cell: the sum, with its two parts in the tooltip.
+// A data cell: the sum, with its two parts in the tooltip. Where only some
+// of the minutes carried data the sum is a floor, and says so.
 void setDataCell(QTableWidget* table, int row, int column, const history::Traffic& data,
                  std::int64_t minutes) {
-    setCell(table, row, column, QString::fromStdString(history::formatData(data, minutes)), true);
+    const bool partial = data.recorded() && data.minutes < minutes;
+    QString text = QString::fromStdString(history::formatData(data, data.minutes));
+    if (!data.recorded() && minutes > 0)
+        text = QStringLiteral("no data recorded");
+    else if (partial)
+        text = QStringLiteral("\u2265 ") + text;
+    setCell(table, row, column, text, true);
     QString tip;
     if (data.recorded())
         tip = QStringLiteral("%1 received, %2 sent")
