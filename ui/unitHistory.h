@@ -19,7 +19,9 @@
 class QComboBox;
 class QLabel;
 class QPushButton;
+class QTableView;
 class QTableWidget;
+class HistorySessionsModel;
 
 // Minutes per day of one month, a stacked bar per day with one colour per
 // entry, and a legend of the entries shown.
@@ -61,7 +63,7 @@ public:
     QComboBox* cboMonth = nullptr;
     THistoryChart* chart = nullptr;
     QTableWidget* tblEntries = nullptr;
-    QTableWidget* tblSessions = nullptr;
+    QTableView* tblSessions = nullptr;
     QLabel* lblStatus = nullptr;
     QPushButton* btnExport = nullptr;
     QPushButton* btnClose = nullptr;
@@ -83,6 +85,7 @@ private:
     QString entryName(int entry) const;
 
     history::Summary m_summary;
+    HistorySessionsModel* m_sessionsModel = nullptr;
     bool m_found = false;
     int m_month = -1;
     bool m_reading = false;
