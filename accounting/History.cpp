@@ -438,7 +438,7 @@ Summary Reader::finish() {
         keepNewest(m, kMaxSessions);
         std::sort(m.sessions.begin(), m.sessions.end(), newerFirst);
     }
-    for (int key = 0; key < static_cast<int>(m_monthSeen.size()); ++key)
+    for (int key = m_firstMonth; key <= m_lastMonth; ++key)
         if (m_monthSeen[static_cast<std::size_t>(key)])
             done.monthKeys.push_back(key);
     *this = Reader(std::move(m_detail));
@@ -561,6 +561,8 @@ void Reader::add(const Record& r) {
     if (m_monthSeen.empty())
         m_monthSeen.resize(kMonthKeys);
     m_monthSeen[static_cast<std::size_t>(key)] = true;
+    m_firstMonth = std::min(m_firstMonth, key);
+    m_lastMonth = std::max(m_lastMonth, key);
 
     const std::int64_t utc = s.utcMinutes();
     const std::int64_t gap = utc - m_lastUtc;

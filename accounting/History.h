@@ -28,6 +28,7 @@
 #include <array>
 #include <atomic>
 #include <cstdint>
+#include <limits>
 #include <map>
 #include <string>
 #include <string_view>
@@ -202,7 +203,8 @@ private:
     std::unordered_map<std::string, int> m_index;
     std::string m_lastName; // of the record before: its session may go on
     int m_lastEntry = 0;
-    std::vector<bool> m_monthSeen;
+    std::vector<bool> m_monthSeen; // by month key
+    int m_firstMonth = std::numeric_limits<int>::max(), m_lastMonth = -1;
     Session m_open;
     bool m_sessionOpen = false;
     std::int64_t m_lastUtc = 0;

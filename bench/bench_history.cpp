@@ -1,6 +1,11 @@
 // The usage history at the size of a year of heavy use: eight hours a day on
 // three entries, 175,200 lines with their byte columns, about 8 MB. How long --report takes for one
 // month, and the history window from being asked for to its first paint.
+//
+// Then hostile files, made here: 120,000 lines each of a new name in a month
+// of its own; a 50 MB month of two entries alternating (2.1 million
+// sessions), for the window's memory and the loop's answers while it reads;
+// and a ledger of 20,000 sections.
 
 #include "accounting/History.h"
 #include "accounting/Report.h"
@@ -14,9 +19,12 @@
 
 #include <benchmark/benchmark.h>
 
+#include <QTimer>
+
 #include <chrono>
 #include <fstream>
 #include <sstream>
+#include <string>
 
 namespace {
 
@@ -25,14 +33,20 @@ QTemporaryDir& home() {
     return dir;
 }
 
+// Each file in a home of its own; the one named is in use.
+bool useHome(const char* name) {
+    const QString path = home().path() + "/" + name;
+    qputenv("XDG_CONFIG_HOME", path.toLocal8Bit());
+    if (QDir(path).exists())
+        return false;
+    QDir().mkpath(WindowsDirectory());
+    return true;
+}
+
 // Written once: 2026, every day from 09:00 to 17:00.
 void writeYear() {
-    static bool written = false;
-    if (written)
+    if (!useHome("year"))
         return;
-    written = true;
-    qputenv("XDG_CONFIG_HOME", home().path().toLocal8Bit());
-    QDir().mkpath(WindowsDirectory());
     std::ofstream out(HistoryFileName().toStdString(), std::ios::binary);
     out << history::kHeader;
     const char* entries[] = {"Office", "Home", "Mobile \"fast\", roaming"};
@@ -56,23 +70,82 @@ protected:
     std::streamsize xsputn(const char*, std::streamsize n) override { return n; }
 };
 
-void BM_ReportMonth(benchmark::State& state) {
-    writeYear();
+// Each line a new name in a month of its own, from 0001 on.
+void writeDistinctNames() {
+    if (!useHome("names"))
+        return;
+    std::ofstream out(HistoryFileName().toStdString(), std::ios::binary);
+    out << history::kHeader;
+    for (int i = 0; i < 120000; ++i) {
+        const int key = 12 + i % (9999 * 12);
+        history::Stamp s;
+        s.year = key / 12;
+        s.month = key % 12 + 1;
+        out << history::formatRecord(s, "entry " + std::to_string(i));
+    }
+}
+
+// 50 MB in this month: two entries taking turns, 48 lines a minute.
+void writeBigMonth() {
+    if (!useHome("month"))
+        return;
+    history::Stamp start = history::localNow();
+    start.day = 1;
+    start.hour = start.minute = 0;
+    std::ofstream out(HistoryFileName().toStdString(), std::ios::binary);
+    out << history::kHeader;
+    const int minutes = history::daysInMonth(start.monthKey()) * 1440;
+    for (int i = 0; i < 2100000; ++i)
+        out << history::formatRecord(history::addMinutes(start, i / 48 % minutes),
+                                     i % 2 ? "B" : "A");
+}
+
+void writeLedger() {
+    if (!useHome("ledger"))
+        return;
+    std::ofstream out(DataFileName().toStdString(), std::ios::binary);
+    for (int i = 0; i < 20000; ++i)
+        out << "[Entry " << i << "]\nMinutes=" << i % 60 << "\nHours=" << i
+            << "\nWarnHourCount=0\nWarnOverTime=0\n";
+}
+
+void runReport(benchmark::State& state, bool month, bool json) {
     NullBuffer null;
     std::ostream out(&null);
     std::string a0 = "brantle-vantrel", a1 = "--report", a2 = "--month", a3 = "2026-12",
                 a4 = "--json";
-    char* argv[] = {a0.data(), a1.data(), a2.data(), a3.data(), a4.data()};
+    std::vector<char*> argv = {a0.data(), a1.data()};
+    if (month) {
+        argv.push_back(a2.data());
+        argv.push_back(a3.data());
+    }
+    if (json)
+        argv.push_back(a4.data());
     for (auto _ : state)
-        benchmark::DoNotOptimize(report::run(state.range(0) ? 5 : 4, argv, out, out));
+        benchmark::DoNotOptimize(report::run(static_cast<int>(argv.size()), argv.data(), out, out));
+}
+
+void BM_ReportMonth(benchmark::State& state) {
+    writeYear();
+    runReport(state, true, state.range(0) != 0);
     state.SetLabel(state.range(0) ? "json" : "text");
+}
+
+void BM_Report120kDistinctNames(benchmark::State& state) {
+    writeDistinctNames();
+    runReport(state, false, true);
+}
+
+void BM_ReportLedger20kSections(benchmark::State& state) {
+    writeLedger();
+    runReport(state, false, false);
 }
 
 void BM_ReadHistory(benchmark::State& state) {
     writeYear();
     for (auto _ : state) {
         history::Summary s;
-        history::readFile(HistoryFileName().toStdString(), s);
+        history::readFile(HistoryFileName().toStdString(), s, {2026 * 12 + 11, 2026 * 12 + 10});
         benchmark::DoNotOptimize(s.records);
     }
 }
@@ -95,9 +168,15 @@ void BM_HistoryWindowFirstPaint(benchmark::State& state) {
         auto* window = new TfrmHistory();
         PaintWatch watch;
         window->chart->installEventFilter(&watch);
+        // The first paint after the month was read.
+        bool read = false;
+        QObject::connect(window, &TfrmHistory::loaded, [&] {
+            read = true;
+            watch.painted = false;
+        });
         window->load();
         window->show();
-        while (!watch.painted)
+        while (!read || !watch.painted)
             QCoreApplication::processEvents(QEventLoop::AllEvents, 5);
         const auto end = std::chrono::steady_clock::now();
         state.SetIterationTime(std::chrono::duration<double>(end - start).count());
@@ -107,10 +186,66 @@ void BM_HistoryWindowFirstPaint(benchmark::State& state) {
     }
 }
 
+long statusKiB(const char* field) {
+    std::ifstream in("/proc/self/status");
+    std::string line;
+    while (std::getline(in, line))
+        if (line.rfind(field, 0) == 0)
+            return std::stol(line.substr(std::string(field).size()));
+    return -1;
+}
+
+// The window on the 50 MB month, from "History..." to its tables filled,
+// while a 10 ms timer stands in for the tray: how late it ever ran once the
+// window was up, what opening the window took before that, and the process's
+// memory.
+void BM_HistoryWindowBigMonth(benchmark::State& state) {
+    writeBigMonth();
+    long peak = 0, rss = 0;
+    double late = 0, open = 0;
+    for (auto _ : state) {
+        std::ofstream("/proc/self/clear_refs") << "5"; // the peak starts anew
+        const auto start = std::chrono::steady_clock::now();
+        auto* window = new TfrmHistory();
+        window->load();
+        window->show();
+        auto last = std::chrono::steady_clock::now();
+        open = std::max(open, std::chrono::duration<double>(last - start).count());
+        double worst = 0;
+        QTimer tick;
+        QObject::connect(&tick, &QTimer::timeout, [&] {
+            const auto now = std::chrono::steady_clock::now();
+            worst = std::max(worst, std::chrono::duration<double>(now - last).count() - 0.01);
+            last = now;
+        });
+        tick.start(10);
+        while (window->reading())
+            QCoreApplication::processEvents(QEventLoop::AllEvents, 5);
+        // The tables filled and painted, and a tick after that.
+        const auto filled = std::chrono::steady_clock::now();
+        while (last < filled)
+            QCoreApplication::processEvents(QEventLoop::AllEvents, 5);
+        const auto end = std::chrono::steady_clock::now();
+        state.SetIterationTime(std::chrono::duration<double>(end - start).count());
+        peak = std::max(peak, statusKiB("VmHWM:"));
+        rss = statusKiB("VmRSS:");
+        late = std::max(late, worst);
+        delete window;
+        QCoreApplication::processEvents();
+    }
+    state.counters["peak_rss_MiB"] = static_cast<double>(peak) / 1024;
+    state.counters["rss_open_MiB"] = static_cast<double>(rss) / 1024;
+    state.counters["open_ms"] = open * 1000;
+    state.counters["loop_late_ms"] = late * 1000;
+}
+
 } // namespace
 
 BENCHMARK(BM_ReportMonth)->Arg(0)->Arg(1)->Unit(benchmark::kMillisecond);
 BENCHMARK(BM_ReadHistory)->Unit(benchmark::kMillisecond);
+BENCHMARK(BM_Report120kDistinctNames)->Unit(benchmark::kMillisecond);
+BENCHMARK(BM_ReportLedger20kSections)->Unit(benchmark::kMillisecond);
+BENCHMARK(BM_HistoryWindowBigMonth)->UseManualTime()->Iterations(5)->Unit(benchmark::kMillisecond);
 BENCHMARK(BM_HistoryWindowFirstPaint)
     ->UseManualTime()
     ->Iterations(10)

@@ -4,6 +4,7 @@
 #include "accounting/unitUtils.h"
 #include "ui/app/AppErrors.h"
 
+#include <QAbstractTableModel>
 #include <QComboBox>
 #include <QDir>
 #include <QFileDialog>
@@ -53,10 +54,8 @@ QString localText(const history::Stamp& s, bool withDate) {
            time;
 }
 
-QTableWidget* makeTable(QWidget* parent, const char* name, const QStringList& headers) {
-    auto* table = new QTableWidget(0, static_cast<int>(headers.size()), parent);
+void setUpTable(QTableView* table, const char* name, const QStringList& headers) {
     table->setObjectName(name);
-    table->setHorizontalHeaderLabels(headers);
     table->verticalHeader()->hide();
     table->setEditTriggers(QAbstractItemView::NoEditTriggers);
     table->setSelectionBehavior(QAbstractItemView::SelectRows);
@@ -64,6 +63,12 @@ QTableWidget* makeTable(QWidget* parent, const char* name, const QStringList& he
     table->horizontalHeader()->setSectionResizeMode(0, QHeaderView::Stretch);
     for (int c = 1; c < headers.size(); ++c)
         table->horizontalHeader()->setSectionResizeMode(c, QHeaderView::ResizeToContents);
+}
+
+QTableWidget* makeTable(QWidget* parent, const char* name, const QStringList& headers) {
+    auto* table = new QTableWidget(0, static_cast<int>(headers.size()), parent);
+    table->setHorizontalHeaderLabels(headers);
+    setUpTable(table, name, headers);
     return table;
 }
 
@@ -82,17 +87,18 @@ QString shown(QString name) {
     return name;
 }
 
-// A data cell: the sum, with its two parts in the tooltip. Where only some
-// of the minutes carried data the sum is a floor, and says so.
-void setDataCell(QTableWidget* table, int row, int column, const history::Traffic& data,
-                 std::int64_t minutes) {
-    const bool partial = data.recorded() && data.minutes < minutes;
-    QString text = QString::fromStdString(history::formatData(data, data.minutes));
-    if (!data.recorded() && minutes > 0)
-        text = QStringLiteral("no data recorded");
-    else if (partial)
-        text = QStringLiteral("\u2265 ") + text;
-    setCell(table, row, column, text, true);
+// Data as a cell shows it. Where only some of the minutes carried data the
+// sum is a floor, and says so.
+QString dataText(const history::Traffic& data, std::int64_t minutes) {
+    if (!data.recorded())
+        return minutes > 0 ? QStringLiteral("no data recorded")
+                           : QString::fromStdString(history::formatBytes(0));
+    const QString bytes = QString::fromStdString(history::formatBytes(data.total()));
+    return data.minutes < minutes ? QStringLiteral("\u2265 ") + bytes : bytes;
+}
+
+// Its tooltip: the two parts, and the minutes without data.
+QString dataTip(const history::Traffic& data, std::int64_t minutes) {
     QString tip;
     if (data.recorded())
         tip = QStringLiteral("%1 received, %2 sent")
@@ -103,7 +109,13 @@ void setDataCell(QTableWidget* table, int row, int column, const history::Traffi
                               "connection without counters.")
                    .arg(tip.isEmpty() ? QString() : QStringLiteral("\n"))
                    .arg(QString::fromStdString(history::formatDuration(minutes - data.minutes)));
-    table->item(row, column)->setToolTip(tip);
+    return tip;
+}
+
+void setDataCell(QTableWidget* table, int row, int column, const history::Traffic& data,
+                 std::int64_t minutes) {
+    setCell(table, row, column, dataText(data, minutes), true);
+    table->item(row, column)->setToolTip(dataTip(data, minutes));
 }
 
 QString entryLabel(const history::Summary& summary, int entry) {
@@ -113,6 +125,64 @@ QString entryLabel(const history::Summary& summary, int entry) {
 }
 
 } // namespace
+
+// The month's sessions, up to ten thousand of them: the view asks for the
+// rows it shows, so filling costs nothing per row.
+class HistorySessionsModel : public QAbstractTableModel {
+public:
+    using QAbstractTableModel::QAbstractTableModel;
+
+    void show(const history::Summary* summary, int monthKey) {
+        beginResetModel();
+        const history::Month* month = summary ? summary->month(monthKey) : nullptr;
+        m_summary = summary;
+        m_sessions = month ? &month->sessions : nullptr;
+        endResetModel();
+    }
+
+    int rowCount(const QModelIndex& parent) const override {
+        return parent.isValid() || !m_sessions ? 0 : static_cast<int>(m_sessions->size());
+    }
+    int columnCount(const QModelIndex& parent) const override { return parent.isValid() ? 0 : 5; }
+
+    QVariant headerData(int section, Qt::Orientation orientation, int role) const override {
+        static const char* const kHeaders[] = {"Entry", "Start", "End", "Duration", "Data"};
+        if (orientation != Qt::Horizontal || role != Qt::DisplayRole || section < 0 || section > 4)
+            return {};
+        return QString::fromLatin1(kHeaders[section]);
+    }
+
+    QVariant data(const QModelIndex& index, int role) const override {
+        if (!m_sessions || !index.isValid() || index.row() >= rowCount({}))
+            return {};
+        const history::Session& s = (*m_sessions)[static_cast<std::size_t>(index.row())];
+        if (role == Qt::DecorationRole && index.column() == 0)
+            return THistoryChart::entryColour(s.entry);
+        if (role == Qt::TextAlignmentRole && index.column() >= 3)
+            return QVariant::fromValue(Qt::AlignRight | Qt::AlignVCenter);
+        if (role == Qt::ToolTipRole && index.column() == 4)
+            return dataTip(s.data, s.minutes);
+        if (role != Qt::DisplayRole)
+            return {};
+        switch (index.column()) {
+        case 0:
+            return entryLabel(*m_summary, s.entry);
+        case 1:
+            return localText(s.start, true);
+        case 2:
+            return localText(s.end, !(s.start.year == s.end.year && s.start.month == s.end.month &&
+                                      s.start.day == s.end.day));
+        case 3:
+            return duration(s.minutes);
+        default:
+            return dataText(s.data, s.minutes);
+        }
+    }
+
+private:
+    const history::Summary* m_summary = nullptr;
+    const std::vector<history::Session>* m_sessions = nullptr;
+};
 
 // ---- the chart ----------------------------------------------------------------------
 
@@ -333,10 +403,15 @@ TfrmHistory::TfrmHistory(QWidget* parent) : QDialog(parent) {
                             QStringLiteral("Last month"), QStringLiteral("All time"),
                             QStringLiteral("Data this month"), QStringLiteral("Data last month"),
                             QStringLiteral("Data all time")});
-    tblSessions =
-        makeTable(this, "tblSessions",
-                  {QStringLiteral("Entry"), QStringLiteral("Start"), QStringLiteral("End"),
-                   QStringLiteral("Duration"), QStringLiteral("Data")});
+    tblSessions = new QTableView(this);
+    m_sessionsModel = new HistorySessionsModel(tblSessions);
+    tblSessions->setModel(m_sessionsModel);
+    setUpTable(tblSessions, "tblSessions",
+               {QStringLiteral("Entry"), QStringLiteral("Start"), QStringLiteral("End"),
+                QStringLiteral("Duration"), QStringLiteral("Data")});
+    // Columns fitted to the rows in sight: its texts are of one width, and
+    // measuring ten thousand rows would hold up the loop.
+    tblSessions->horizontalHeader()->setResizeContentsPrecision(0);
 
     lblStatus = new QLabel(this);
     lblStatus->setObjectName("lblStatus");
@@ -412,7 +487,8 @@ void TfrmHistory::startReading() {
 
 void TfrmHistory::readDone(history::Summary summary, bool found) {
     if (m_reader.joinable())
-        m_reader.join(); // done already: its last act was to post this
+        m_reader.join();               // done already: its last act was to post this
+    m_sessionsModel->show(nullptr, 0); // it points into the summary replaced
     m_summary = std::move(summary);
     m_found = found;
     m_reading = false;
@@ -497,25 +573,8 @@ void TfrmHistory::showMonth(int monthKey) {
 }
 
 void TfrmHistory::fillSessions() {
-    const history::Month* month = m_summary.month(m_month);
-    const std::vector<history::Session> none;
-    const std::vector<history::Session>& sessions = month ? month->sessions : none;
-    tblSessions->setUpdatesEnabled(false);
-    tblSessions->setRowCount(0);
-    tblSessions->setRowCount(static_cast<int>(sessions.size()));
-    for (int row = 0; row < static_cast<int>(sessions.size()); ++row) {
-        const history::Session& s = sessions[static_cast<std::size_t>(row)];
-        const bool sameDay =
-            s.start.year == s.end.year && s.start.month == s.end.month && s.start.day == s.end.day;
-        setCell(tblSessions, row, 0, entryName(s.entry));
-        tblSessions->item(row, 0)->setData(Qt::DecorationRole, THistoryChart::entryColour(s.entry));
-        setCell(tblSessions, row, 1, localText(s.start, true));
-        setCell(tblSessions, row, 2, localText(s.end, !sameDay));
-        setCell(tblSessions, row, 3, duration(s.minutes), true);
-        setDataCell(tblSessions, row, 4, s.data, s.minutes);
-    }
-    tblSessions->setUpdatesEnabled(true);
-    btnExport->setEnabled(!sessions.empty());
+    m_sessionsModel->show(&m_summary, m_month);
+    btnExport->setEnabled(m_sessionsModel->rowCount({}) > 0);
 }
 
 void TfrmHistory::btnExportClick() {

@@ -20,7 +20,9 @@ class QComboBox;
 class QLabel;
 class QPushButton;
 class QRadioButton;
+class QTableView;
 class QTableWidget;
+class HistorySessionsModel;
 
 // Minutes or data per day of one month, a stacked bar per day with one
 // colour per entry, and a legend of the entries shown.
@@ -68,7 +70,7 @@ public:
     QRadioButton* rbChartData = nullptr; // or data per day
     THistoryChart* chart = nullptr;
     QTableWidget* tblEntries = nullptr;
-    QTableWidget* tblSessions = nullptr;
+    QTableView* tblSessions = nullptr;
     QLabel* lblStatus = nullptr;
     QPushButton* btnExport = nullptr;
     QPushButton* btnClose = nullptr;
@@ -90,6 +92,7 @@ private:
     QString entryName(int entry) const;
 
     history::Summary m_summary;
+    HistorySessionsModel* m_sessionsModel = nullptr;
     bool m_found = false;
     int m_month = -1;
     bool m_reading = false;

@@ -56,10 +56,10 @@ protected:
         history::Stamp s;
         return history::parseStamp(text, s) ? std::optional(s) : std::nullopt;
     }
-    static QStringList row(QTableWidget* t, int r) {
+    static QStringList row(QAbstractItemView* t, int r) {
         QStringList cells;
-        for (int c = 0; c < t->columnCount(); ++c)
-            cells << (t->item(r, c) ? t->item(r, c)->text() : QString());
+        for (int c = 0; c < t->model()->columnCount(); ++c)
+            cells << t->model()->index(r, c).data().toString();
         return cells;
     }
 };
@@ -94,7 +94,7 @@ TEST_F(HistoryWindowTest, TablesShowTheMonthsTheEntriesAndTheSessions) {
     EXPECT_EQ(row(h->tblEntries, 2).at(0), QString("Line\uFFFDbreak"));
     EXPECT_EQ(h->lblStatus->text(), "1 line of the history could not be read and was skipped.");
 
-    ASSERT_EQ(h->tblSessions->rowCount(), 4);
+    ASSERT_EQ(h->tblSessions->model()->rowCount(), 4);
     EXPECT_EQ(row(h->tblSessions, 0).at(0), QString("Line\uFFFDbreak"));
     EXPECT_EQ(row(h->tblSessions, 1), QStringList({"Office", "2026-12-09 21:00", "21:02",
                                                    "0 H., 2 Min", "no data recorded"}));
@@ -109,7 +109,7 @@ TEST_F(HistoryWindowTest, TablesShowTheMonthsTheEntriesAndTheSessions) {
     h->cboMonth->setCurrentIndex(2);
     emit h->cboMonth->activated(2);
     ASSERT_TRUE(read(h));
-    ASSERT_EQ(h->tblSessions->rowCount(), 1);
+    ASSERT_EQ(h->tblSessions->model()->rowCount(), 1);
     EXPECT_EQ(row(h->tblSessions, 0), QStringList({"Office", "2026-10-31 23:00", "2026-11-01 00:00",
                                                    "1 H., 0 Min", "no data recorded"}));
 
@@ -212,7 +212,7 @@ TEST_F(HistoryWindowTest, ABigHistoryIsReadBesideTheLoopAndShownCapped) {
     EXPECT_EQ(row(h->tblEntries, names - 3).mid(0, 4),
               QStringList({"(the other entries)", "0 H., 3 Min", "0 H., 0 Min", "0 H., 3 Min"}));
     EXPECT_EQ(row(h->tblEntries, 0).at(3), "166 H., 45 Min");
-    EXPECT_EQ(h->tblSessions->rowCount(), static_cast<int>(history::kMaxSessions));
+    EXPECT_EQ(h->tblSessions->model()->rowCount(), static_cast<int>(history::kMaxSessions));
     EXPECT_TRUE(h->lblStatus->text().contains("1007 older ones are not"))
         << h->lblStatus->text().toStdString();
     EXPECT_TRUE(h->lblStatus->text().contains("first 1000 names"));
