@@ -358,7 +358,9 @@ std::string formatRecord(const Stamp& s, std::string_view entry, const Traffic* 
             name.push_back(c);
     }
     std::string line = formatStamp(s) + "," + quoteField(name);
-    if (data)
+    // A count no minute can carry (a driver's glitch) would make the reader
+    // skip the whole line, minute and all: the minute is kept, without data.
+    if (data && data->received <= kMaxMinuteBytes && data->sent <= kMaxMinuteBytes)
         line += "," + std::to_string(data->received) + "," + std::to_string(data->sent);
     return line + "\n";
 }

@@ -98,9 +98,9 @@ std::uint64_t saturatingAdd(std::uint64_t a, std::uint64_t b);
 // minutes without it when only some did.
 std::string formatData(const Traffic& data, std::int64_t minutes);
 
-// One record with its line break; without `data`, the two-column form of a
-// minute whose data is unknown. NUL bytes in the name become U+FFFD: the
-// reader takes a NUL for the mark of a torn line.
+// One record with its line break; without `data`, or with a count past
+// kMaxMinuteBytes, the two-column form of a minute whose data is unknown. NUL bytes in the name
+// become U+FFFD: the reader takes a NUL for the mark of a torn line.
 std::string formatRecord(const Stamp& s, std::string_view entry, const Traffic* data = nullptr);
 
 // Names kept apart: a history naming more entries is junk or an attack, and

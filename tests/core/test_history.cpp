@@ -233,6 +233,10 @@ TEST(HistoryData, OldAndNewLinesReadAsOneAndUnknownIsNotZero) {
     const Traffic d1 = data(1'500'000, 20'000), zero = data(0, 0);
     EXPECT_EQ(formatRecord(at("2026-12-08T10:41+01:00"), "a,b", &d1),
               "2026-12-08T10:41+01:00,\"a,b\",1500000,20000\n");
+    const Traffic glitch = data(kMaxMinuteBytes + 1, 0);
+    EXPECT_EQ(formatRecord(at("2026-12-08T10:41+01:00"), "a", &glitch),
+              "2026-12-08T10:41+01:00,a\n")
+        << "a count the reader would skip, with its minute, is not written";
     // An old file, then the new lines appended under its old header.
     const std::string text = "time,entry\n" + minutes("2026-11-30T23:58+01:00", 2, "Office") +
                              formatRecord(at("2026-12-01T00:00+01:00"), "Office", &d1) +
