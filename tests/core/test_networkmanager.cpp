@@ -352,7 +352,9 @@ TEST_F(NetworkManagerTest, AnswersOlderThanASignalDoNotUndoIt) {
                              const QString& name, const QVariantList& args) {
         auto message = QDBusMessage::createSignal(path, iface, name);
         message.setArguments(args);
-        ASSERT_TRUE(QMetaObject::invokeMethod(&nm(), slot.toLatin1().constData(),
+        // The change signals' handlers are the snapshot's.
+        auto* snapshot = const_cast<nm::Snapshot*>(&nm().snapshot());
+        ASSERT_TRUE(QMetaObject::invokeMethod(snapshot, slot.toLatin1().constData(),
                                               Qt::DirectConnection, Q_ARG(QDBusMessage, message)));
     };
     const auto settled = [&] { return waitFor([&] { return nm().fetchesInFlight() == 0; }); };
