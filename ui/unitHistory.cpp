@@ -440,6 +440,10 @@ TfrmHistory::TfrmHistory(QWidget* parent) : QDialog(parent) {
 
 TfrmHistory::~TfrmHistory() {
     stopReading();
+    // The dialog's own destructor still lays out the views; they must not
+    // reach into the summary, which is gone by then.
+    m_sessionsModel->show(nullptr, 0);
+    chart->setMonth(nullptr, m_month);
 }
 
 void TfrmHistory::load() {
