@@ -151,10 +151,13 @@ def test_bytes_through_a_veth_pair(binary):
         print("pushed %d bytes; counted %d sent, %d received in %d minutes; "
               "the interface saw %d sent, %d received around the push; overhead %.2f%%"
               % (PUSHED, sent, received, counted, wire_tx, wire_rx, overhead * 100))
-        # TCP/IP and Ethernet headers with timestamps: 66 of every 1514 bytes,
-        # 4.6%; a little more for the handshake and stray packets.
-        assert PUSHED <= sent <= PUSHED * 1.06 + 20_000, (sent, PUSHED)
-        assert received <= PUSHED * 0.05 + 20_000, received  # the ACKs
+        # The history agrees with the kernel's own counters over the push,
+        # give or take stray packets in the rest of the counted minutes.
+        assert wire_tx <= sent <= wire_tx + 20_000, (sent, wire_tx)
+        assert wire_rx <= received <= wire_rx + 20_000, (received, wire_rx)
+        # The protocol's overhead: headers, the handshake, ACKs, and under
+        # load segments smaller than the offload's and retransmissions.
+        assert PUSHED <= wire_tx <= PUSHED * 1.25, (wire_tx, PUSHED)
         assert sent + received < PUSHED + TAIL, "the tail after the last tick is not counted"
 
         data = json.loads(report(d, binary, "--json", "--month", "2010-05"))
