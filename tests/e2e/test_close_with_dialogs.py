@@ -19,7 +19,7 @@ import sys
 import time
 
 sys.path.insert(0, os.path.dirname(os.path.abspath(__file__)))
-from harness import Desktop, HarnessError  # noqa: E402
+from harness import Desktop, HarnessError, run_tests  # noqa: E402
 
 MAIN = "^Brantle Vantrel$"
 WARNING = "^Brantle Vantrel - warning$"
@@ -27,23 +27,8 @@ REMINDER = "^Brantle Vantrel - notification$"
 ABOUT = r"^About\.\.\.$"
 
 
-def ledger_path(d):
-    return os.path.join(d.data_dir(), "Vantrel Data.ini")
-
-
 def lock_path(d):
     return os.path.join(d.data_dir(), ".Vantrel.lock")
-
-
-def seed_ledger(d, data):
-    os.makedirs(d.data_dir(), exist_ok=True)
-    with open(ledger_path(d), "wb") as f:
-        f.write(data)
-
-
-def ledger_bytes(d):
-    with open(ledger_path(d), "rb") as f:
-        return f.read()
 
 
 def without_counts(data):
@@ -97,15 +82,15 @@ def close_from_tray(d, before=None):
     assert proc.returncode == 0, "exit status %r" % proc.returncode
     assert not os.path.exists(lock_path(d)), "the lock outlived the program"
     if before is not None:
-        assert without_counts(ledger_bytes(d)) == without_counts(before), ledger_bytes(d)
+        assert without_counts(d.ledger_bytes()) == without_counts(before), d.ledger_bytes()
 
 
 def test_warning_open(binary):
     with Desktop() as d:
         dev = d.add_device("modem0", "ttyUSB0", d.DEVICE_MODEM)
         office = d.add_profile("Office", number="555-0100")
-        seed_ledger(d, b"[Office]\r\nMinutes=58\r\nHours=0\r\nWarnHourCount=1\r\n")
-        before = ledger_bytes(d)
+        d.seed_ledger(b"[Office]\r\nMinutes=58\r\nHours=0\r\nWarnHourCount=1\r\n")
+        before = d.ledger_bytes()
         d.start_program(binary)
         d.wait_for(d.tray_icons, timeout=30, what="the tray icon")
         d.add_active([dev], office, state=d.AC_ACTIVATED)
@@ -120,8 +105,8 @@ def test_warning_open(binary):
 def test_reminder_open(binary):
     with Desktop(faketime="@2010-06-01 10:00:00 x60") as d:
         d.add_profile("Office", number="555-0100")
-        seed_ledger(d, b"[Office]\nMinutes=3\nHours=2\n")
-        before = ledger_bytes(d)
+        d.seed_ledger(b"[Office]\nMinutes=3\nHours=2\n")
+        before = d.ledger_bytes()
         d.start_program(binary)
         reminder = d.wait_for_window(REMINDER, timeout=30)
         check_names(d, reminder, "Brantle Vantrel - notification")
@@ -134,7 +119,7 @@ def test_error_box_open(binary):
     with Desktop() as d:
         dev = d.add_device("modem0", "ttyUSB0", d.DEVICE_MODEM)
         office = d.add_profile("Office", number="555-0100")
-        os.makedirs(ledger_path(d))
+        os.makedirs(d.ledger_path())
         d.start_program(binary)
         d.wait_for(d.tray_icons, timeout=30, what="the tray icon")
         d.add_active([dev], office, state=d.AC_ACTIVATED)
@@ -142,7 +127,7 @@ def test_error_box_open(binary):
         box = d.wait_for_window(MAIN, timeout=60)
         check_names(d, box, "Brantle Vantrel")
         close_from_tray(d)
-        assert os.path.isdir(ledger_path(d))
+        assert os.path.isdir(d.ledger_path())
 
 
 def test_main_window_and_about(binary):
@@ -158,7 +143,7 @@ def test_main_window_and_about(binary):
         about = d.wait_for_window(ABOUT, timeout=30)
         check_names(d, about, "About...")
         close_from_tray(d)
-        assert not os.path.exists(ledger_path(d)), "a start must not write the ledger"
+        assert not os.path.exists(d.ledger_path()), "a start must not write the ledger"
 
 
 def test_ledger_folder_is_a_file(binary):
@@ -174,12 +159,5 @@ def test_ledger_folder_is_a_file(binary):
 
 
 if __name__ == "__main__":
-    if len(sys.argv) != 2:
-        sys.exit(__doc__)
-    binary = os.path.abspath(sys.argv[1])
-    tests = (test_warning_open, test_reminder_open, test_error_box_open,
-             test_main_window_and_about, test_ledger_folder_is_a_file)
-    for test in tests:
-        print("==", test.__name__, flush=True)
-        test(binary)
-    print("%d passed, 0 failed" % len(tests))
+    run_tests(test_warning_open, test_reminder_open, test_error_box_open,
+              test_main_window_and_about, test_ledger_folder_is_a_file)
