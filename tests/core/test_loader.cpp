@@ -69,13 +69,6 @@ TEST_F(LoaderTest, FailuresCarryTheirTextsAndTheNextCallStartsOver) {
     EXPECT_EQ(loader->procCalls.back(), "RasDialA");
 }
 
-TEST_F(LoaderTest, NoEntriesLoadsNoLibrary) {
-    TZorvRasConnect m(&form);
-    EXPECT_TRUE(m.AvailableNumbers().isEmpty());
-    EXPECT_TRUE(loader->loadCalls.empty());
-    EXPECT_FALSE(rasLoaderState().RasLoaded);
-}
-
 TEST_F(LoaderTest, BuiltinLoaderServesTheInstalledService) {
     ras::setLibraryLoader(createPlatformLibraryLoader());
     service->entries = {{"Office", "555-0100"}};
