@@ -512,6 +512,21 @@ class Desktop:
                 if time.monotonic() >= deadline:
                     raise
 
+    def x_property(self, window, name):
+        """A window's X property: text (8-bit), a list (cardinals), or None when unset."""
+        from Xlib import display
+        disp = display.Display(self.display)
+        try:
+            prop = disp.create_resource_object("window", window).get_full_property(
+                disp.intern_atom(name), 0)
+            if prop is None:
+                return None
+            if prop.format == 8:
+                return prop.value.decode("utf-8") if isinstance(prop.value, bytes) else prop.value
+            return list(prop.value)
+        finally:
+            disp.close()
+
     def screenshot(self, path):
         subprocess.run(["import", "-window", "root", path], env=self._base_env(),
                        capture_output=True, timeout=30)

@@ -35,28 +35,11 @@ def without_counts(data):
     return re.sub(rb"(?m)^(Minutes|Hours)=\d+", rb"\1=#", data)
 
 
-def x_property(d, window, name):
-    """A window's property as text (strings) or a list (cardinals); None when unset."""
-    from Xlib import display
-    disp = display.Display(d.display)
-    try:
-        win = disp.create_resource_object("window", window)
-        prop = win.get_full_property(disp.intern_atom(name), 0)
-        if prop is None:
-            return None
-        if prop.format == 8:
-            value = prop.value
-            return value.decode("utf-8") if isinstance(value, bytes) else value
-        return list(prop.value)
-    finally:
-        disp.close()
-
-
 def check_names(d, window, caption):
     """What a window manager shows: the bare caption, and the program's icon."""
-    name = x_property(d, window, "_NET_WM_NAME")
+    name = d.x_property(window, "_NET_WM_NAME")
     assert name == caption, "_NET_WM_NAME %r, expected %r" % (name, caption)
-    icon = x_property(d, window, "_NET_WM_ICON")
+    icon = d.x_property(window, "_NET_WM_ICON")
     assert icon and icon[0] > 0 and icon[1] > 0, "%r carries no icon" % caption
 
 
