@@ -7,8 +7,8 @@ is open: an overtime warning (its check box ticked, which must not be
 stored), the first-of-month reminder, an error box. Nothing open then writes,
 and the lock goes with the process. While an error box is open the tray menu
 still opens. Each window's _NET_WM_NAME is its bare caption, and each carries
-the program's icon. A start on a fresh ledger writes nothing; a start whose
-ledger folder is a file still docks its icon and opens its window.
+the program's icon. A start whose ledger folder is a file still docks its
+icon and opens its window.
 
 Usage: test_close_with_dialogs.py path/to/brantle-vantrel
 """
@@ -24,7 +24,6 @@ from harness import Desktop, HarnessError, run_tests  # noqa: E402
 MAIN = "^Brantle Vantrel$"
 WARNING = "^Brantle Vantrel - warning$"
 REMINDER = "^Brantle Vantrel - notification$"
-ABOUT = r"^About\.\.\.$"
 
 
 def lock_path(d):
@@ -113,22 +112,6 @@ def test_error_box_open(binary):
         assert os.path.isdir(d.ledger_path())
 
 
-def test_main_window_and_about(binary):
-    """A fresh ledger: the start writes nothing, and the windows' names."""
-    with Desktop() as d:
-        d.add_profile("Office", number="555-0100")
-        d.add_profile("Home")
-        d.start_program(binary)
-        window = d.open_from_tray(MAIN)
-        check_names(d, window, "Brantle Vantrel")
-        # The About button, from the layout: 160, 160, 73 x 23.
-        d.click_in(window, 160 + 36, 160 + 11)
-        about = d.wait_for_window(ABOUT, timeout=30)
-        check_names(d, about, "About...")
-        close_from_tray(d)
-        assert not os.path.exists(d.ledger_path()), "a start must not write the ledger"
-
-
 def test_ledger_folder_is_a_file(binary):
     """Nothing can be written: the icon still docks and the window opens."""
     with Desktop() as d:
@@ -143,4 +126,4 @@ def test_ledger_folder_is_a_file(binary):
 
 if __name__ == "__main__":
     run_tests(test_warning_open, test_reminder_open, test_error_box_open,
-              test_main_window_and_about, test_ledger_folder_is_a_file)
+              test_ledger_folder_is_a_file)
