@@ -119,16 +119,16 @@ TEST_F(MainWindowTest, HandlersStoreTheSelectedEntrysSettings) {
     EXPECT_EQ(value("Home", "WarnHourCount"), "<missing>") << "an emptied edit stores nothing";
     QTest::keyClicks(w.edtWarnLimit, "1");
     EXPECT_EQ(value("Home", "WarnHourCount"), "1");
-    QTest::keyClicks(w.edtWarnLimit, "2");
-    EXPECT_EQ(value("Home", "WarnHourCount"), "12");
+    QTest::keyClicks(w.edtWarnLimit, "9");
+    EXPECT_EQ(value("Home", "WarnHourCount"), "19");
     QTest::keyClicks(w.edtWarnLimit, "x");
-    EXPECT_EQ(w.edtWarnLimit->text(), "12") << "digits only";
+    EXPECT_EQ(w.edtWarnLimit->text(), "19") << "digits only";
 
     QTest::keyClick(w.edtWarnLimit, Qt::Key_Up);
-    EXPECT_EQ(value("Home", "WarnHourCount"), "13");
+    EXPECT_EQ(value("Home", "WarnHourCount"), "20");
     QTest::keyClick(w.edtWarnLimit, Qt::Key_Down);
     QTest::keyClick(w.edtWarnLimit, Qt::Key_Down);
-    EXPECT_EQ(value("Home", "WarnHourCount"), "11");
+    EXPECT_EQ(value("Home", "WarnHourCount"), "18");
 
     w.edtWarnLimit->setText("40000");
     EXPECT_EQ(w.edtWarnLimit->text(), "32000") << "pulled into the range";
@@ -366,11 +366,17 @@ TEST_F(MainWindowTest, ClosingOnlyHidesWhileATrayExistsAndEscapeDoesNothing) {
     w.btnHideClick();
     EXPECT_FALSE(w.isVisible());
 
-    // Without a notification area the window is the only way out.
+    // Without a notification area, or without the icon in it, the window is
+    // the only way out.
     setNotificationAreaProbe([] { return false; });
     w.TrayPop_ShowWindowClick();
     w.close();
     EXPECT_EQ(programEnds, 1);
+    setNotificationAreaProbe([] { return true; });
+    RemoveTrayIcon();
+    w.TrayPop_ShowWindowClick();
+    w.close();
+    EXPECT_EQ(programEnds, 2);
 }
 
 TEST_F(MainWindowTest, ErrorTextRule) {
