@@ -15,7 +15,6 @@ is reported "n.a." when its line is gone. The source file is always restored.
 """
 import argparse
 import json
-import os
 import re
 import signal
 import subprocess
@@ -70,6 +69,7 @@ MUTANTS = [
      "the lowest number reads as the default"),
     ("accounting/IniFile.cpp", "if (magnitude > limit)", "if (magnitude >= limit)",
      "the highest number reads as the default"),
+    # Survives: tryStrToInt reads the 0x form itself, so this line changes nothing.
     ("accounting/IniFile.cpp", "if (text.size() > 2 && text[0] == '0'",
      "if (text.size() > 3 && text[0] == '0'", "a one-digit 0x number reads as the default"),
     ("accounting/IniParser.cpp", "return std::nullopt; // only the first matching section counts",
