@@ -14,6 +14,10 @@ def minutes(d, entry):
     return d.ledger().get(entry, {}).get("Minutes")
 
 
+def total(d, entry):  # for the scripts that import it from here
+    return d.total(entry)
+
+
 def stays(d, condition, seconds):
     """Observes for a bounded time that the condition keeps holding."""
     end = time.monotonic() + seconds
