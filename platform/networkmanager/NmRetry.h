@@ -25,6 +25,7 @@ public:
     // Nothing is left to ask: the next failure starts again at the first delay.
     void reset();
     bool scheduled() const;
+    std::chrono::milliseconds nextDelay() const { return m_next; }
 
     void setDelays(std::chrono::milliseconds first, std::chrono::milliseconds most);
 

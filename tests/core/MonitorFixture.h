@@ -11,11 +11,22 @@
 #include <gtest/gtest.h>
 
 #include <memory>
+#include <string>
 
 // An owner that counts as a form: the core library has no widgets, so the
 // tests mark form objects with a property.
 inline bool testFormTest(const QObject* o) {
     return o && o->property("form").toBool();
+}
+
+// The text of the RasError that f raises.
+template <class F> std::string rasErrorOf(F f) {
+    try {
+        f();
+    } catch (const RasError& e) {
+        return e.what();
+    }
+    return "<no error>";
 }
 
 class MonitorTest : public ::testing::Test {

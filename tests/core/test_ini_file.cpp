@@ -188,21 +188,6 @@ TEST_F(IniFileTest, TemporaryFilesOfDeadWritersAreRemoved) {
                                       ".other.ini.tmp-Ab3xYz", "data.ini"}));
 }
 
-TEST_F(IniFileTest, FifoIsNeitherReadNorReplaced) {
-    const std::string fifo = path("fifo.ini");
-    ASSERT_EQ(::mkfifo(fifo.c_str(), 0600), 0);
-    IniFile ini(fifo);
-    EXPECT_EQ(ini.LoadNumber("Office", "Minutes", -1), -1);
-    std::vector<std::string> names;
-    ini.LoadSectionNames(names);
-    EXPECT_TRUE(names.empty());
-    EXPECT_THROW(ini.StoreNumber("Office", "Minutes", 1), IniWriteError);
-    struct stat st {};
-    ASSERT_EQ(::lstat(fifo.c_str(), &st), 0);
-    EXPECT_TRUE(S_ISFIFO(st.st_mode));
-    EXPECT_EQ(entries(), QStringList{"fifo.ini"});
-}
-
 TEST_F(IniFileTest, SectionNumbersInOnePassReadAsEachLoadNumber) {
     // Letter case, duplicates, encoded names, keys before any section or in
     // a later duplicate, hex, junk, a '[' line that is a key, and a line

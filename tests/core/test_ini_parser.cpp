@@ -93,12 +93,14 @@ TEST(IniParser, ReadsTheFirstMatchRegardlessOfCase) {
     const std::string text = "Minutes=99\n" // before any section: belongs to none
                              "[office]\n"
                              "MINUTES=1\n"
+                             "#Hours=4\n" // a key: only ';' starts a comment
                              "[Home] trailing text\n"
                              "Minutes=2\n"
                              "[ Office ]\n"
                              "Hours=3\n";
     EXPECT_EQ(find(text, "Office", "minutes"), "1");
     EXPECT_EQ(find(text, "Office", "Hours"), std::nullopt);
+    EXPECT_EQ(find(text, "Office", "#hours"), "4");
     EXPECT_EQ(find(text, "HOME", "Minutes"), "2");
     EXPECT_EQ(find(text, "Nowhere", "Minutes"), std::nullopt);
     EXPECT_EQ(sections(text), (std::vector<std::string>{"office", "Home"}));

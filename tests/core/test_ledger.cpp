@@ -46,7 +46,7 @@ TEST_F(LedgerTest, CarryResetsMinutesAndAddsOneHourInOneWrite) {
     file() = "[Office]\r\nMinutes=59\r\nWarnHourCount=1\r\n\r\n[Home]\r\n";
     AddMinute(ini, "Office");
     EXPECT_EQ(file(), "[Office]\r\nMinutes=0\r\nWarnHourCount=1\r\nHours=1\r\n\r\n[Home]\r\n");
-    file() = "[Office]\nMinutes=75\n";
+    file() = "[Office]\nMinutes=60\n"; // exactly an hour
     CarryMinutes(ini, "Office");
     EXPECT_EQ(file(), "[Office]\nMinutes=0\nHours=1\n");
 }

@@ -93,7 +93,8 @@ TEST_F(ParkingTest, EveryTransitionRaisesWhatPlainPollingRaises) {
         {at(RASCS_Disconnected), {}}, // listed as disconnected
         {at(RASCS_Projected), {}},    // a state without a row
         {at(RASCS_Connected), {}},
-        {{conn("A", RASCS_OpenPort, 1), conn("B", RASCS_Authenticate, 2)}, {}}, // two groups
+        {{conn("A", RASCS_OpenPort, 1), conn("B", RASCS_Authenticate, 2)}, {}},  // two groups
+        {{conn("A", RASCS_Connected, 1), conn("B", RASCS_Disconnected, 2)}, {}}, // at rest
         {{}, {}},
     };
     const std::vector<Log> plain = play(false, script);
@@ -114,8 +115,9 @@ TEST_F(ParkingTest, EveryTransitionRaisesWhatPlainPollingRaises) {
         for (std::size_t k = parking[i].size(); k < plain[i].size(); ++k)
             EXPECT_EQ(plain[i][k], "same");
     }
-    // Connecting and authenticating are polled through like before.
-    for (std::size_t i : {1, 2, 3, 11})
+    // Connecting and authenticating are polled through like before; so is a
+    // pair in two groups at rest, which enters a group at every poll.
+    for (std::size_t i : {1, 2, 3, 11, 12})
         EXPECT_EQ(parking[i], plain[i]) << "step " << i;
     // At rest the change's poll and one quiet poll, then nothing.
     EXPECT_EQ(parking[7], (Log{"changed", "same"}));

@@ -348,8 +348,30 @@ class Desktop:
     def data_dir(self):
         return os.path.join(self.config_home, "brantle-vantrel")
 
+    def ledger_path(self):
+        return os.path.join(self.data_dir(), "Vantrel Data.ini")
+
     def ledger(self):
-        return self.read_ini(os.path.join(self.data_dir(), "Vantrel Data.ini"))
+        return self.read_ini(self.ledger_path())
+
+    def seed_ledger(self, data):
+        """Writes the ledger (text or bytes) before a start."""
+        os.makedirs(self.data_dir(), exist_ok=True)
+        with open(self.ledger_path(), "wb") as f:
+            f.write(data.encode() if isinstance(data, str) else data)
+
+    def ledger_bytes(self):
+        """The ledger as stored; b"" while there is none."""
+        try:
+            with open(self.ledger_path(), "rb") as f:
+                return f.read()
+        except FileNotFoundError:
+            return b""
+
+    def total(self, entry):
+        """An entry's counted time in minutes."""
+        values = self.ledger().get(entry, {})
+        return int(values.get("Hours", "0")) * 60 + int(values.get("Minutes", "0"))
 
     def options(self):
         return self.read_ini(os.path.join(self.data_dir(), "Vantrel Options.ini"))
@@ -490,6 +512,21 @@ class Desktop:
                 if time.monotonic() >= deadline:
                     raise
 
+    def x_property(self, window, name):
+        """A window's X property: text (8-bit), a list (cardinals), or None when unset."""
+        from Xlib import display
+        disp = display.Display(self.display)
+        try:
+            prop = disp.create_resource_object("window", window).get_full_property(
+                disp.intern_atom(name), 0)
+            if prop is None:
+                return None
+            if prop.format == 8:
+                return prop.value.decode("utf-8") if isinstance(prop.value, bytes) else prop.value
+            return list(prop.value)
+        finally:
+            disp.close()
+
     def screenshot(self, path):
         subprocess.run(["import", "-window", "root", path], env=self._base_env(),
                        capture_output=True, timeout=30)
@@ -511,6 +548,15 @@ class Desktop:
                 parts.append("---- %s log (last 40 lines) ----\n%s\n" % (
                     name, "\n".join(text.splitlines()[-40:])))
         return "".join(parts)
+
+
+def run_tests(*tests):
+    """A test script's main: each test(binary), the binary from the command line."""
+    binary = os.path.abspath(sys.argv[1] if len(sys.argv) > 1 else "build/brantle-vantrel")
+    for test in tests:
+        print("==", test.__name__, flush=True)
+        test(binary)
+    print("%d passed, 0 failed" % len(tests))
 
 
 def _smoke(argv):

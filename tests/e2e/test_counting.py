@@ -7,16 +7,15 @@ import sys
 import time
 
 sys.path.insert(0, os.path.dirname(os.path.abspath(__file__)))
-from harness import Desktop  # noqa: E402
+from harness import Desktop, run_tests  # noqa: E402
 
 
 def minutes(d, entry):
     return d.ledger().get(entry, {}).get("Minutes")
 
 
-def total(d, entry):
-    values = d.ledger().get(entry, {})
-    return int(values.get("Hours", "0")) * 60 + int(values.get("Minutes", "0"))
+def total(d, entry):  # for the scripts that import it from here
+    return d.total(entry)
 
 
 def stays(d, condition, seconds):
@@ -41,12 +40,6 @@ def settled(d, value, window=1.5, timeout=15):
     raise AssertionError("still changing: %r" % last)
 
 
-def seed_ledger(d, text):
-    os.makedirs(d.data_dir(), exist_ok=True)
-    with open(os.path.join(d.data_dir(), "Vantrel Data.ini"), "w") as f:
-        f.write(text)
-
-
 def test_two_profiles_one_connected(binary):
     with Desktop() as d:
         office = d.add_profile("Office", number="555-0100")
@@ -68,7 +61,7 @@ def test_carry_and_overtime(binary):
     with Desktop() as d:
         office = d.add_profile("Office", number="555-0100")
         dev = d.add_device("eth0", "eth0")
-        seed_ledger(d, "[Office]\nMinutes=59\nHours=1\nWarnHourCount=2\nWarnOverTime=1\n")
+        d.seed_ledger("[Office]\nMinutes=59\nHours=1\nWarnHourCount=2\nWarnOverTime=1\n")
         d.start_program(binary)
         d.wait_for(d.tray_icons, what="the tray icon")
         d.add_active([dev], office, state=d.AC_ACTIVATED)
@@ -105,25 +98,20 @@ def test_networkmanager_lost_and_back(binary):
         office = d.add_profile("Office")
         dev = d.add_device("eth0", "eth0")
         d.add_active([dev], office, state=d.AC_ACTIVATED)
-        d.wait_for(lambda: total(d, "Office") >= 2, timeout=30, what="counting to start")
+        d.wait_for(lambda: d.total("Office") >= 2, timeout=30, what="counting to start")
         # The daemon goes away while connected: counting stops, silently.
         d.stop_mock()
-        counted = settled(d, lambda: total(d, "Office"))
-        stays(d, lambda: total(d, "Office") == counted, 3)
+        counted = settled(d, lambda: d.total("Office"))
+        stays(d, lambda: d.total("Office") == counted, 3)
         assert d.program_running()
         # And back again.
         d.start_mock()
         office = d.add_profile("Office")
         dev = d.add_device("eth0", "eth0")
         d.add_active([dev], office, state=d.AC_ACTIVATED)
-        d.wait_for(lambda: total(d, "Office") >= counted + 2, timeout=30, what="counting again")
+        d.wait_for(lambda: d.total("Office") >= counted + 2, timeout=30, what="counting again")
 
 
 if __name__ == "__main__":
-    binary = os.path.abspath(sys.argv[1] if len(sys.argv) > 1 else "build/brantle-vantrel")
-    tests = (test_two_profiles_one_connected, test_carry_and_overtime,
-             test_connecting_counts_nothing_until_connected, test_networkmanager_lost_and_back)
-    for test in tests:
-        print("==", test.__name__, flush=True)
-        test(binary)
-    print("%d passed, 0 failed" % len(tests))
+    run_tests(test_two_profiles_one_connected, test_carry_and_overtime,
+              test_connecting_counts_nothing_until_connected, test_networkmanager_lost_and_back)

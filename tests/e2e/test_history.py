@@ -33,11 +33,6 @@ def history_lines(d):
         return []
 
 
-def minutes(d, entry):
-    values = d.ledger().get(entry, {})
-    return int(values.get("Hours", "0")) * 60 + int(values.get("Minutes", "0"))
-
-
 def report(d, binary, *args):
     # No display: the report needs none.
     env = d.program_env()
@@ -50,10 +45,10 @@ def report(d, binary, *args):
 
 def count(d, device, profile, entry, at_least):
     active = d.add_active([device], profile, state=d.AC_ACTIVATED)
-    d.wait_for(lambda: minutes(d, entry) >= at_least, timeout=60, what="%s counting" % entry)
+    d.wait_for(lambda: d.total(entry) >= at_least, timeout=60, what="%s counting" % entry)
     d.set_active_state(active, d.AC_DEACTIVATED)
     d.remove_active(device, active)
-    return settled(d, lambda: minutes(d, entry))
+    return settled(d, lambda: d.total(entry))
 
 
 def test_counting_report_and_reset(binary):
@@ -87,7 +82,7 @@ def test_counting_report_and_reset(binary):
         # Yes resets the ledger; the history keeps the month's minutes.
         window = d.wait_for_window(REMINDER, timeout=30)
         d.click_in(window, *YES)
-        d.wait_for(lambda: minutes(d, "Office") == 0 and minutes(d, "Home") == 0, timeout=20,
+        d.wait_for(lambda: d.total("Office") == 0 and d.total("Home") == 0, timeout=20,
                    what="the reset")
         data = json.loads(report(d, binary, "--json"))
         assert [e["total_minutes"] for e in data["ledger"]] == [0, 0], data["ledger"]

@@ -20,14 +20,7 @@ MAIN = "^Brantle Vantrel$"
 
 def icon_sizes(d, window):
     """The sizes in a window's _NET_WM_ICON."""
-    from Xlib import display
-    disp = display.Display(d.display)
-    try:
-        win = disp.create_resource_object("window", window)
-        prop = win.get_full_property(disp.intern_atom("_NET_WM_ICON"), 0)
-        data = list(prop.value) if prop else []
-    finally:
-        disp.close()
+    data = d.x_property(window, "_NET_WM_ICON") or []
     sizes, i = [], 0
     while i + 2 <= len(data):
         w, h = data[i], data[i + 1]

@@ -11,7 +11,7 @@ import dbus
 
 HERE = os.path.dirname(os.path.abspath(__file__))
 sys.path.insert(0, os.path.join(HERE, "..", "e2e"))
-from harness import Desktop, NM, NM_PATH, MOCK_IFACE, SETTINGS_PATH, ACTIVE_IFACE  # noqa: E402
+from harness import Desktop, run_tests, NM, NM_PATH, MOCK_IFACE, SETTINGS_PATH, ACTIVE_IFACE  # noqa: E402
 from crash_test import parse_strict  # noqa: E402
 
 HUGE = "n" * 10000
@@ -23,17 +23,9 @@ def add_raw_profile(d, settings):
     return str(iface.AddConnection(settings))
 
 
-def ledger_bytes(d):
-    try:
-        with open(os.path.join(d.data_dir(), "Vantrel Data.ini"), "rb") as f:
-            return f.read()
-    except FileNotFoundError:
-        return b""
-
-
 def check_alive_and_well_formed(d, what):
     assert d.program_running(), "the program died after %s:\n%s" % (what, d.log("program")[-3000:])
-    parse_strict(ledger_bytes(d))
+    parse_strict(d.ledger_bytes())
 
 
 def test_bad_answers(binary):
@@ -69,7 +61,7 @@ def test_bad_answers(binary):
         # then properties of the wrong types and objects that do not exist.
         dev = d.add_device("eth0", HUGE)
         ac = d.add_active([dev], huge, state=d.AC_ACTIVATED)
-        d.wait_for(lambda: any(len(name) == 256 for name in parse_strict(ledger_bytes(d))),
+        d.wait_for(lambda: any(len(name) == 256 for name in parse_strict(d.ledger_bytes())),
                    timeout=30, what="the huge entry counted under its first 256 bytes")
         for name, value in (("Id", HUGE), ("State", "up"), ("Type", dbus.UInt32(5)),
                             ("Vpn", "yes"), ("Devices", "none")):
@@ -85,15 +77,13 @@ def test_bad_answers(binary):
         d.set_property(NM_PATH, NM, "ActiveConnections", dbus.Array([], signature="o"))
         dev2 = d.add_device("modem0", "ttyUSB0", d.DEVICE_MODEM)
         d.add_active([dev2], good, state=d.AC_ACTIVATED)
-        d.wait_for(lambda: int(parse_strict(ledger_bytes(d)).get(b"Good", {})
+        d.wait_for(lambda: int(parse_strict(d.ledger_bytes()).get(b"Good", {})
                                .get(b"Minutes", b"0")) >= 2,
                    timeout=30, what="the good profile counted")
         check_alive_and_well_formed(d, "the good connection")
-        sections = parse_strict(ledger_bytes(d))
+        sections = parse_strict(d.ledger_bytes())
         assert set(sections) <= {b"Good", HUGE[:256].encode()}, sorted(sections)
 
 
 if __name__ == "__main__":
-    binary = os.path.abspath(sys.argv[1] if len(sys.argv) > 1 else "build/brantle-vantrel")
-    test_bad_answers(binary)
-    print("1 passed, 0 failed")
+    run_tests(test_bad_answers)

@@ -9,7 +9,7 @@ import time
 
 HERE = os.path.dirname(os.path.abspath(__file__))
 sys.path.insert(0, os.path.join(HERE, "..", "e2e"))
-from harness import Desktop  # noqa: E402
+from harness import Desktop, run_tests  # noqa: E402
 
 
 def test_hung_at_start(binary):
@@ -32,6 +32,4 @@ def test_hung_at_start(binary):
 
 
 if __name__ == "__main__":
-    binary = os.path.abspath(sys.argv[1] if len(sys.argv) > 1 else "build/brantle-vantrel")
-    test_hung_at_start(binary)
-    print("1 passed, 0 failed")
+    run_tests(test_hung_at_start)
