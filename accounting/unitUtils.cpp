@@ -82,6 +82,10 @@ QString HistoryFileName() {
     return WindowsDirectory() + QStringLiteral("/Vantrel History.csv");
 }
 
+QString PlansFileName() {
+    return WindowsDirectory() + QStringLiteral("/Vantrel Plans.ini");
+}
+
 std::string filePath(const QString& fileName) {
     return QFile::encodeName(fileName).toStdString();
 }
@@ -93,6 +97,22 @@ std::unique_ptr<IniFile> OptionsIni() {
 
 void setOptionsFileSystem(std::shared_ptr<IniFileSystem> fileSystem) {
     optionsFileSystem() = std::move(fileSystem);
+}
+
+namespace {
+std::shared_ptr<IniFileSystem>& plansFileSystem() {
+    static std::shared_ptr<IniFileSystem> fs;
+    return fs;
+}
+} // namespace
+
+std::unique_ptr<IniFile> PlansIni() {
+    const std::shared_ptr<IniFileSystem>& fs = plansFileSystem();
+    return std::make_unique<IniFile>(filePath(PlansFileName()), fs ? fs : diskIniFileSystem());
+}
+
+void setPlansFileSystem(std::shared_ptr<IniFileSystem> fileSystem) {
+    plansFileSystem() = std::move(fileSystem);
 }
 
 std::string ledgerName(const QString& entryName) {

@@ -15,6 +15,7 @@ QString WindowsDirectory();
 QString DataFileName();    // WindowsDirectory + "/Vantrel Data.ini"
 QString OptionsFileName(); // WindowsDirectory + "/Vantrel Options.ini"
 QString HistoryFileName(); // WindowsDirectory + "/Vantrel History.csv"
+QString PlansFileName();   // WindowsDirectory + "/Vantrel Plans.ini"
 
 // A file name in the form the INI accessor takes: IniFile(filePath(OptionsFileName())).
 std::string filePath(const QString& fileName);
@@ -23,6 +24,9 @@ std::string filePath(const QString& fileName);
 // through the options file system: the disk unless a test put another in place.
 std::unique_ptr<IniFile> OptionsIni();
 void setOptionsFileSystem(std::shared_ptr<IniFileSystem> fileSystem); // nullptr: the disk
+// Likewise for the plans file.
+std::unique_ptr<IniFile> PlansIni();
+void setPlansFileSystem(std::shared_ptr<IniFileSystem> fileSystem);
 
 // Entry names travel as QString in the program and as bytes in the files.
 std::string ledgerName(const QString& entryName);
