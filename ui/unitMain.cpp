@@ -1,21 +1,22 @@
 #include "ui/unitMain.h"
 
-#include "ui/app/AppErrors.h"
-#include "ui/app/Artwork.h"
-#include "ui/widgets/AutoSizeLabel.h"
-#include "ui/widgets/DialogBase.h"
-#include "ui/widgets/Fonts.h"
-#include "ui/widgets/UpDown.h"
 #include "accounting/unitUtils.h"
 #include "connection/RasServiceProvider.h"
 #include "connection/ZorvRasConnect.h"
-#include "ui/widgets/ryxTile.h"
+#include "ui/app/AppErrors.h"
+#include "ui/app/Artwork.h"
+#include "ui/app/DesktopNotifier.h"
+#include "ui/tray/unitTrayAccess.h"
 #include "ui/unit1st_of_Month_Notification.h"
 #include "ui/unitAbout.h"
 #include "ui/unitHistory.h"
 #include "ui/unitOvertimeWarning.h"
 #include "ui/unitStartup.h"
-#include "ui/tray/unitTrayAccess.h"
+#include "ui/widgets/AutoSizeLabel.h"
+#include "ui/widgets/DialogBase.h"
+#include "ui/widgets/Fonts.h"
+#include "ui/widgets/UpDown.h"
+#include "ui/widgets/ryxTile.h"
 
 #include <QAction>
 #include <QCheckBox>
@@ -445,11 +446,54 @@ void TfrmMain::tmrCountTimer() {
             AppendHistory(entry, bytes.received, bytes.sent);
         else
             AppendHistory(entry);
+        CheckDataPlan(entry, bytes.known ? history::saturatingAdd(bytes.received, bytes.sent) : 0);
     } catch (const IniWriteError& e) {
         reportErrorLater(QString::fromLocal8Bit(e.what()));
     }
     RefreshStatistics(*this, dataIni());
     CheckOverTime(*this, dataIni());
+}
+
+// In the tick that appended the minute: reads the small plans file, and
+// the history only when the period is new to this run.
+void TfrmMain::CheckDataPlan(const QString& entry, std::uint64_t bytes) {
+    const std::string section = ledgerName(entry);
+    if (!m_planUsage)
+        m_planUsage = std::make_unique<plans::UsageTracker>(filePath(HistoryFileName()));
+    const history::Stamp now = history::localNow();
+    const QDate today(now.year, now.month, now.day);
+    m_planUsage->add(section, today, bytes);
+    // One read of the small file for an entry without a plan.
+    const std::unique_ptr<IniFile> ini = PlansIni();
+    if (ini->LoadText(section, plans::kAllowanceKey, "").empty())
+        return;
+    const plans::Plan plan = plans::loadPlan(*ini, section);
+    if (!plan.active())
+        return;
+    const plans::Period period = plans::periodFor(today, plan.billingDay);
+    const std::uint64_t used = m_planUsage->usage(section, period);
+    const plans::Notice notice = plans::noticeDue(plan, period, used);
+    if (notice == plans::Notice::None)
+        return;
+    const std::string key = section + '\n' + std::to_string(static_cast<int>(notice)) + '\n' +
+                            period.start.toString(Qt::ISODate).toStdString();
+    if (m_noticesUnrecorded.count(key))
+        return;
+    // Recorded before it is shown: a crash in between loses a notice rather
+    // than repeating it at every start.
+    try {
+        plans::recordNotice(*ini, section, notice, period);
+    } catch (const IniWriteError& e) {
+        m_noticesUnrecorded.insert(key);
+        reportErrorLater(QString::fromLocal8Bit(e.what()));
+    }
+    if (!m_notifier) {
+        m_notifier = new DesktopNotifier(this);
+        connect(m_notifier, &DesktopNotifier::actionInvoked, this, &TfrmMain::TrayPop_HistoryClick);
+    }
+    m_notifier->notify(notice == plans::Notice::Limit ? QStringLiteral("Data plan used up")
+                                                      : QStringLiteral("Data plan"),
+                       plans::noticeText(entry, used, plan, period), QStringLiteral("History..."));
 }
 
 void TfrmMain::tmrVerifyFirstofMonthTimer() {

@@ -2,12 +2,17 @@
 // The main window: the connection state, the dial-up list with the time
 // counted for the selected entry, its hour limit and warning switch.
 
+#include "accounting/DataPlans.h"
 #include "accounting/Statistics.h"
 #include "connection/ByteCounting.h"
 #include "connection/ZorvRasConnect.h"
 
 #include <QDialog>
 #include <QPointer>
+
+#include <memory>
+#include <set>
+#include <string>
 
 class QCheckBox;
 class QComboBox;
@@ -19,6 +24,7 @@ class QAction;
 class QPushButton;
 class QTimer;
 class TAutoSizeLabel;
+class DesktopNotifier;
 class TUpDown;
 class TfrmHistory;
 class TryxTile;
@@ -111,6 +117,13 @@ private:
     QPointer<TfrmHistory> m_history;               // made when asked for, freed when closed
     QString m_warnLimitText = QStringLiteral("0"); // what the edit shows, or will
     ras::ByteSampler m_bytes;                      // the data of the counted connection
+    // Data plans: the period's usage kept as the tick adds to it, and the
+    // notices shown that the plans file refused to record, so they do not
+    // come again each minute.
+    void CheckDataPlan(const QString& entry, std::uint64_t bytes);
+    std::unique_ptr<plans::UsageTracker> m_planUsage;
+    DesktopNotifier* m_notifier = nullptr;
+    std::set<std::string> m_noticesUnrecorded;
 };
 
 extern TfrmMain* frmMain;

@@ -1,0 +1,152 @@
+#!/usr/bin/python3
+"""Data plan notices from the real program: a test notification server on
+the private session bus gets each level once per period, a restart does not
+warn again, the next period warns afresh, the notice's action opens the
+history window; with no server, a box that does not block.
+
+Usage: test_data_plans.py path/to/brantle-vantrel
+"""
+
+import os
+import re
+import socket
+import sys
+import threading
+
+import dbus
+
+sys.path.insert(0, os.path.dirname(os.path.abspath(__file__)))
+from harness import DEVICE_IFACE, Desktop, run_tests  # noqa: E402
+
+NOTIFY = "org.freedesktop.Notifications"
+NOTIFY_PATH = "/org/freedesktop/Notifications"
+HISTORY_WINDOW = "^Brantle Vantrel - history$"
+BOX = "^Brantle Vantrel - data plan$"
+MB = 1000 * 1000
+
+
+def seed(d, plans, history_lines):
+    os.makedirs(d.data_dir(), exist_ok=True)
+    with open(os.path.join(d.data_dir(), "Vantrel Plans.ini"), "w") as f:
+        f.write(plans)
+    path = os.path.join(d.data_dir(), "Vantrel History.csv")
+    new = not os.path.exists(path)
+    with open(path, "a") as f:
+        if new:
+            f.write("time,entry,received,sent\n")
+        f.writelines(line + "\n" for line in history_lines)
+
+
+def plans_file(d):
+    return d.read_ini(os.path.join(d.data_dir(), "Vantrel Plans.ini"))
+
+
+def start_server(d):
+    env = dict(os.environ, DBUS_SESSION_BUS_ADDRESS=d.session_bus_address)
+    d._spawn("notify", ["/usr/bin/python3", "-m", "dbusmock", "--template", "notification_daemon",
+                        "-p", '{"capabilities": "body actions"}'], env=env)
+    bus = dbus.bus.BusConnection(d.session_bus_address)
+    d.wait_for(lambda: bus.name_has_owner(NOTIFY), what="the notification server")
+    return bus, dbus.Interface(bus.get_object(NOTIFY, NOTIFY_PATH), "org.freedesktop.DBus.Mock")
+
+
+def notices(mock):
+    # Notify's arguments: app, replaces, icon, summary, body, actions, hints, timeout.
+    return [(str(a[3]), str(a[4]), [str(x) for x in a[5]])
+            for _, method, a in mock.GetCalls() if method == "Notify"]
+
+
+def push_over_loopback(nbytes):
+    server = socket.socket()
+    server.bind(("127.0.0.1", 0))
+    server.listen(1)
+
+    def drain():
+        conn, _ = server.accept()
+        while conn.recv(65536):
+            pass
+        conn.close()
+
+    t = threading.Thread(target=drain)
+    t.start()
+    with socket.create_connection(server.getsockname()) as c:
+        c.sendall(b"x" * nbytes)
+    t.join(10)
+    server.close()
+
+
+def connect(d, binary):
+    profile = d.add_profile("Office", number="*99#")
+    device = d.add_device("modem0", "ttyUSB0", d.DEVICE_MODEM)
+    # Loopback: its counters are ours to move with a local socket.
+    d.set_property(device, DEVICE_IFACE, "IpInterface", "lo")
+    d.start_program(binary)
+    d.wait_for(d.tray_icons, what="the tray icon")
+    d.add_active([device], profile, state=d.AC_ACTIVATED)
+
+
+def test_notices_once_per_period_and_level(binary):
+    # 10 MB renewing on the 17th; 8 MB used in the period so far.
+    with Desktop(faketime="@2010-05-12 10:00:00 x60") as d:
+        bus, mock = start_server(d)
+        seed(d, "[Office]\nDataAllowanceMB=10\nBillingDay=17\n",
+             ["2010-04-16T10:00+00:00,Office,5000000,0",  # the period before
+              "2010-05-01T10:00+00:00,Office,7000000,1000000"])
+        connect(d, binary)
+        d.wait_for(lambda: notices(mock), timeout=30, what="the warning")
+        (summary, body, actions), = notices(mock)
+        assert summary == "Data plan", summary
+        # Loopback's own traffic may add a few bytes to the 8 MB.
+        assert re.fullmatch(r"Office: 8\.[01] MB of 10 MB used; the plan renews on 17 May\.", body), body
+        assert actions == ["default", "History..."], actions
+        assert plans_file(d)["Office"]["WarnSentFor"] == "2010-04-17"
+
+        # The action opens the history window.
+        mock.EmitSignal(NOTIFY, "ActionInvoked", "us", [dbus.UInt32(1), "default"])
+        d.wait_for_window(HISTORY_WINDOW)
+
+        # A restart in the period does not warn again.
+        d.stop_program()
+        before = d.total("Office")
+        d.start_program(binary)
+        d.wait_for(lambda: d.total("Office") >= before + 3, timeout=30, what="three minutes")
+        assert len(notices(mock)) == 1, notices(mock)
+
+        # Past the allowance, live: the next minute's bytes cross it.
+        push_over_loopback(2 * MB)
+        d.wait_for(lambda: len(notices(mock)) == 2, timeout=30, what="the notice at 100 %")
+        summary, body, _ = notices(mock)[1]
+        assert summary == "Data plan used up", summary
+        assert body.startswith("Office: 1") and "of 10 MB used; the plan renews on 17 May." in body, body
+        assert plans_file(d)["Office"]["LimitSentFor"] == "2010-04-17"
+        mark = d.total("Office")
+        d.wait_for(lambda: d.total("Office") >= mark + 3, timeout=30, what="three more minutes")
+        assert len(notices(mock)) == 2, notices(mock)
+
+        # The next period warns afresh.
+        d.stop_program()
+        d.faketime = "@2010-05-17 10:00:00 x60"
+        seed(d, "[Office]\nDataAllowanceMB=10\nBillingDay=17\nWarnSentFor=2010-04-17\n"
+             "LimitSentFor=2010-04-17\n", ["2010-05-17T09:00+00:00,Office,9000000,0"])
+        d.start_program(binary)
+        d.wait_for(lambda: len(notices(mock)) == 3, timeout=30, what="the next period's warning")
+        assert notices(mock)[2][1].endswith("the plan renews on 17 Jun."), notices(mock)[2]
+        assert plans_file(d)["Office"]["WarnSentFor"] == "2010-05-17"
+
+
+def test_box_without_a_server(binary):
+    with Desktop(env={"QT_LOGGING_RULES": "brantle.notify.info=true"}) as d:
+        seed(d, "[Office]\nDataAllowanceMB=10\nBillingDay=17\n",
+             ["2010-05-01T10:00+00:00,Office,9500000,0"])
+        connect(d, binary)
+        d.wait_for_window(BOX, timeout=30)
+        d.wait_for(lambda: "Office: 9.5 MB of 10 MB used; the plan renews on 17 May."
+                   in d.log("program"), what="the box's text")
+        # Not modal: the tray's menu and counting go on.
+        mark = d.total("Office")
+        d.wait_for(lambda: d.total("Office") >= mark + 2, timeout=30, what="counting on")
+        assert len(d.find_windows(BOX)) == 1
+
+
+if __name__ == "__main__":
+    run_tests(test_notices_once_per_period_and_level, test_box_without_a_server)
