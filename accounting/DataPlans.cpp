@@ -195,4 +195,19 @@ void UsageTracker::add(const std::string& entry, QDate day, std::uint64_t bytes)
         it->second.bytes = history::saturatingAdd(it->second.bytes, bytes);
 }
 
+TickCheck checkMinute(const IniFile& ini, UsageTracker& usage, const std::string& entry,
+                      QDate today, std::uint64_t bytes) {
+    TickCheck c;
+    usage.add(entry, today, bytes);
+    if (ini.LoadText(entry, kAllowanceKey, "").empty())
+        return c;
+    c.plan = loadPlan(ini, entry);
+    if (!c.plan.active())
+        return c;
+    c.period = periodFor(today, c.plan.billingDay);
+    c.used = usage.usage(entry, c.period);
+    c.notice = noticeDue(c.plan, c.period, c.used);
+    return c;
+}
+
 } // namespace plans

@@ -136,4 +136,16 @@ private:
     std::size_t m_reads = 0;
 };
 
+// The tick's check, once the minute and its bytes are in the history: adds
+// them to the period's sum and says which notice is due. One read of the
+// plans file for an entry without a plan.
+struct TickCheck {
+    Notice notice = Notice::None;
+    Plan plan;
+    Period period;
+    std::uint64_t used = 0;
+};
+TickCheck checkMinute(const IniFile& ini, UsageTracker& usage, const std::string& entry,
+                      QDate today, std::uint64_t bytes);
+
 } // namespace plans

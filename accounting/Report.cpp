@@ -1,5 +1,6 @@
 #include "Report.h"
 
+#include "DataPlans.h"
 #include "History.h"
 #include "IniFile.h"
 #include "unitUtils.h"
@@ -175,6 +176,11 @@ struct Data {
     history::Summary summary;
     history::Stamp now;
     int month = 0;
+    std::string plansPath;
+    bool plansFound = false;
+    std::vector<plans::Plan> plans; // those with an allowance
+
+    QDate today() const { return QDate(now.year, now.month, now.day); }
 
     std::int64_t monthMinutes() const {
         std::int64_t total = 0;
@@ -224,8 +230,15 @@ Data load(const Options& o) {
              IniFile(d.ledgerPath).LoadSectionNumbers({"Hours", "Minutes"}, 0))
             d.ledger.push_back({std::move(s.section), s.numbers[0], s.numbers[1]});
     }
-    d.historyFound =
-        history::readFile(d.historyPath, d.summary, {d.month, d.month - 1, d.now.monthKey()});
+    d.plansPath = filePath(PlansFileName());
+    d.plansFound = isFile(d.plansPath);
+    if (d.plansFound)
+        for (plans::Plan& p : plans::loadPlans(IniFile(d.plansPath)))
+            if (p.active())
+                d.plans.push_back(std::move(p));
+    // A billing period reaches back into last month at most.
+    d.historyFound = history::readFile(
+        d.historyPath, d.summary, {d.month, d.month - 1, d.now.monthKey(), d.now.monthKey() - 1});
     return d;
 }
 
@@ -243,6 +256,61 @@ std::string topDataFields(const history::Traffic& t, const char* prefix) {
     return ",\n  \"" + p + "received\": " + std::to_string(t.received) + ",\n  \"" + p +
            "sent\": " + std::to_string(t.sent) + ",\n  \"" + p +
            "data_minutes\": " + std::to_string(t.minutes);
+}
+
+std::string isoDate(QDate date) {
+    return date.toString(Qt::ISODate).toStdString();
+}
+
+std::string percentText(std::uint64_t used, std::uint64_t allowance) {
+    char text[32];
+    std::snprintf(text, sizeof text, "%.1f",
+                  static_cast<double>(used) * 100.0 / static_cast<double>(allowance));
+    return text;
+}
+
+void printPlansJson(const Data& d, std::ostream& out) {
+    const QTimeZone zone = QTimeZone::systemTimeZone();
+    out << ",\n  \"plans_file\": " << jsonString(d.plansPath)
+        << ",\n  \"plans_found\": " << (d.plansFound ? "true" : "false") << ",\n  \"plans\": [";
+    const char* sep = "\n    ";
+    for (const plans::Plan& p : d.plans) {
+        const plans::Period period = plans::periodFor(d.today(), p.billingDay);
+        const std::uint64_t used = plans::usage(d.summary, p.entry, period);
+        out << sep << "{\"entry\": " << jsonString(p.entry)
+            << ", \"allowance_mb\": " << p.allowanceMB
+            << ", \"allowance_bytes\": " << p.allowanceBytes()
+            << ", \"billing_day\": " << p.billingDay << ", \"warn_percent\": " << p.warnPercent
+            << ", \"period_start\": \"" << isoDate(period.start) << "\", \"period_end\": \""
+            << isoDate(period.last) << "\", \"period_start_time\": \""
+            << period.startTime(zone).toString(Qt::ISODate).toStdString()
+            << "\", \"period_end_time\": \""
+            << period.endTime(zone).toString(Qt::ISODate).toStdString() << "\", \"renews\": \""
+            << isoDate(period.next) << "\", \"used\": " << used
+            << ", \"percent\": " << percentText(used, p.allowanceBytes())
+            << ", \"warn_sent\": " << (p.warnSentFor == period.start ? "true" : "false")
+            << ", \"limit_sent\": " << (p.limitSentFor == period.start ? "true" : "false") << "}";
+        sep = ",\n    ";
+    }
+    out << (d.plans.empty() ? "]" : "\n  ]");
+}
+
+void printPlansText(const Data& d, std::ostream& out) {
+    if (d.plans.empty())
+        return;
+    out << "\nData plans " << printable(d.plansPath) << ":\n";
+    for (const plans::Plan& p : d.plans) {
+        const plans::Period period = plans::periodFor(d.today(), p.billingDay);
+        const std::uint64_t used = plans::usage(d.summary, p.entry, period);
+        out << "  " << printable(p.entry) << ": " << plans::usageText(used, p, period).toStdString()
+            << " (" << percentText(used, p.allowanceBytes()) << " %), since "
+            << isoDate(period.start);
+        if (p.limitSentFor == period.start)
+            out << "; told at 100 %";
+        else if (p.warnSentFor == period.start)
+            out << "; warned at " << p.warnPercent << " %";
+        out << "\n";
+    }
 }
 
 void printJson(const Data& d, std::ostream& out) {
@@ -303,7 +371,9 @@ void printJson(const Data& d, std::ostream& out) {
         sep = ",\n    ";
     }
     out << (sessions.empty() ? "]" : "\n  ]")
-        << ",\n  \"sessions_left_out\": " << d.sessionsLeftOut() << "\n}\n";
+        << ",\n  \"sessions_left_out\": " << d.sessionsLeftOut();
+    printPlansJson(d, out);
+    out << "\n}\n";
 }
 
 std::string entryText(const history::Summary& summary, int entry) {
@@ -336,6 +406,7 @@ void printText(const Data& d, std::ostream& out) {
     out << "\n";
     if (!d.historyFound) {
         out << "No usage history at " << printable(d.historyPath) << ".\n";
+        printPlansText(d, out);
         return;
     }
     out << "Usage history " << printable(d.historyPath) << ", " << month << ": "
@@ -369,6 +440,7 @@ void printText(const Data& d, std::ostream& out) {
             << (d.summary.skipped == 1
                     ? " line of the history could not be read and was skipped.\n"
                     : " lines of the history could not be read and were skipped.\n");
+    printPlansText(d, out);
 }
 
 } // namespace

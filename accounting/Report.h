@@ -37,6 +37,18 @@
 //                       newest first, at most 10,000; start and end as
 //                       "2026-12-08T10:41+01:00"; entry "" for the other entries
 //   sessions_left_out   the month's older sessions not listed
+//   plans_file          the data plans' path; plans_found: whether it exists
+//   plans               [{entry, allowance_mb, allowance_bytes, billing_day,
+//                       warn_percent, period_start, period_end, period_start_time,
+//                       period_end_time, renews, used, percent, warn_sent,
+//                       limit_sent}] every entry with an allowance, in file
+//                       order, for the billing period holding today, whatever
+//                       month is reported: period_start and period_end its first
+//                       and last day, the _time fields local midnight at its
+//                       start and end ("2026-11-17T00:00:00+01:00"), renews the
+//                       next billing date, used its bytes, percent of the
+//                       allowance to one decimal, and whether the warning and
+//                       the notice at 100 % went out in it
 // Names are UTF-8; bytes that are not become U+FFFD.
 
 #include <ostream>

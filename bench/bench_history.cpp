@@ -44,8 +44,8 @@ bool useHome(const char* name) {
 }
 
 // Written once: 2026, every day from 09:00 to 17:00.
-void writeYear() {
-    if (!useHome("year"))
+void writeYear(const char* name = "year") {
+    if (!useHome(name))
         return;
     std::ofstream out(HistoryFileName().toStdString(), std::ios::binary);
     out << history::kHeader;
@@ -129,6 +129,16 @@ void BM_ReportMonth(benchmark::State& state) {
     writeYear();
     runReport(state, true, state.range(0) != 0);
     state.SetLabel(state.range(0) ? "json" : "text");
+}
+
+// The same year with five plans, three on its entries.
+void BM_ReportWithPlans(benchmark::State& state) {
+    writeYear("plans");
+    std::ofstream(PlansFileName().toStdString(), std::ios::binary)
+        << "[Office]\nDataAllowanceMB=10000\nBillingDay=17\n[Home]\nDataAllowanceMB=50000\n"
+           "BillingDay=31\n[Mobile \"fast\", roaming]\nDataAllowanceMB=5000\nBillingDay=1\n"
+           "[Spare]\nDataAllowanceMB=1000\n[Travel]\nDataAllowanceMB=2000\nBillingDay=29\n";
+    runReport(state, true, true);
 }
 
 void BM_Report120kDistinctNames(benchmark::State& state) {
@@ -242,6 +252,7 @@ void BM_HistoryWindowBigMonth(benchmark::State& state) {
 } // namespace
 
 BENCHMARK(BM_ReportMonth)->Arg(0)->Arg(1)->Unit(benchmark::kMillisecond);
+BENCHMARK(BM_ReportWithPlans)->Unit(benchmark::kMillisecond);
 BENCHMARK(BM_ReadHistory)->Unit(benchmark::kMillisecond);
 BENCHMARK(BM_Report120kDistinctNames)->Unit(benchmark::kMillisecond);
 BENCHMARK(BM_ReportLedger20kSections)->Unit(benchmark::kMillisecond);

@@ -1,6 +1,7 @@
 // One counted minute on ledgers of growing size, on disk and with every
 // write flushed (fsync of the file and its folder), as in the program.
 
+#include "accounting/DataPlans.h"
 #include "accounting/Statistics.h"
 #include "accounting/unitUtils.h"
 #include "connection/ByteCounting.h"
@@ -147,7 +148,34 @@ void BM_ByteSample(benchmark::State& state) {
         benchmark::DoNotOptimize(sampler.sample(service, service.entry));
 }
 
+// The data plan's part of the tick: the plans file read, the minute's bytes
+// added to the period's sum, the notice weighed. With a plan (range 1) and
+// without (0); the history is read once, before the loop.
+void BM_PlanCheck(benchmark::State& state) {
+    const std::string ledger = makeLedger(1);
+    const std::string dir = ledger.substr(0, ledger.rfind('/'));
+    const std::string historyPath = dir + "/Vantrel History.csv";
+    const std::string plansPath = dir + "/Vantrel Plans.ini";
+    std::ofstream(historyPath) << history::kHeader;
+    std::ofstream plansFile(plansPath);
+    for (int i = 0; i < 5; ++i)
+        plansFile << "[Entry " << i << "]\nDataAllowanceMB=" << (state.range(0) ? 10000 : 0)
+                  << "\nBillingDay=17\nWarnPercent=80\n";
+    plansFile.close();
+    IniFile ini(plansPath);
+    plans::UsageTracker usage(historyPath);
+    const QDate today = QDate::currentDate();
+    for (auto _ : state)
+        benchmark::DoNotOptimize(plans::checkMinute(ini, usage, "Entry 4", today, 1000).notice);
+    state.counters["history_reads"] = static_cast<double>(usage.reads());
+    for (const std::string& f : {ledger, historyPath, plansPath})
+        ::unlink(f.c_str());
+    ::rmdir(dir.c_str());
+}
+
 } // namespace
+
+BENCHMARK(BM_PlanCheck)->Arg(0)->Arg(1)->Unit(benchmark::kMicrosecond);
 
 BENCHMARK(BM_ByteSample)->Unit(benchmark::kMicrosecond);
 

@@ -462,17 +462,10 @@ void TfrmMain::CheckDataPlan(const QString& entry, std::uint64_t bytes) {
         m_planUsage = std::make_unique<plans::UsageTracker>(filePath(HistoryFileName()));
     const history::Stamp now = history::localNow();
     const QDate today(now.year, now.month, now.day);
-    m_planUsage->add(section, today, bytes);
-    // One read of the small file for an entry without a plan.
     const std::unique_ptr<IniFile> ini = PlansIni();
-    if (ini->LoadText(section, plans::kAllowanceKey, "").empty())
-        return;
-    const plans::Plan plan = plans::loadPlan(*ini, section);
-    if (!plan.active())
-        return;
-    const plans::Period period = plans::periodFor(today, plan.billingDay);
-    const std::uint64_t used = m_planUsage->usage(section, period);
-    const plans::Notice notice = plans::noticeDue(plan, period, used);
+    const plans::TickCheck check = plans::checkMinute(*ini, *m_planUsage, section, today, bytes);
+    const plans::Notice notice = check.notice;
+    const plans::Period& period = check.period;
     if (notice == plans::Notice::None)
         return;
     const std::string key = section + '\n' + std::to_string(static_cast<int>(notice)) + '\n' +
@@ -493,7 +486,8 @@ void TfrmMain::CheckDataPlan(const QString& entry, std::uint64_t bytes) {
     }
     m_notifier->notify(notice == plans::Notice::Limit ? QStringLiteral("Data plan used up")
                                                       : QStringLiteral("Data plan"),
-                       plans::noticeText(entry, used, plan, period), QStringLiteral("History..."));
+                       plans::noticeText(entry, check.used, check.plan, period),
+                       QStringLiteral("History..."));
 }
 
 void TfrmMain::tmrVerifyFirstofMonthTimer() {

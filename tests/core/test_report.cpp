@@ -1,6 +1,7 @@
 // The command-line report: its arguments, and names that would break JSON
 // or a terminal.
 
+#include "accounting/History.h"
 #include "accounting/Report.h"
 
 #include <QJsonArray>
@@ -148,4 +149,37 @@ TEST_F(ReportTest, DataStandsBesideTheMinutesAndUnknownIsSaid) {
     const Result november = runReport({"--report", "--month", "2026-11"});
     EXPECT_NE(november.out.find("Office: 0 H., 1 Min, no data recorded"), std::string::npos)
         << november.out;
+}
+
+// Each plan with its current period, the usage in it and the notices sent;
+// an entry without an allowance is no plan.
+TEST_F(ReportTest, PlansWithTheirPeriodAndUsage) {
+    const history::Stamp now = history::localNow();
+    history::Traffic today, before;
+    today.add(6'000'000'000, 100'000'000);
+    before.add(9'000'000'000, 0);
+    write("Vantrel History.csv",
+          std::string(history::kHeader) +
+              history::formatRecord(history::addMinutes(now, -1440), "Office", &before) +
+              history::formatRecord(now, "Office", &today));
+    const std::string day = std::to_string(now.day);
+    char start[16];
+    std::snprintf(start, sizeof start, "%04d-%02d-%02d", now.year, now.month, now.day);
+    write("Vantrel Plans.ini", "[Office]\nDataAllowanceMB=10000\nBillingDay=" + day +
+                                   "\nWarnSentFor=" + start + "\n[Home]\nBillingDay=3\n");
+    const Result r = runReport({"--report", "--json"});
+    ASSERT_EQ(r.code, 0);
+    const QJsonObject o = QJsonDocument::fromJson(QByteArray::fromStdString(r.out)).object();
+    EXPECT_EQ(o["version"].toInt(), 1);
+    const QJsonArray plans = o["plans"].toArray();
+    ASSERT_EQ(plans.size(), 1) << r.out;
+    const QJsonObject p = plans[0].toObject();
+    EXPECT_EQ(p["entry"].toString(), "Office");
+    EXPECT_EQ(p["allowance_mb"].toInt(), 10000);
+    EXPECT_EQ(p["period_start"].toString().toStdString(), start);
+    EXPECT_EQ(p["used"].toDouble(), 6'100'000'000.0);
+    EXPECT_DOUBLE_EQ(p["percent"].toDouble(), 61.0);
+    EXPECT_TRUE(p["warn_sent"].toBool());
+    EXPECT_FALSE(p["limit_sent"].toBool());
+    EXPECT_NE(runReport({"--report"}).out.find("Office: 6.1 GB of 10 GB"), std::string::npos);
 }
