@@ -36,7 +36,16 @@ int main(int argc, char** argv) {
         return commandLine.exitCode;
     }
 
+    // Without a display Qt would end the process with abort().
+    if (!platformStartable()) {
+        std::fputs("brantle-vantrel: cannot open a display: neither DISPLAY nor WAYLAND_DISPLAY "
+                   "is set\n",
+                   stderr);
+        return 1;
+    }
+    beginPlatformStart();
     TApplication app(argc, argv);
+    endPlatformStart();
     QApplication::setApplicationName("brantle-vantrel");
     QApplication::setApplicationVersion(BV_VERSION);
 #if QT_CONFIG(sessionmanager)
@@ -54,8 +63,17 @@ int main(int argc, char** argv) {
     SingleInstance instance(WindowsDirectory());
     const auto onRunning = commandLine.autostart ? SingleInstance::OnRunning::StaySilent
                                                  : SingleInstance::OnRunning::AskToShow;
-    if (instance.start(onRunning) == SingleInstance::Start::AlreadyRunning)
-        return 0;
+    if (instance.start(onRunning) == SingleInstance::Start::AlreadyRunning) {
+        if (instance.reachedRunningCopy() || commandLine.autostart)
+            return 0;
+        // Not one of ours, hung, or a copy on another computer sharing the folder.
+        const QString text = QStringLiteral("Another process holds %1 and does not answer: "
+                                            "Brantle Vantrel is not started a second time")
+                                 .arg(instance.lockFileName());
+        std::fprintf(stderr, "brantle-vantrel: %s\n", text.toLocal8Bit().constData());
+        showMessageBox(applicationTitle(), errorBoxText(text), QMessageBox::Warning);
+        return 1;
+    }
 
     // At login the panel may come up after us: give it time before the
     // window stands in for a missing tray.
@@ -78,6 +96,8 @@ int main(int argc, char** argv) {
         if (frmMain)
             frmMain->TrayPop_ShowWindowClick();
     });
+    if (!instance.notice().isEmpty())
+        reportErrorLater(instance.notice());
     try {
         mainWindow->FormCreate();
     } catch (const std::exception& e) {
