@@ -86,7 +86,6 @@ void TTrayIcon::onBusLost() {
     m_watcher = nullptr;
     delete m_item;
     m_item = nullptr;
-    m_watcherKnown = false;
     setWatcher(false);
     // A few tries, then the stand-ins stay: a bus that keeps dropping us
     // must not keep us busy.
@@ -97,10 +96,13 @@ void TTrayIcon::onBusLost() {
                 return;
             m_bus = QDBusConnection::connectToBus(QDBusConnection::SessionBus,
                                                   QStringLiteral("bv-session-%1").arg(loss));
-            if (m_bus.isConnected())
+            qCDebug(lcTray) << "bus again" << m_bus.isConnected();
+            if (m_bus.isConnected()) {
+                m_watcherKnown = false; // asked anew
                 watchBus();
-            else
+            } else {
                 QDBusConnection::disconnectFromBus(m_bus.name());
+            }
         });
 }
 
