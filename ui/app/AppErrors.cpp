@@ -132,10 +132,10 @@ void platformStartHandler(QtMsgType type, const QMessageLogContext& context, con
         return;
     }
     const QByteArray platform = qgetenv("QT_QPA_PLATFORM");
-    const QByteArray display = platform.isEmpty() ? "DISPLAY=" + qgetenv("DISPLAY") +
-                                                        ", WAYLAND_DISPLAY=" +
-                                                        qgetenv("WAYLAND_DISPLAY")
-                                                  : "QT_QPA_PLATFORM=" + platform;
+    const QByteArray display =
+        platform.isEmpty()
+            ? "DISPLAY=" + qgetenv("DISPLAY") + ", WAYLAND_DISPLAY=" + qgetenv("WAYLAND_DISPLAY")
+            : "QT_QPA_PLATFORM=" + platform;
     std::fprintf(stderr, "brantle-vantrel: cannot open the display (%s)\n", display.constData());
     std::_Exit(1);
 }

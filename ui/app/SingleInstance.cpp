@@ -69,8 +69,8 @@ public:
         const QByteArray full = QFile::encodeName(folder) + '/' + name;
         QByteArray path = full;
         if (path.size() >= qsizetype(sizeof m_addr.sun_path)) {
-            m_dirFd = ::open(QFile::encodeName(folder).constData(),
-                             O_PATH | O_DIRECTORY | O_CLOEXEC);
+            m_dirFd =
+                ::open(QFile::encodeName(folder).constData(), O_PATH | O_DIRECTORY | O_CLOEXEC);
             if (m_dirFd < 0)
                 return;
             path = "/proc/self/fd/" + QByteArray::number(m_dirFd) + '/' + name;
@@ -106,8 +106,8 @@ bool sendShow(const QString& folder, const char* name) {
     const int fd = ::socket(AF_UNIX, SOCK_DGRAM | SOCK_CLOEXEC, 0);
     if (fd < 0)
         return false;
-    const ssize_t sent =
-        ::sendto(fd, kShow, kShowSize, MSG_DONTWAIT | MSG_NOSIGNAL, address.get(), address.length());
+    const ssize_t sent = ::sendto(fd, kShow, kShowSize, MSG_DONTWAIT | MSG_NOSIGNAL, address.get(),
+                                  address.length());
     const bool queued = sent == kShowSize || (sent < 0 && errno == EAGAIN);
     ::close(fd);
     return queued;

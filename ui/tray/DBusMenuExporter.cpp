@@ -232,14 +232,14 @@ QList<DBusMenuItem> TDBusMenuAdaptor::GetGroupProperties(const QList<int>& ids,
 }
 
 QDBusVariant TDBusMenuAdaptor::GetProperty(int id, const QString& name) {
-    const QVariant value = m_exporter->exists(id) ? m_exporter->properties(id, {name}).value(name)
-                                                  : QVariant();
+    const QVariant value =
+        m_exporter->exists(id) ? m_exporter->properties(id, {name}).value(name) : QVariant();
     if (!value.isValid()) {
         // An empty variant cannot be sent: no answer at all would leave the
         // caller waiting for its timeout.
         m_exporter->refuseCall(QDBusError::InvalidArgs, m_exporter->exists(id)
-                                                             ? QStringLiteral("no such property")
-                                                             : QStringLiteral("no such item"));
+                                                            ? QStringLiteral("no such property")
+                                                            : QStringLiteral("no such item"));
         return QDBusVariant(QString());
     }
     return QDBusVariant(value);
