@@ -471,11 +471,6 @@ void TfrmMain::btnHideClick() {
     hide();
 }
 
-void TfrmMain::btnAboutClick() {
-    auto* about = new TfrmAbout();
-    about->show();
-}
-
 // Wayland lets no program raise its own window without a token from the
 // user's click, and the tray or a second start may have none. A window that
 // is mapped anew comes to the front instead.
@@ -484,6 +479,19 @@ static void remapIfBehindOnWayland(QWidget* w) {
         QGuiApplication::platformName().startsWith(QLatin1String("wayland")) &&
         !qEnvironmentVariableIsSet("XDG_ACTIVATION_TOKEN"))
         w->hide();
+}
+
+// One about box at a time: asked for again (by a click, or by a neighbour on
+// the bus a thousand times), the open one comes forward.
+void TfrmMain::btnAboutClick() {
+    static QPointer<TfrmAbout> open;
+    if (!open)
+        open = new TfrmAbout();
+    remapIfBehindOnWayland(open);
+    open->setWindowState(open->windowState() & ~Qt::WindowMinimized);
+    open->show();
+    open->raise();
+    open->activateWindow();
 }
 
 void TfrmMain::showAndFocus() {

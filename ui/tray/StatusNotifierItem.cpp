@@ -83,7 +83,7 @@ public slots:
     void Scroll(int, const QString&) {}
     // Lets the window that Activate shows be raised on Wayland.
     void ProvideXdgActivationToken(const QString& token) {
-        if (onWayland() && !token.isEmpty())
+        if (onWayland() && !token.isEmpty() && token.size() <= 1024) // tokens are short
             qputenv("XDG_ACTIVATION_TOKEN", token.toUtf8());
     }
 

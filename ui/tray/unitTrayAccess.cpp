@@ -35,7 +35,8 @@ bool onXcb() {
 } // namespace
 
 TTrayIcon::TTrayIcon(QObject* owner, const QString& tip, const QIcon& icon, QMenu* menu)
-    : QObject(owner), m_tip(trayTipText(tip)), m_icon(icon), m_menu(menu) {
+    : QObject(owner), m_tip(trayTipText(tip)), m_icon(icon), m_menu(menu),
+      m_bus(QDBusConnection::sessionBus()) {
     m_grace.setSingleShot(true);
     m_grace.setInterval(kGraceMs);
     connect(&m_grace, &QTimer::timeout, this, [this] {
@@ -46,11 +47,20 @@ TTrayIcon::TTrayIcon(QObject* owner, const QString& tip, const QIcon& icon, QMen
         emit trayMissing();
     });
 
-    QDBusConnection bus = QDBusConnection::sessionBus();
+    watchBus();
+}
+
+void TTrayIcon::watchBus() {
+    QDBusConnection& bus = m_bus;
     if (!bus.isConnected()) {
         setWatcher(false);
         return;
     }
+    // libdbus reports a lost connection as this signal, and QtDBus never
+    // connects again by itself.
+    bus.connect(QString(), QStringLiteral("/org/freedesktop/DBus/Local"),
+                QStringLiteral("org.freedesktop.DBus.Local"), QStringLiteral("Disconnected"), this,
+                SLOT(onBusLost()));
     m_watcher =
         new QDBusServiceWatcher(kWatcher, bus, QDBusServiceWatcher::WatchForOwnerChange, this);
     connect(m_watcher, &QDBusServiceWatcher::serviceOwnerChanged, this,
@@ -65,6 +75,35 @@ TTrayIcon::TTrayIcon(QObject* owner, const QString& tip, const QIcon& icon, QMen
         if (!m_watcherKnown) // a change signal that came first is newer
             setWatcher(reply.isValid() && reply.value());
     });
+}
+
+// The session bus dropped us (a restarted bus, or one that found a message
+// of ours too large): until a new connection brings the item back, the
+// XEmbed icon or the window stands in, as when the last panel goes.
+void TTrayIcon::onBusLost() {
+    qCDebug(lcTray) << "session bus lost";
+    delete m_watcher;
+    m_watcher = nullptr;
+    delete m_item;
+    m_item = nullptr;
+    setWatcher(false);
+    // A few tries, then the stand-ins stay: a bus that keeps dropping us
+    // must not keep us busy.
+    const int loss = ++m_busLosses;
+    for (int delayMs : {0, 2000, 10000, 60000})
+        QTimer::singleShot(delayMs, this, [this, loss] {
+            if (loss != m_busLosses || m_bus.isConnected() || m_busLosses > 10)
+                return;
+            m_bus = QDBusConnection::connectToBus(QDBusConnection::SessionBus,
+                                                  QStringLiteral("bv-session-%1").arg(loss));
+            qCDebug(lcTray) << "bus again" << m_bus.isConnected();
+            if (m_bus.isConnected()) {
+                m_watcherKnown = false; // asked anew
+                watchBus();
+            } else {
+                QDBusConnection::disconnectFromBus(m_bus.name());
+            }
+        });
 }
 
 TTrayIcon::~TTrayIcon() {
@@ -84,8 +123,7 @@ void TTrayIcon::setWatcher(bool present) {
     if (present) {
         if (!m_item) {
             const QList<QImage> images = Artwork::trayIconImages();
-            m_item =
-                new TStatusNotifierItem(QDBusConnection::sessionBus(), m_tip, images, m_menu, this);
+            m_item = new TStatusNotifierItem(m_bus, m_tip, images, m_menu, this);
             connect(m_item, &TStatusNotifierItem::activateRequested, this,
                     [this] { emit activated(QSystemTrayIcon::DoubleClick); });
             connect(m_item, &TStatusNotifierItem::contextMenuRequested, this,

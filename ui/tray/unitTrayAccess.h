@@ -4,6 +4,7 @@
 // elsewhere on X11 it is an XEmbed icon. Which one is used may change while
 // the program runs; nothing outside this unit needs to know.
 
+#include <QDBusConnection>
 #include <QIcon>
 #include <QObject>
 #include <QPoint>
@@ -48,14 +49,18 @@ signals:
 
 private slots:
     void update();
+    void onBusLost();
 
 private:
+    void watchBus();
     void setWatcher(bool present);
     void useXEmbed(bool use);
 
     QString m_tip;
     QIcon m_icon;
     QPointer<QMenu> m_menu;
+    QDBusConnection m_bus; // the session bus, or its replacement after a loss
+    int m_busLosses = 0;
     QDBusServiceWatcher* m_watcher = nullptr;
     TStatusNotifierItem* m_item = nullptr;
     QPointer<QSystemTrayIcon> m_xembed;
