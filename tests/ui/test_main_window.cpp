@@ -1,9 +1,9 @@
 #include "MainWindowFixture.h"
 
+#include "ui/unitOvertimeWarning.h"
 #include "ui/widgets/AutoSizeLabel.h"
 #include "ui/widgets/UpDown.h"
 #include "ui/widgets/ryxTile.h"
-#include "ui/unitOvertimeWarning.h"
 
 #include <QCheckBox>
 #include <QComboBox>
@@ -544,4 +544,49 @@ TEST_F(MainWindowTest, FailureLeavingATimerSlotIsCaughtByTheLoop) {
     QTRY_COMPARE_WITH_TIMEOUT(boxes.size(), size_t(1), 5000);
     EXPECT_EQ(boxes[0].text, "Unable to write to /nowhere/Vantrel Data.ini.");
     EXPECT_EQ(boxes[0].title, "Brantle Vantrel");
+}
+
+// Names from NetworkManager and texts from the ledger reach labels and boxes
+// as they are: one that looks like markup is shown, never interpreted.
+TEST_F(MainWindowTest, NamesThatLookLikeMarkupAreShownAsText) {
+    const std::string hostile = "<img src=/etc/x.png><b>Home</b>";
+    TfrmMain& w = create({{"Office", "555-0100"}, {hostile, "555-0199"}});
+    w.TrayPop_ShowWindowClick();
+    ini().StoreText(hostile, "Hours", "1");
+    ini().StoreNumber(hostile, "WarnHourCount", 1);
+    connect(hostile);
+    service->connections[0].deviceName = "<i>ttyACM0</i>";
+    w.ZorvRasConnect->PollConnections();
+    w.ZorvRasConnectConnectionStatus(w.ZorvRasConnect, csConnected);
+    ASSERT_TRUE(w.lblConnectionStatus->text().contains("<i>ttyACM0</i>"));
+    w.tmrCountTimer(); // opens the overtime warning, which names the entry
+    ASSERT_EQ(openDialogs<TfrmOverTimeWarning>().size(), 1u);
+
+    // A hand-edited count: the conversion error quotes it in a box.
+    setMessageBoxHandler({});
+    ini().StoreText(hostile, "Hours", "<b>7</b>");
+    QString boxText;
+    Qt::TextFormat boxFormat = Qt::AutoText;
+    QTimer answer;
+    QObject::connect(&answer, &QTimer::timeout, [&] {
+        for (QWidget* top : QApplication::topLevelWidgets())
+            if (auto* box = qobject_cast<QMessageBox*>(top); box && box->isVisible()) {
+                boxText = box->text();
+                boxFormat = box->textFormat();
+                box->accept();
+            }
+    });
+    answer.start(10);
+    QTimer::singleShot(0, &w, [&w] { w.tmrCountTimer(); }); // the failure leaves through the loop
+    QTRY_VERIFY_WITH_TIMEOUT(boxText.contains("<b>7</b>"), 5000);
+    EXPECT_EQ(boxFormat, Qt::PlainText);
+
+    int hostileLabels = 0;
+    for (QWidget* top : QApplication::topLevelWidgets())
+        for (QLabel* label : top->findChildren<QLabel*>())
+            if (label->text().contains(QLatin1Char('<'))) {
+                ++hostileLabels;
+                EXPECT_EQ(label->textFormat(), Qt::PlainText) << label->objectName().toStdString();
+            }
+    EXPECT_GE(hostileLabels, 3) << "status, time and warning";
 }
