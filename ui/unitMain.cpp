@@ -1,20 +1,21 @@
 #include "ui/unitMain.h"
 
-#include "ui/app/AppErrors.h"
-#include "ui/app/Artwork.h"
-#include "ui/widgets/AutoSizeLabel.h"
-#include "ui/widgets/DialogBase.h"
-#include "ui/widgets/Fonts.h"
-#include "ui/widgets/UpDown.h"
+#include "accounting/Clock.h"
 #include "accounting/unitUtils.h"
 #include "connection/ZorvRasConnect.h"
-#include "ui/widgets/ryxTile.h"
+#include "ui/app/AppErrors.h"
+#include "ui/app/Artwork.h"
+#include "ui/tray/unitTrayAccess.h"
 #include "ui/unit1st_of_Month_Notification.h"
 #include "ui/unitAbout.h"
 #include "ui/unitHistory.h"
 #include "ui/unitOvertimeWarning.h"
 #include "ui/unitStartup.h"
-#include "ui/tray/unitTrayAccess.h"
+#include "ui/widgets/AutoSizeLabel.h"
+#include "ui/widgets/DialogBase.h"
+#include "ui/widgets/Fonts.h"
+#include "ui/widgets/UpDown.h"
+#include "ui/widgets/ryxTile.h"
 
 #include <QAction>
 #include <QCheckBox>
@@ -129,7 +130,8 @@ TfrmMain::TfrmMain(QWidget* parent) : QDialog(parent) {
     tmrCount->setTimerType(Qt::PreciseTimer); // a coarse timer could drift by minutes a day
     tmrCount->setInterval(60000);
     connect(tmrCount, &QTimer::timeout, this, &TfrmMain::tmrCountTimer);
-    tmrCount->start();
+    // Parked from the start: the monitor's report of a connection resumes it.
+    m_countOrigin = appClock().monotonicMs();
 
     tmrVerifyFirstofMonth = new QTimer(this);
     tmrVerifyFirstofMonth->setObjectName("tmrVerifyFirstofMonth");
@@ -426,9 +428,26 @@ void TfrmMain::btnResetCountClick() {
 
 // --- timers and the monitor's events ------------------------------------------------
 
+// tmrCount sleeps while nothing is connected, so that the program wakes for
+// nothing at rest, but keeps the phase it had when the window was made: every
+// minute is counted at the very tick a timer that never stopped would count
+// it, however often the connection came and went.
+void TfrmMain::armCountTimer(bool atTick) {
+    constexpr qint64 kMinute = 60000;
+    const qint64 elapsed = appClock().monotonicMs() - m_countOrigin;
+    qint64 wait = kMinute - elapsed % kMinute;
+    // A tick handled a moment before its time is that tick, not the one before.
+    if (atTick && wait < 1000)
+        wait += kMinute;
+    tmrCount->start(int(wait));
+}
+
 void TfrmMain::tmrCountTimer() {
-    if (!ZorvRasConnect->IsConnected())
+    if (!ZorvRasConnect->IsConnected()) {
+        tmrCount->stop(); // parked until the monitor reports a connection
         return;
+    }
+    armCountTimer(true); // first: a failure below must not stop the counting
     const QString entry = ZorvRasConnect->ConnectedEntry();
     AddMinute(dataIni(), entry);
     // Only a minute the ledger holds goes into the history; a history that
@@ -455,6 +474,8 @@ void TfrmMain::ZorvRasConnectStatusChange(TZorvRasConnect* Sender, bool StatusCh
     if (!StatusChanged)
         return;
     if (Sender->IsConnected()) {
+        if (!tmrCount->isActive())
+            armCountTimer(false);
         lblConnectionStatus->setCaption("Connected");
         SelectEntry(Sender->ConnectedEntry());
         RefreshStatistics(*this, dataIni());
