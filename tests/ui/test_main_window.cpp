@@ -1,9 +1,9 @@
 #include "MainWindowFixture.h"
 
-#include "ui/unitOvertimeWarning.h"
 #include "ui/widgets/AutoSizeLabel.h"
 #include "ui/widgets/UpDown.h"
 #include "ui/widgets/ryxTile.h"
+#include "ui/unitOvertimeWarning.h"
 
 #include <QCheckBox>
 #include <QComboBox>
