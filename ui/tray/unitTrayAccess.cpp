@@ -148,16 +148,20 @@ void TTrayIcon::update() {
         return;
     if (m_watcherPresent && m_item && m_item->isPending())
         return; // the watcher's answer is on its way
-    if (!m_everShown && !m_watcherPresent) {
+    if (!m_everShown) {
+        // At login the panel's watcher may be up long before its host: the
+        // same wait either way.
         if (startWaitMs > 0 && !m_startWaited) {
             m_startWaited = true;
             m_grace.start(startWaitMs);
             return;
         }
-        // Nothing at the start: no reason to wait.
-        m_missing = true;
-        emit trayMissing();
-        return;
+        if (!m_watcherPresent) {
+            // Nothing at the start: no reason to wait.
+            m_missing = true;
+            emit trayMissing();
+            return;
+        }
     }
     m_grace.start(kGraceMs);
 }
