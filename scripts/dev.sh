@@ -69,8 +69,8 @@ test)
     ;;
 bench)
     # A Release tree of its own, so the test tree keeps its build type;
-    # nm-tray is the footprint's point of comparison.
-    PACKAGES+=(nm-tray linux-perf)
+    # nm-tray is the footprint's point of comparison (on weston too: qtwayland5).
+    PACKAGES+=(nm-tray qtwayland5 linux-perf)
     install_missing
     build_release
     for b in build-release/bench/bench_*; do if [ -f "$b" ] && [ -x "$b" ]; then "$b"; fi; done

@@ -26,6 +26,7 @@
 #include <QLabel>
 #include <QLineEdit>
 #include <QMenu>
+#include <QPixmapCache>
 #include <QPushButton>
 #include <QScreen>
 #include <QSystemTrayIcon>
@@ -463,6 +464,10 @@ void TfrmMain::tmrCountTimer() {
 
 void TfrmMain::tmrVerifyFirstofMonthTimer() {
     tmrVerifyFirstofMonth->stop();
+    // The start is over. What Qt cached of the icons while the tray and the
+    // windows were set up would wake the program once more, for the cache's
+    // flush 30 s later; the few pixmaps are made again if ever needed.
+    QPixmapCache::clear();
     CheckFirstOfMonth(*this);
 }
 
