@@ -251,6 +251,9 @@ TfrmHistory::TfrmHistory(QWidget* parent) : QDialog(parent) {
                             {QStringLiteral("Entry"), QStringLiteral("Start"),
                              QStringLiteral("End"), QStringLiteral("Duration")});
 
+    chart->setAccessibleName(QStringLiteral("Minutes online per day"));
+    tblEntries->setAccessibleName(QStringLiteral("Per entry"));
+    tblSessions->setAccessibleName(QStringLiteral("Sessions of the month, newest first"));
     lblStatus = new QLabel(this);
     lblStatus->setObjectName("lblStatus");
     lblStatus->setTextFormat(Qt::PlainText);

@@ -205,6 +205,7 @@ void TfrmMain::createControls() {
     cboDialups->setObjectName("cboDialups");
     cboDialups->setGeometry(104, 16, 193, 21);
     cboDialups->setEditable(false);
+    lblNothing3->setBuddy(cboDialups); // what a screen reader calls the list
     connect(cboDialups, &QComboBox::activated, this, [this] { cboDialupsClick(); });
 
     btnResetCount = new QPushButton("&Reset count", GroupBox);
@@ -216,6 +217,7 @@ void TfrmMain::createControls() {
     ud_WarnLimit->setObjectName("ud_WarnLimit");
     ud_WarnLimit->setGeometry(153, 78, 15, 21);
     ud_WarnLimit->setRange(0, 32000);
+    ud_WarnLimit->setAccessibleName(QStringLiteral("Hour limit arrows"));
     connect(ud_WarnLimit, &TUpDown::clicked, this, &TfrmMain::ud_WarnLimitClick);
 
     chkWarnOverTime = new QCheckBox("Warn me after", GroupBox);
@@ -257,6 +259,10 @@ void TfrmMain::CreateTextControls() {
     edtWarnLimit->setTextMargins(-1, 0, -1, 0);
     setTextColor(edtWarnLimit, QColor(128, 0, 128), QPalette::Text);
     edtWarnLimit->setValidator(new DigitsOnlyValidator(edtWarnLimit));
+    // No label of its own: it stands between "Warn me after" and "hour(s) of use."
+    edtWarnLimit->setAccessibleName(QStringLiteral("Hour limit"));
+    edtWarnLimit->setAccessibleDescription(
+        QStringLiteral("Warn me after this many hour(s) of use."));
     ud_WarnLimit->setBuddy(edtWarnLimit);
     connect(edtWarnLimit, &QLineEdit::textChanged, this, [this] { edtWarnLimit_Change(); });
     setTabOrder(btnResetCount, edtWarnLimit);
