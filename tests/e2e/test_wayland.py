@@ -67,6 +67,11 @@ def test_wayland_client(binary):
         panel.call(item, "Activate", 0, 0)
         d.wait_for(lambda: mapped(d, "Brantle Vantrel"), timeout=20,
                    what="the window after Activate")
+        # weston draws no frames for its clients: the window draws its own,
+        # in a buffer larger than the 321 x 189 it holds.
+        d.wait_for(lambda: any(int(w) > 321 and int(h) > 189 for w, h in re.findall(
+            r"create_buffer\(new id wl_buffer@\d+, \d+, (\d+), (\d+),", d.log("program"))),
+            timeout=20, what="a framed window")
 
         # Hosts on Wayland draw the exported menu; the program opens none.
         before = popups(d)
