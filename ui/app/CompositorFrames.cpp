@@ -114,7 +114,9 @@ QString waylandSocketPath() {
 // the first show, for good. Where the compositor draws the frames anyway
 // (KDE Plasma, sway and other wlroots desktops), Qt would not draw one; Qt's
 // own switch for client-side frames then keeps EGL out. Without the
-// compositor's offer (GNOME, weston) the frame is Qt's, and EGL with it.
+// compositor's offer (GNOME, weston) the frame is Qt's, and EGL with it. A
+// compositor that offers but then asks for client-side frames (cage without
+// -d, a kiosk) leaves the window without one.
 void preferCompositorFrames() {
     if (!QGuiApplication::platformName().startsWith(QLatin1String("wayland")) ||
         qEnvironmentVariableIsSet("QT_WAYLAND_DISABLE_WINDOWDECORATION"))
