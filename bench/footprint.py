@@ -36,11 +36,11 @@ sys.path.insert(0, os.path.join(os.path.dirname(os.path.abspath(__file__)), ".."
 from harness import Desktop, HarnessError  # noqa: E402
 from test_resting import Label  # noqa: E402
 from test_status_notifier import Panel  # noqa: E402
-from test_wayland import SOCKET, mapped, start_weston  # noqa: E402
+from test_wayland import SOCKET, mapped, start_cage, start_weston  # noqa: E402
 
 MAIN = "^Brantle Vantrel$"
 TRAY_CASES = (("xembed", "XEmbed, Xvfb"), ("sni", "SNI + test watcher, Xvfb"),
-              ("wayland", "SNI, weston headless"))
+              ("wayland", "SNI, weston headless"), ("cage", "SNI, cage -d headless"))
 
 def status_value(pid, field, task=None):
     path = "/proc/%d/task/%d/status" % (pid, task) if task else "/proc/%d/status" % pid
@@ -204,50 +204,61 @@ def show_once_xembed(d):
 def tray_case(binary, kind, nm_tray, settle, window):
     """{name: (rest measure, RSS before, RSS after the window was shown once)}."""
     env = None
-    if kind == "wayland":
+    if kind in ("wayland", "cage"):
         env = {"QT_QPA_PLATFORM": "wayland", "WAYLAND_DISPLAY": SOCKET,
                "WAYLAND_DEBUG": "client", "DISPLAY": ""}
     with Desktop(faketime=None, env=env) as d:
-        d.add_profile("Office", number="555-0100")
-        d.add_device("ppp0", "ppp0", d.DEVICE_MODEM)
-        panel = None
-        if kind != "xembed":
-            d._kill("trayer")
-            if kind == "wayland":
-                start_weston(d)
-            panel = Panel(d)
-            panel.start_watcher()
-        ours = d.start_program(binary)
-        pids = {"ours": ours.pid}
+        try:
+            return tray_case_on(d, binary, kind, nm_tray, settle, window)
+        finally:
+            if kind == "cage":
+                d._kill("cage")
+                shutil.rmtree(d.cage_folder, ignore_errors=True)
+
+
+def tray_case_on(d, binary, kind, nm_tray, settle, window):
+    d.add_profile("Office", number="555-0100")
+    d.add_device("ppp0", "ppp0", d.DEVICE_MODEM)
+    panel = None
+    if kind != "xembed":
+        d._kill("trayer")
+        if kind == "wayland":
+            start_weston(d)
+        elif kind == "cage":
+            d.extra_env["WAYLAND_DISPLAY"] = start_cage(d)
+        panel = Panel(d)
+        panel.start_watcher()
+    ours = d.start_program(binary)
+    pids = {"ours": ours.pid}
+    if panel:
+        d.wait_for(lambda: sni_item(panel, ours.pid), timeout=30, what="our item")
+    else:
+        d.wait_for(lambda: len(d.tray_icons()) == 1, timeout=30, what="our icon")
+    if nm_tray:
+        pids["nm-tray"] = d._spawn("nm-tray", [nm_tray], env=d.program_env()).pid
         if panel:
-            d.wait_for(lambda: sni_item(panel, ours.pid), timeout=30, what="our item")
+            d.wait_for(lambda: sni_item(panel, pids["nm-tray"]), timeout=30,
+                       what="nm-tray's item")
         else:
-            d.wait_for(lambda: len(d.tray_icons()) == 1, timeout=30, what="our icon")
+            d.wait_for(lambda: len(d.tray_icons()) == 2, timeout=30, what="nm-tray's icon")
+    time.sleep(settle)
+    rest = measure(pids, window)
+    before = {name: rss_mb(pid) for name, pid in pids.items()}
+    if panel:
+        panel.call(sni_item(panel, ours.pid), "Activate", 0, 0)
+        if kind in ("wayland", "cage"):
+            d.wait_for(lambda: mapped(d, "Brantle Vantrel"), timeout=20, what="our window")
+        else:
+            d.wait_for_window(MAIN, timeout=20)
         if nm_tray:
-            pids["nm-tray"] = d._spawn("nm-tray", [nm_tray], env=d.program_env()).pid
-            if panel:
-                d.wait_for(lambda: sni_item(panel, pids["nm-tray"]), timeout=30,
-                           what="nm-tray's item")
-            else:
-                d.wait_for(lambda: len(d.tray_icons()) == 2, timeout=30, what="nm-tray's icon")
-        time.sleep(settle)
-        rest = measure(pids, window)
-        before = {name: rss_mb(pid) for name, pid in pids.items()}
-        if panel:
-            panel.call(sni_item(panel, ours.pid), "Activate", 0, 0)
-            if kind == "wayland":
-                d.wait_for(lambda: mapped(d, "Brantle Vantrel"), timeout=20, what="our window")
-            else:
-                d.wait_for_window(MAIN, timeout=20)
-            if nm_tray:
-                # A host opens an item's exported menu on a right click:
-                # nm-tray's own menu comes on its left click, Activate.
-                panel.call(sni_item(panel, pids["nm-tray"]), "Activate", 0, 0)
-        else:
-            show_once_xembed(d)
-        time.sleep(8)
-        after = {name: rss_mb(pid) for name, pid in pids.items()}
-        return {name: (rest[name], before[name], after[name]) for name in pids}
+            # A host opens an item's exported menu on a right click:
+            # nm-tray's own menu comes on its left click, Activate.
+            panel.call(sni_item(panel, pids["nm-tray"]), "Activate", 0, 0)
+    else:
+        show_once_xembed(d)
+    time.sleep(8)
+    after = {name: rss_mb(pid) for name, pid in pids.items()}
+    return {name: (rest[name], before[name], after[name]) for name in pids}
 
 
 def row(label, ours, target, theirs, fmt="%.2f", lower_is_better=True):
