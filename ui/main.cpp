@@ -2,6 +2,7 @@
 #include "ui/app/AppErrors.h"
 #include "ui/app/Artwork.h"
 #include "ui/app/CommandLine.h"
+#include "ui/app/CompositorFrames.h"
 #include "ui/app/SingleInstance.h"
 #include "accounting/Report.h"
 #include "accounting/unitUtils.h"
@@ -55,6 +56,7 @@ int main(int argc, char** argv) {
     beginPlatformStart();
     TApplication app(argc, argv);
     endPlatformStart();
+    preferCompositorFrames(); // before the first window, on Wayland
     QApplication::setApplicationName("brantle-vantrel");
     QApplication::setApplicationVersion(BV_VERSION);
 #if QT_CONFIG(sessionmanager)

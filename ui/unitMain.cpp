@@ -6,6 +6,7 @@
 #include "ui/widgets/DialogBase.h"
 #include "ui/widgets/Fonts.h"
 #include "ui/widgets/UpDown.h"
+#include "accounting/Clock.h"
 #include "accounting/unitUtils.h"
 #include "connection/ZorvRasConnect.h"
 #include "ui/widgets/ryxTile.h"
@@ -25,6 +26,7 @@
 #include <QLabel>
 #include <QLineEdit>
 #include <QMenu>
+#include <QPixmapCache>
 #include <QPushButton>
 #include <QScreen>
 #include <QSystemTrayIcon>
@@ -129,7 +131,8 @@ TfrmMain::TfrmMain(QWidget* parent) : QDialog(parent) {
     tmrCount->setTimerType(Qt::PreciseTimer); // a coarse timer could drift by minutes a day
     tmrCount->setInterval(60000);
     connect(tmrCount, &QTimer::timeout, this, &TfrmMain::tmrCountTimer);
-    tmrCount->start();
+    // Parked from the start: the monitor's report of a connection resumes it.
+    m_countOrigin = appClock().monotonicMs();
 
     tmrVerifyFirstofMonth = new QTimer(this);
     tmrVerifyFirstofMonth->setObjectName("tmrVerifyFirstofMonth");
@@ -204,6 +207,7 @@ void TfrmMain::createControls() {
     cboDialups->setObjectName("cboDialups");
     cboDialups->setGeometry(104, 16, 193, 21);
     cboDialups->setEditable(false);
+    lblNothing3->setBuddy(cboDialups); // what a screen reader calls the list
     connect(cboDialups, &QComboBox::activated, this, [this] { cboDialupsClick(); });
 
     btnResetCount = new QPushButton("&Reset count", GroupBox);
@@ -215,6 +219,7 @@ void TfrmMain::createControls() {
     ud_WarnLimit->setObjectName("ud_WarnLimit");
     ud_WarnLimit->setGeometry(153, 78, 15, 21);
     ud_WarnLimit->setRange(0, 32000);
+    ud_WarnLimit->setAccessibleName(QStringLiteral("Hour limit arrows"));
     connect(ud_WarnLimit, &TUpDown::clicked, this, &TfrmMain::ud_WarnLimitClick);
 
     chkWarnOverTime = new QCheckBox("Warn me after", GroupBox);
@@ -256,6 +261,10 @@ void TfrmMain::CreateTextControls() {
     edtWarnLimit->setTextMargins(-1, 0, -1, 0);
     setTextColor(edtWarnLimit, QColor(128, 0, 128), QPalette::Text);
     edtWarnLimit->setValidator(new DigitsOnlyValidator(edtWarnLimit));
+    // No label of its own: it stands between "Warn me after" and "hour(s) of use."
+    edtWarnLimit->setAccessibleName(QStringLiteral("Hour limit"));
+    edtWarnLimit->setAccessibleDescription(
+        QStringLiteral("Warn me after this many hour(s) of use."));
     ud_WarnLimit->setBuddy(edtWarnLimit);
     connect(edtWarnLimit, &QLineEdit::textChanged, this, [this] { edtWarnLimit_Change(); });
     setTabOrder(btnResetCount, edtWarnLimit);
@@ -428,9 +437,26 @@ void TfrmMain::btnResetCountClick() {
 
 // --- timers and the monitor's events ------------------------------------------------
 
+// tmrCount sleeps while nothing is connected, so that the program wakes for
+// nothing at rest, but keeps the phase it had when the window was made: every
+// minute is counted at the very tick a timer that never stopped would count
+// it, however often the connection came and went.
+void TfrmMain::armCountTimer(bool atTick) {
+    constexpr qint64 kMinute = 60000;
+    const qint64 elapsed = appClock().monotonicMs() - m_countOrigin;
+    qint64 wait = kMinute - elapsed % kMinute;
+    // A tick handled a moment before its time is that tick, not the one before.
+    if (atTick && wait < 1000)
+        wait += kMinute;
+    tmrCount->start(int(wait));
+}
+
 void TfrmMain::tmrCountTimer() {
-    if (!ZorvRasConnect->IsConnected())
+    if (!ZorvRasConnect->IsConnected()) {
+        tmrCount->stop(); // parked until the monitor reports a connection
         return;
+    }
+    armCountTimer(true); // first: a failure below must not stop the counting
     const QString entry = ZorvRasConnect->ConnectedEntry();
     AddMinute(dataIni(), entry);
     // Only a minute the ledger holds goes into the history; a history that
@@ -446,6 +472,10 @@ void TfrmMain::tmrCountTimer() {
 
 void TfrmMain::tmrVerifyFirstofMonthTimer() {
     tmrVerifyFirstofMonth->stop();
+    // The start is over. What Qt cached of the icons while the tray and the
+    // windows were set up would wake the program once more, for the cache's
+    // flush 30 s later; the few pixmaps are made again if ever needed.
+    QPixmapCache::clear();
     CheckFirstOfMonth(*this);
 }
 
@@ -457,6 +487,8 @@ void TfrmMain::ZorvRasConnectStatusChange(TZorvRasConnect* Sender, bool StatusCh
     if (!StatusChanged)
         return;
     if (Sender->IsConnected()) {
+        if (!tmrCount->isActive())
+            armCountTimer(false);
         lblConnectionStatus->setCaption("Connected");
         SelectEntry(Sender->ConnectedEntry());
         RefreshStatistics(*this, dataIni());

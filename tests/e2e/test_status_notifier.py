@@ -32,10 +32,19 @@ class Panel:
         self.d = desktop
         self.bus = dbus.bus.BusConnection(desktop.session_bus_address)
 
-    def start_watcher(self):
-        self.d._spawn("watcher", ["/usr/bin/python3", WATCHER_SCRIPT])
+    def start_watcher(self, *args):
+        self.d._spawn("watcher", ["/usr/bin/python3", WATCHER_SCRIPT, *args])
         self.d.wait_for(lambda: self.bus.name_has_owner(WATCHER), timeout=20,
                         what="the watcher on the bus")
+
+    def start_host(self):
+        """A host of its own, apart from a --sticky-host watcher."""
+        self.d._spawn("host", ["/usr/bin/python3", WATCHER_SCRIPT, "--host-only"])
+        self.d.wait_for(self.host_registered, timeout=20, what="the host")
+
+    def host_registered(self):
+        return bool(self.bus.get_object(WATCHER, "/StatusNotifierWatcher").Get(
+            WATCHER, "IsStatusNotifierHostRegistered", dbus_interface=PROPS))
 
     def queue_watcher(self):
         """A second watcher, waiting in line for the name."""
@@ -344,11 +353,61 @@ def test_session_bus_lost_and_back(binary):
         assert proc.poll() is None
 
 
+def shown_reports(d):
+    return d.log("program").count("bv.tray: shown true")
+
+
+def test_panel_dies_while_its_watcher_lives(binary):
+    # The real clock: the grace period is measured here.
+    with Desktop(faketime=None, env={"QT_LOGGING_RULES": "bv.tray.debug=true"}) as d:
+        d._kill("trayer")
+        panel = Panel(d)
+        panel.start_watcher("--sticky-host")
+        panel.start_host()
+        d.start_program(binary)
+        panel.wait_for_item()
+        d.wait_for(lambda: shown_reports(d) > 0, what="the icon shown")
+        time.sleep(1)  # time for a wrongly shown window to appear
+        assert not d.find_windows(MAIN)
+
+        # The panel crashes; its watcher stays and still says "registered".
+        d._kill("host")
+        t = time.monotonic()
+        window = d.wait_for_window(MAIN, timeout=30)
+        waited = time.monotonic() - t
+        print("the window came %.1f s after the host left" % waited)
+        assert waited > 4, waited
+        assert panel.host_registered(), "the watcher still claims a host"
+
+        # The panel back: the icon is shown again, closing only hides.
+        shown = shown_reports(d)
+        panel.start_host()
+        d.wait_for(lambda: shown_reports(d) > shown, what="the icon shown again")
+        close_until(d, window, lambda: not d.find_windows(MAIN), "the window to hide")
+        assert d.program_running()
+        no_warnings(d)
+
+
+def test_login_start_waits_for_a_host_behind_a_watcher(binary):
+    # A fifth of the real speed: 15 s of waiting are 3 s, 5 s are 1 s.
+    with Desktop(faketime="@2010-05-12 10:00:00 x5") as d:
+        d._kill("trayer")
+        panel = Panel(d)
+        panel.start_watcher("--sticky-host")  # the panel's host not up yet
+        started = time.monotonic()
+        d.start_program(binary, args=["--autostart"])
+        while time.monotonic() - started < 2:  # 10 s on the program's clock
+            assert not d.find_windows(MAIN), "a login start waits for the host as for a watcher"
+            time.sleep(0.1)
+        d.wait_for_window(MAIN, timeout=30)
+
+
 if __name__ == "__main__":
     binary = os.path.abspath(sys.argv[1] if len(sys.argv) > 1 else "build/brantle-vantrel")
     tests = (test_item_activate_menu_and_close, test_watcher_late_restarted_and_gone,
              test_login_start_waits_for_the_panel, test_hostile_calls_leave_the_item_answering,
-             test_session_bus_lost_and_back)
+             test_session_bus_lost_and_back, test_panel_dies_while_its_watcher_lives,
+             test_login_start_waits_for_a_host_behind_a_watcher)
     for test in tests:
         print("==", test.__name__, flush=True)
         test(binary)

@@ -47,6 +47,7 @@ void showMessageBox(const QString& title, const QString& text, QMessageBox::Icon
     // every other window, the tray icon's among them, so not even "Close
     // program" could be reached while it is open.
     QMessageBox box(icon, title, text, QMessageBox::Ok);
+    box.setTextFormat(Qt::PlainText); // the text may quote a file or a name
     box.setWindowModality(Qt::NonModal);
     box.setWindowIcon(QApplication::windowIcon());
     QEventLoop loop;

@@ -11,6 +11,7 @@
 #include <QDBusServiceWatcher>
 #include <QGuiApplication>
 #include <QMenu>
+#include <QMouseEvent>
 
 namespace {
 const QString kWatcher = QStringLiteral("org.kde.StatusNotifierWatcher");
@@ -154,7 +155,16 @@ void TTrayIcon::useXEmbed(bool use) {
         return;
     m_xembed = new QSystemTrayIcon(m_icon, this);
     m_xembed->setToolTip(m_tip);
-    connect(m_xembed, &QSystemTrayIcon::activated, this, &TTrayIcon::activated);
+    connect(m_xembed, &QSystemTrayIcon::activated, this,
+            [this](QSystemTrayIcon::ActivationReason r) {
+                // Qt reports the right button as it goes down; the menu opens as it
+                // comes up, as menus do.
+                if (r == QSystemTrayIcon::Context &&
+                    (QGuiApplication::mouseButtons() & Qt::RightButton))
+                    openMenuOnRelease();
+                else
+                    emit activated(r);
+            });
     m_xembed->show();
     if (!m_nativeTracked) {
         // The X11 platform announces a notification area that appears or
@@ -166,6 +176,38 @@ void TTrayIcon::useXEmbed(bool use) {
             m_nativeTracked = true;
         }
     }
+}
+
+namespace {
+// Sees the right button's release wherever it is delivered: the icon's own
+// widget is Qt's, not ours.
+class TReleaseWatch : public QObject {
+public:
+    TReleaseWatch(std::function<void()> released, QObject* parent)
+        : QObject(parent), m_released(std::move(released)) {
+        qApp->installEventFilter(this);
+    }
+
+protected:
+    bool eventFilter(QObject*, QEvent* event) override {
+        if (event->type() == QEvent::MouseButtonRelease &&
+            static_cast<QMouseEvent*>(event)->button() == Qt::RightButton) {
+            qApp->removeEventFilter(this);
+            QMetaObject::invokeMethod(parent(), m_released, Qt::QueuedConnection);
+            deleteLater();
+        }
+        return false;
+    }
+
+private:
+    std::function<void()> m_released;
+};
+} // namespace
+
+void TTrayIcon::openMenuOnRelease() {
+    if (m_releaseWatch)
+        return;
+    m_releaseWatch = new TReleaseWatch([this] { emit activated(QSystemTrayIcon::Context); }, this);
 }
 
 bool TTrayIcon::isShown() const {
@@ -186,16 +228,20 @@ void TTrayIcon::update() {
         return;
     if (m_watcherPresent && m_item && m_item->isPending())
         return; // the watcher's answer is on its way
-    if (!m_everShown && !m_watcherPresent) {
+    if (!m_everShown) {
+        // At login the panel's watcher may be up long before its host: the
+        // same wait either way.
         if (startWaitMs > 0 && !m_startWaited) {
             m_startWaited = true;
             m_grace.start(startWaitMs);
             return;
         }
-        // Nothing at the start: no reason to wait.
-        m_missing = true;
-        emit trayMissing();
-        return;
+        if (!m_watcherPresent) {
+            // Nothing at the start: no reason to wait.
+            m_missing = true;
+            emit trayMissing();
+            return;
+        }
     }
     m_grace.start(kGraceMs);
 }

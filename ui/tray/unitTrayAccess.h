@@ -55,6 +55,7 @@ private:
     void watchBus();
     void setWatcher(bool present);
     void useXEmbed(bool use);
+    void openMenuOnRelease();
 
     QString m_tip;
     QIcon m_icon;
@@ -64,7 +65,8 @@ private:
     QDBusServiceWatcher* m_watcher = nullptr;
     TStatusNotifierItem* m_item = nullptr;
     QPointer<QSystemTrayIcon> m_xembed;
-    QTimer m_grace; // single-shot; armed only while no tray shows the icon
+    QPointer<QObject> m_releaseWatch; // while the right button is down on the XEmbed icon
+    QTimer m_grace;                   // single-shot; armed only while no tray shows the icon
     bool m_watcherKnown = false;
     bool m_watcherPresent = false;
     bool m_everShown = false;
