@@ -21,7 +21,7 @@ import sys
 sys.path.insert(0, os.path.dirname(os.path.abspath(__file__)))
 from harness import DEVICE_IFACE, Desktop  # noqa: E402
 from test_counting import settled  # noqa: E402
-from test_history import history_lines, minutes, report  # noqa: E402
+from test_history import history_lines, report  # noqa: E402
 
 SKIP = 77
 # Documentation addresses; nothing else on this machine uses them.
@@ -127,13 +127,13 @@ def test_bytes_through_a_veth_pair(binary):
         d.wait_for(d.tray_icons, what="the tray icon")
         active = d.add_active([device], profile, state=d.AC_ACTIVATED)
 
-        d.wait_for(lambda: minutes(d, "Phone") >= 1, timeout=30, what="the first minute")
-        first = minutes(d, "Phone")
+        d.wait_for(lambda: d.total("Phone") >= 1, timeout=30, what="the first minute")
+        first = d.total("Phone")
         before = veth.counters()
         veth.push(PUSHED)
         after = veth.counters()
-        d.wait_for(lambda: minutes(d, "Phone") >= first + 1, timeout=30, what="the next minute")
-        counted = minutes(d, "Phone")
+        d.wait_for(lambda: d.total("Phone") >= first + 1, timeout=30, what="the next minute")
+        counted = d.total("Phone")
 
         # After the session's last tick: lost with the session.
         veth.push(TAIL)
