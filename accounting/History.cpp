@@ -4,6 +4,7 @@
 #include <cerrno>
 #include <cstdio>
 #include <ctime>
+#include <iterator>
 
 #include <fcntl.h>
 #include <sys/stat.h>
@@ -58,9 +59,35 @@ bool digits(std::string_view s, std::size_t at, std::size_t count, int& value) {
 
 enum class Kind { Record, Blank, Header, Bad, More };
 
-// One record at the start of `in`: its length with the line break, its time
-// and its entry. More: `in` ends before the record could be told complete.
-Kind readRecord(std::string_view in, std::size_t& length, Stamp& stamp, std::string& entry) {
+// A minute's byte count: at most 20 digits and kMaxMinuteBytes, followed by
+// `stop` (a comma) or, where `stop` is 0, the line's end.
+Kind readCount(std::string_view in, std::size_t& at, char stop, std::uint64_t& value) {
+    std::uint64_t v = 0;
+    std::size_t i = at;
+    for (; i < in.size() && in[i] >= '0' && in[i] <= '9'; ++i) {
+        if (i - at >= 20)
+            return Kind::Bad;
+        v = v * 10 + static_cast<unsigned>(in[i] - '0');
+        if (v > kMaxMinuteBytes)
+            return Kind::Bad;
+    }
+    if (i >= in.size())
+        return Kind::More;
+    if (i == at)
+        return Kind::Bad;
+    if (stop) {
+        if (in[i] != stop)
+            return Kind::Bad;
+        ++i;
+    }
+    value = v;
+    at = i;
+    return Kind::Record;
+}
+
+// One record at the start of `in`: its length with the line break, its
+// fields. More: `in` ends before the record could be told complete.
+Kind readRecord(std::string_view in, std::size_t& length, Record& record) {
     if (in.empty())
         return Kind::More;
     if (in[0] == '\n' || (in[0] == '\r' && in.size() > 1 && in[1] == '\n')) {
@@ -78,6 +105,21 @@ Kind readRecord(std::string_view in, std::size_t& length, Stamp& stamp, std::str
         }
         return at >= in.size() || (at + 1 == in.size() && in[at] == '\r') ? Kind::More : Kind::Bad;
     };
+    // After the entry: the line's end (a minute without data), or the bytes.
+    auto rest = [&](std::size_t at) {
+        record.hasData = false;
+        if (at >= in.size() || in[at] != ',')
+            return lineEnd(at, length);
+        ++at;
+        Kind k = readCount(in, at, ',', record.received);
+        if (k == Kind::Record)
+            k = readCount(in, at, 0, record.sent);
+        if (k == Kind::Record) {
+            k = lineEnd(at, length);
+            record.hasData = k == Kind::Record;
+        }
+        return k;
+    };
 
     // The time: no quotes, no commas, at most 22 characters.
     const std::size_t comma = in.substr(0, 23).find(',');
@@ -88,14 +130,26 @@ Kind readRecord(std::string_view in, std::size_t& length, Stamp& stamp, std::str
                    : Kind::Bad;
     const std::string_view time = in.substr(0, comma);
     if (time == "time") {
-        if (in.substr(comma + 1, 5) != "entry")
-            return in.size() < comma + 6 ? Kind::More : Kind::Bad;
-        const Kind k = lineEnd(comma + 6, length);
+        // Either header: the one before the data columns, or the one with them.
+        constexpr std::string_view kOld = "entry", kNew = "entry,received,sent";
+        const std::string_view after = in.substr(comma + 1);
+        std::size_t at = 0;
+        if (after.substr(0, kNew.size()) == kNew)
+            at = kNew.size();
+        else if (after.substr(0, kOld.size()) == kOld &&
+                 (after.size() > kOld.size() && after[kOld.size()] != ','))
+            at = kOld.size();
+        else if (kNew.substr(0, after.size()) == after)
+            return Kind::More;
+        else
+            return Kind::Bad;
+        const Kind k = lineEnd(comma + 1 + at, length);
         return k == Kind::Record ? Kind::Header : k;
     }
-    if (!parseStamp(time, stamp))
+    if (!parseStamp(time, record.time))
         return Kind::Bad;
 
+    std::string& entry = record.entry;
     entry.clear();
     std::size_t i = comma + 1;
     if (i < in.size() && in[i] == '"') {
@@ -111,23 +165,24 @@ Kind readRecord(std::string_view in, std::size_t& length, Stamp& stamp, std::str
                 i = q + 1;
                 continue;
             }
-            const Kind k = lineEnd(q + 1, length);
-            return k == Kind::Record && entry.empty() ? Kind::Bad : k;
+            if (entry.empty())
+                return q + 1 < in.size() ? Kind::Bad : Kind::More;
+            return rest(q + 1);
         }
     }
-    const std::size_t end = in.find_first_of(std::string_view("\n\"\0", 3), i);
+    // Unquoted, a name holds no comma: the writer quotes those.
+    const std::size_t end = in.find_first_of(std::string_view(",\n\"\0", 4), i);
     if (end == std::string_view::npos)
         return Kind::More;
-    if (in[end] != '\n')
+    if (in[end] != '\n' && in[end] != ',')
         return Kind::Bad;
     std::size_t stop = end;
-    if (stop > i && in[stop - 1] == '\r')
+    if (in[end] == '\n' && stop > i && in[stop - 1] == '\r')
         --stop;
     if (stop == i || in.substr(i, stop - i).find('\r') != std::string_view::npos)
         return Kind::Bad;
     entry.assign(in.substr(i, stop - i));
-    length = end + 1;
-    return Kind::Record;
+    return rest(stop);
 }
 
 } // namespace
@@ -250,7 +305,51 @@ std::string quoteField(std::string_view field) {
     return out;
 }
 
-std::string formatRecord(const Stamp& s, std::string_view entry) {
+std::string formatBytes(std::uint64_t bytes) {
+    static constexpr const char* kUnits[] = {"kB", "MB", "GB", "TB", "PB", "EB"};
+    if (bytes < 1000)
+        return std::to_string(bytes) + " B";
+    // Tenths of the unit, rounded; 999.96 kB is "1 MB", not "1000 kB".
+    auto tenthsOf = [bytes](std::uint64_t unit) {
+        return bytes / unit * 10 + ((bytes % unit) * 10 + unit / 2) / unit;
+    };
+    std::uint64_t unit = 1000;
+    std::size_t u = 0;
+    while (u + 1 < std::size(kUnits) && tenthsOf(unit) >= 10000) {
+        unit *= 1000;
+        ++u;
+    }
+    const std::uint64_t tenths = tenthsOf(unit);
+    std::string text = std::to_string(tenths / 10);
+    if (tenths % 10)
+        text += "." + std::to_string(tenths % 10);
+    return text + " " + kUnits[u];
+}
+
+std::uint64_t saturatingAdd(std::uint64_t a, std::uint64_t b) {
+    return a > UINT64_MAX - b ? UINT64_MAX : a + b;
+}
+
+void Traffic::add(std::uint64_t rx, std::uint64_t tx, std::int64_t withData) {
+    received = saturatingAdd(received, rx);
+    sent = saturatingAdd(sent, tx);
+    minutes += withData;
+}
+
+std::string formatData(const Traffic& data, std::int64_t minutes) {
+    if (!data.recorded())
+        return minutes > 0 ? "no data recorded" : formatBytes(0);
+    std::string text = formatBytes(data.total());
+    if (data.minutes < minutes)
+        text += " (no data recorded for " + formatDuration(minutes - data.minutes) + ")";
+    return text;
+}
+
+std::uint64_t Traffic::total() const {
+    return saturatingAdd(received, sent);
+}
+
+std::string formatRecord(const Stamp& s, std::string_view entry, const Traffic* data) {
     std::string name;
     for (const char c : entry) {
         if (c == '\0')
@@ -258,7 +357,12 @@ std::string formatRecord(const Stamp& s, std::string_view entry) {
         else
             name.push_back(c);
     }
-    return formatStamp(s) + "," + quoteField(name) + "\n";
+    std::string line = formatStamp(s) + "," + quoteField(name);
+    // A count no minute can carry (a driver's glitch) would make the reader
+    // skip the whole line, minute and all: the minute is kept, without data.
+    if (data && data->received <= kMaxMinuteBytes && data->sent <= kMaxMinuteBytes)
+        line += "," + std::to_string(data->received) + "," + std::to_string(data->sent);
+    return line + "\n";
 }
 
 // ---- Summary ----
@@ -292,6 +396,19 @@ std::int64_t Summary::minutes(int entry, int monthKey) const {
 
 std::int64_t Summary::allTime(int entry) const {
     return entry >= 0 && entry < entryCount() ? allTimeMinutes[static_cast<std::size_t>(entry)] : 0;
+}
+
+Traffic Summary::data(int entry, int monthKey) const {
+    const Month* m = month(monthKey);
+    if (!m)
+        return {};
+    const auto it = m->entries.find(entry);
+    return it == m->entries.end() ? Traffic() : it->second.data;
+}
+
+Traffic Summary::allTimeTraffic(int entry) const {
+    return entry >= 0 && entry < entryCount() ? allTimeData[static_cast<std::size_t>(entry)]
+                                              : Traffic();
 }
 
 const Month* Summary::month(int monthKey) const {
@@ -342,7 +459,7 @@ void Reader::parse(bool atEnd) {
         }
         std::size_t length = 0;
         // Scans stop at the longest record: junk costs no more than a record.
-        Kind kind = readRecord(rest.substr(0, kMaxRecord + 1), length, record.time, record.entry);
+        Kind kind = readRecord(rest.substr(0, kMaxRecord + 1), length, record);
         if (kind == Kind::More && (atEnd || rest.size() > kMaxRecord))
             kind = Kind::Bad; // a torn last line, or junk without end
         if (kind == Kind::Record && length > kMaxRecord)
@@ -377,14 +494,17 @@ int Reader::intern(std::string_view name) {
     if (it != m_index.end())
         return it->second;
     if (m_summary.entries.size() >= kMaxEntries) {
-        if (!m_summary.hasOther())
+        if (!m_summary.hasOther()) {
             m_summary.allTimeMinutes.push_back(0);
+            m_summary.allTimeData.emplace_back();
+        }
         return Summary::kOther;
     }
     const int entry = static_cast<int>(m_summary.entries.size());
     m_index.emplace(m_lastName, entry);
     m_summary.entries.push_back(m_lastName);
     m_summary.allTimeMinutes.push_back(0); // kOther comes only once the names are full
+    m_summary.allTimeData.emplace_back();
     return entry;
 }
 
@@ -409,6 +529,7 @@ void Reader::keepNewest(Month& m, std::size_t keep) {
          ++it) {
         ++m.sessionsLeftOut;
         m.minutesLeftOut += it->minutes;
+        m.dataLeftOut.add(it->data);
     }
     m.sessions.resize(keep);
 }
@@ -435,6 +556,10 @@ void Reader::add(const Record& r) {
     const int key = s.monthKey();
     ++m_summary.records;
     ++m_summary.allTimeMinutes[static_cast<std::size_t>(entry)];
+    Traffic data;
+    if (r.hasData)
+        data.add(r.received, r.sent);
+    m_summary.allTimeData[static_cast<std::size_t>(entry)].add(data);
     if (m_monthSeen.empty())
         m_monthSeen.resize(kMonthKeys);
     m_monthSeen[static_cast<std::size_t>(key)] = true;
@@ -452,16 +577,19 @@ void Reader::add(const Record& r) {
     EntryMonth& em = month->entries[entry];
     ++em.days[static_cast<std::size_t>(s.day - 1)];
     ++em.minutes;
+    em.dayData[static_cast<std::size_t>(s.day - 1)].add(data);
+    em.data.add(data);
 
     // The other entries' names are not kept: a session of theirs goes on
     // only while the name stays the same.
     if (m_sessionOpen && sameName && gap >= 0 && gap <= 2 && m_openMonth == key) {
         m_open.end = endOfMinute(s);
         ++m_open.minutes;
+        m_open.data.add(data);
         return;
     }
     closeSession();
-    m_open = Session{entry, s, endOfMinute(s), 1, 0};
+    m_open = Session{entry, s, endOfMinute(s), 1, 0, data};
     m_openMonth = key;
     m_sessionOpen = true;
 }

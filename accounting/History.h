@@ -2,15 +2,20 @@
 // The usage history, "Vantrel History.csv" beside the ledger: one line per
 // counted minute, appended after the ledger's write, and never touched by a
 // reset. The ledger keeps the running totals; the history keeps when they
-// were counted, so that days, months and sessions can be told afterwards.
+// were counted, so that days, months and sessions can be told afterwards,
+// and the bytes each minute carried.
 //
-//   time,entry
-//   2026-12-08T10:41+01:00,Office
-//   2026-12-08T10:42+01:00,"Dial ""fast"", night"
+//   time,entry,received,sent
+//   2026-12-08T10:41+01:00,Office,1480213,90211
+//   2026-12-08T10:42+01:00,"Dial ""fast"", night",0,0
+//   2026-12-08T10:43+01:00,VPN
 //
 // The time is the tick's local time to the minute with its offset from UTC,
 // so the two 02:30s of a night when the clocks go back stay apart. The entry
-// name is quoted as RFC 4180 has it, only where needed.
+// name is quoted as RFC 4180 has it, only where needed. A line without the
+// two byte columns is a minute whose data is unknown: written before the
+// columns existed, or where the connection had no counters. Files with both
+// kinds of line, under either header, read as one.
 //
 // Reading skips what it cannot read and counts it: junk, NUL bytes, records
 // longer than kMaxRecord, times that do not exist, and a line torn by a
@@ -32,9 +37,12 @@
 
 namespace history {
 
-inline constexpr std::string_view kHeader = "time,entry\n";
+inline constexpr std::string_view kHeader = "time,entry,received,sent\n";
 // A record longer than this is junk: a name is at most 256 characters.
 inline constexpr std::size_t kMaxRecord = 2048;
+// More bytes than this in one minute is junk: a petabyte, some 2,000 times
+// what the fastest links carry.
+inline constexpr std::uint64_t kMaxMinuteBytes = 1'000'000'000'000'000;
 
 // A local time to the minute, with its offset from UTC.
 struct Stamp {
@@ -68,9 +76,32 @@ std::string formatDuration(std::int64_t minutes);
 // RFC 4180: quoted, with inner quotes doubled, when the field holds a
 // comma, a quote, a line break, or blanks at either end.
 std::string quoteField(std::string_view field);
-// One record with its line break. NUL bytes in the name become U+FFFD:
-// the reader takes a NUL for the mark of a torn line.
-std::string formatRecord(const Stamp& s, std::string_view entry);
+// Bytes as carriers bill them, in decimal units with one decimal place at
+// most: "512 B", "1.2 GB", "3 MB".
+std::string formatBytes(std::uint64_t bytes);
+
+// The data of some minutes: the bytes of those that carried them. Sums
+// saturate at 2^64 - 1 rather than wrap.
+struct Traffic {
+    std::uint64_t received = 0;
+    std::uint64_t sent = 0;
+    std::int64_t minutes = 0; // minutes with data; none: "no data recorded"
+
+    void add(std::uint64_t rx, std::uint64_t tx, std::int64_t withData = 1);
+    void add(const Traffic& t) { add(t.received, t.sent, t.minutes); }
+    std::uint64_t total() const;
+    bool recorded() const { return minutes > 0; }
+};
+std::uint64_t saturatingAdd(std::uint64_t a, std::uint64_t b);
+// The data of `minutes` counted minutes as the window and the report show it:
+// "1.2 GB", "no data recorded" when none of them carried data, and the
+// minutes without it when only some did.
+std::string formatData(const Traffic& data, std::int64_t minutes);
+
+// One record with its line break; without `data`, or with a count past
+// kMaxMinuteBytes, the two-column form of a minute whose data is unknown. NUL bytes in the name
+// become U+FFFD: the reader takes a NUL for the mark of a torn line.
+std::string formatRecord(const Stamp& s, std::string_view entry, const Traffic* data = nullptr);
 
 // Names kept apart: a history naming more entries is junk or an attack, and
 // the minutes of every further name are summed under Summary::kOther.
@@ -83,6 +114,9 @@ inline constexpr std::size_t kMaxSessions = 10000;
 struct Record {
     Stamp time;
     std::string entry;
+    bool hasData = false;
+    std::uint64_t received = 0;
+    std::uint64_t sent = 0;
 };
 
 // A stretch of counted minutes of one entry, each at most two minutes after
@@ -95,11 +129,14 @@ struct Session {
     Stamp end;
     std::int64_t minutes = 0;
     std::uint64_t order = 0; // when it was read: ties of the start go to the later
+    Traffic data;
 };
 
 struct EntryMonth {
     std::array<std::int64_t, 31> days{}; // minutes per day of the month
     std::int64_t minutes = 0;
+    std::array<Traffic, 31> dayData{};
+    Traffic data;
 };
 
 struct Month {
@@ -107,6 +144,7 @@ struct Month {
     std::vector<Session> sessions;     // newest first, at most kMaxSessions
     std::size_t sessionsLeftOut = 0;   // older sessions not kept
     std::int64_t minutesLeftOut = 0;   // and their minutes
+    Traffic dataLeftOut;               // and their data
 };
 
 // What reading keeps: sums as it goes, so its size is bounded whatever the
@@ -117,6 +155,7 @@ struct Summary {
 
     std::vector<std::string> entries;         // names as stored, in order of first appearance
     std::vector<std::int64_t> allTimeMinutes; // by entry index; one more for kOther when used
+    std::vector<Traffic> allTimeData;         // likewise
     std::vector<int> monthKeys;               // every month with minutes, oldest first
     std::map<int, Month> months;              // the months read in detail, by month key
     std::size_t records = 0;                  // minutes read
@@ -130,6 +169,8 @@ struct Summary {
     // Of a month read in detail; 0 for another.
     std::int64_t minutes(int entry, int monthKey) const;
     std::int64_t allTime(int entry) const;
+    Traffic data(int entry, int monthKey) const;
+    Traffic allTimeTraffic(int entry) const;
     const Month* month(int monthKey) const;
     // The month's sessions kept, newest first.
     std::vector<Session> sessionsNewestFirst(int monthKey) const;

@@ -183,6 +183,20 @@ struct Data {
                 total += em.minutes;
         return total;
     }
+    history::Traffic monthData() const {
+        history::Traffic total;
+        if (const history::Month* m = summary.month(month))
+            for (const auto& [entry, em] : m->entries)
+                total.add(em.data);
+        return total;
+    }
+    history::Traffic dayData(int monthKey, int day) const {
+        history::Traffic total;
+        if (const history::Month* m = summary.month(monthKey))
+            for (const auto& [entry, em] : m->entries)
+                total.add(em.dayData[static_cast<std::size_t>(day - 1)]);
+        return total;
+    }
     std::int64_t dayMinutes(int monthKey, int day) const {
         const history::Month* m = summary.month(monthKey);
         std::int64_t total = 0;
@@ -215,6 +229,22 @@ Data load(const Options& o) {
     return d;
 }
 
+// The byte fields of some minutes: `prefix`received, `prefix`sent, and
+// `prefix`data_minutes, the minutes that carried data.
+std::string dataFields(const history::Traffic& t, const char* prefix = "") {
+    const std::string p = prefix;
+    return ", \"" + p + "received\": " + std::to_string(t.received) + ", \"" + p +
+           "sent\": " + std::to_string(t.sent) + ", \"" + p +
+           "data_minutes\": " + std::to_string(t.minutes);
+}
+
+std::string topDataFields(const history::Traffic& t, const char* prefix) {
+    const std::string p = prefix;
+    return ",\n  \"" + p + "received\": " + std::to_string(t.received) + ",\n  \"" + p +
+           "sent\": " + std::to_string(t.sent) + ",\n  \"" + p +
+           "data_minutes\": " + std::to_string(t.minutes);
+}
+
 void printJson(const Data& d, std::ostream& out) {
     char today[16];
     std::snprintf(today, sizeof today, "%04d-%02d-%02d", d.now.year, d.now.month, d.now.day);
@@ -235,13 +265,17 @@ void printJson(const Data& d, std::ostream& out) {
         << ",\n  \"skipped_lines\": " << d.summary.skipped
         << ",\n  \"month_minutes\": " << d.monthMinutes()
         << ",\n  \"today_minutes\": " << d.dayMinutes(d.now.monthKey(), d.now.day)
-        << ",\n  \"entries\": [";
+        << topDataFields(d.monthData(), "month_")
+        << topDataFields(d.dayData(d.now.monthKey(), d.now.day), "today_") << ",\n  \"entries\": [";
     sep = "\n    ";
     for (int e = 0; e < d.summary.entryCount(); ++e) {
         out << sep << "{\"entry\": " << jsonString(d.summary.name(e))
             << ", \"minutes\": " << d.summary.minutes(e, d.month)
             << ", \"last_month_minutes\": " << d.summary.minutes(e, d.month - 1)
-            << ", \"all_time_minutes\": " << d.summary.allTime(e) << "}";
+            << ", \"all_time_minutes\": " << d.summary.allTime(e)
+            << dataFields(d.summary.data(e, d.month))
+            << dataFields(d.summary.data(e, d.month - 1), "last_month_")
+            << dataFields(d.summary.allTimeTraffic(e), "all_time_") << "}";
         sep = ",\n    ";
     }
     out << (d.summary.entryCount() == 0 ? "]" : "\n  ]")
@@ -254,7 +288,8 @@ void printJson(const Data& d, std::ostream& out) {
         if (minutes == 0)
             continue;
         out << sep << "{\"date\": \"" << history::formatMonth(d.month) << "-"
-            << (day < 10 ? "0" : "") << day << "\", \"minutes\": " << minutes << "}";
+            << (day < 10 ? "0" : "") << day << "\", \"minutes\": " << minutes
+            << dataFields(d.dayData(d.month, day)) << "}";
         sep = ",\n    ";
         anyDay = true;
     }
@@ -264,7 +299,7 @@ void printJson(const Data& d, std::ostream& out) {
     for (const history::Session& s : sessions) {
         out << sep << "{\"entry\": " << jsonString(d.summary.name(s.entry)) << ", \"start\": \""
             << history::formatStamp(s.start) << "\", \"end\": \"" << history::formatStamp(s.end)
-            << "\", \"minutes\": " << s.minutes << "}";
+            << "\", \"minutes\": " << s.minutes << dataFields(s.data) << "}";
         sep = ",\n    ";
     }
     out << (sessions.empty() ? "]" : "\n  ]")
@@ -275,6 +310,15 @@ std::string entryText(const history::Summary& summary, int entry) {
     if (entry == history::Summary::kOther)
         return "(the other entries, past " + std::to_string(history::kMaxEntries) + " names)";
     return printable(summary.name(entry));
+}
+
+// The data with its two parts: "1.2 GB (1.1 GB received, 95.2 MB sent)".
+std::string dataDetail(const history::Traffic& t, std::int64_t minutes) {
+    std::string text = history::formatData(t, minutes);
+    if (t.recorded())
+        text += ", of which " + history::formatBytes(t.received) + " received and " +
+                history::formatBytes(t.sent) + " sent";
+    return text;
 }
 
 void printText(const Data& d, std::ostream& out) {
@@ -295,12 +339,13 @@ void printText(const Data& d, std::ostream& out) {
         return;
     }
     out << "Usage history " << printable(d.historyPath) << ", " << month << ": "
-        << history::formatDuration(d.monthMinutes()) << "\n";
+        << history::formatDuration(d.monthMinutes()) << ", "
+        << history::formatData(d.monthData(), d.monthMinutes()) << "\n";
     for (int e = 0; e < d.summary.entryCount(); ++e) {
         const std::int64_t minutes = d.summary.minutes(e, d.month);
         if (minutes > 0)
             out << "  " << entryText(d.summary, e) << ": " << history::formatDuration(minutes)
-                << "\n";
+                << ", " << dataDetail(d.summary.data(e, d.month), minutes) << "\n";
     }
     const auto sessions = d.summary.sessionsNewestFirst(d.month);
     if (sessions.empty()) {
@@ -311,7 +356,8 @@ void printText(const Data& d, std::ostream& out) {
             const bool sameDay = s.start.year == s.end.year && s.start.month == s.end.month &&
                                  s.start.day == s.end.day;
             out << "  " << localText(s.start, true) << " - " << localText(s.end, !sameDay) << "  "
-                << history::formatDuration(s.minutes) << "  " << entryText(d.summary, s.entry)
+                << history::formatDuration(s.minutes) << "  "
+                << history::formatData(s.data, s.minutes) << "  " << entryText(d.summary, s.entry)
                 << "\n";
         }
         if (d.sessionsLeftOut() > 0)

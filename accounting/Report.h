@@ -13,14 +13,27 @@
 //   skipped_lines       lines of the history that could not be read
 //   month_minutes       minutes counted in the month, all entries
 //   today_minutes       minutes counted today, all entries
-//   entries             [{entry, minutes, last_month_minutes, all_time_minutes}]
+//   month_received, month_sent, month_data_minutes, today_received,
+//   today_sent, today_data_minutes
+//                       the bytes of those minutes, and how many of them
+//                       carried data: a minute written before the data was
+//                       counted, or of a connection without counters, has
+//                       none. data_minutes 0 with minutes above 0: no data
+//                       recorded. Every list below carries the same three
+//                       fields, received, sent and data_minutes
+//   entries             [{entry, minutes, last_month_minutes, all_time_minutes,
+//                       received, sent, data_minutes, last_month_received,
+//                       last_month_sent, last_month_data_minutes,
+//                       all_time_received, all_time_sent, all_time_data_minutes}]
 //                       every entry of the history, in order of first use;
 //                       minutes and last_month_minutes are of the month reported
 //                       and the one before. Past 1,000 names, the rest are
 //                       summed in one last element whose entry is ""
 //   other_entries       whether that element is there
-//   days                [{date, minutes}] the month's days with minutes
-//   sessions            [{entry, start, end, minutes}] the month's sessions,
+//   days                [{date, minutes, received, sent, data_minutes}] the
+//                       month's days with minutes
+//   sessions            [{entry, start, end, minutes, received, sent,
+//                       data_minutes}] the month's sessions,
 //                       newest first, at most 10,000; start and end as
 //                       "2026-12-08T10:41+01:00"; entry "" for the other entries
 //   sessions_left_out   the month's older sessions not listed

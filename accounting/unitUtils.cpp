@@ -164,11 +164,24 @@ void ResetAllEntries(IniFile& ini) {
     ini.StoreInEverySection({{kHours, IntToStr(0)}, {kMinutes, IntToStr(0)}});
 }
 
-void AppendHistory(const QString& entryName) {
+namespace {
+void appendHistory(const QString& entryName, const history::Traffic* data) {
     const std::string path = filePath(HistoryFileName());
-    const std::string record = history::formatRecord(history::localNow(), ledgerName(entryName));
+    const std::string record =
+        history::formatRecord(history::localNow(), ledgerName(entryName), data);
     if (!appendLine(path, record, history::kHeader))
         throw IniWriteError("Unable to write to " + path);
+}
+} // namespace
+
+void AppendHistory(const QString& entryName) {
+    appendHistory(entryName, nullptr);
+}
+
+void AppendHistory(const QString& entryName, std::uint64_t received, std::uint64_t sent) {
+    history::Traffic data;
+    data.add(received, sent);
+    appendHistory(entryName, &data);
 }
 
 void AddMinute(const QString& entryName) {

@@ -6,6 +6,7 @@
 
 #include <QString>
 
+#include <cstdint>
 #include <memory>
 
 // The per-user configuration folder that stands in for the Windows directory:
@@ -46,10 +47,12 @@ void AddHour(IniFile& ini, const QString& entryName);
 void ResetEntry(IniFile& ini, const QString& entryName);
 void ResetAllEntries(IniFile& ini);
 
-// Appends the counted minute to the usage history, stamped now. Throws
-// IniWriteError ("Unable to write to <path>") when the history cannot be
-// written.
+// Appends the counted minute to the usage history, stamped now, with the
+// bytes it carried, or as a minute whose data is unknown when `received` and
+// `sent` are not given. Throws IniWriteError ("Unable to write to <path>")
+// when the history cannot be written.
 void AppendHistory(const QString& entryName);
+void AppendHistory(const QString& entryName, std::uint64_t received, std::uint64_t sent);
 
 // The same on DataIni; they throw std::logic_error while it is closed.
 void AddMinute(const QString& entryName);

@@ -3,9 +3,12 @@
 
 #include "accounting/Statistics.h"
 #include "accounting/unitUtils.h"
+#include "connection/ByteCounting.h"
+#include "platform/networkmanager/NmCounters.h"
 
 #include <benchmark/benchmark.h>
 
+#include <cstdio>
 #include <cstdlib>
 #include <fstream>
 #include <string>
@@ -78,7 +81,82 @@ void BM_MinuteTick(benchmark::State& state) {
     ::rmdir(path.substr(0, path.rfind('/')).c_str());
 }
 
+// A connection on the loopback interface, its counters read from sysfs as
+// the NetworkManager service reads them.
+class LoopbackService : public ras::RasService {
+public:
+    ras::DWORD RasEnumEntriesA(const char*, const char*, ras::RASENTRYNAMEA*, ras::DWORD*,
+                               ras::DWORD* count) override {
+        *count = 0;
+        return ras::SUCCESS;
+    }
+    ras::DWORD RasEnumConnectionsA(ras::RASCONNA* buffer, ras::DWORD*, ras::DWORD* count) override {
+        buffer[0].dwSize = ras::kConnSize;
+        buffer[0].hrasconn = 1;
+        std::snprintf(buffer[0].szEntryName, sizeof buffer[0].szEntryName, "%s", entry.c_str());
+        *count = 1;
+        return ras::SUCCESS;
+    }
+    ras::DWORD RasGetConnectStatusA(ras::HRASCONN, ras::RASCONNSTATUSA*) override {
+        return ras::SUCCESS;
+    }
+    ras::DWORD RasGetEntryPropertiesA(const char*, const char*, ras::RASENTRYA*, ras::DWORD*, void*,
+                                      ras::DWORD*) override {
+        return ras::ERROR_CANNOT_FIND_PHONEBOOK_ENTRY;
+    }
+    ras::DWORD GetConnectionBytes(ras::HRASCONN, ras::ConnectionBytes* bytes) override {
+        return ras::nm::readInterfaceBytes(ras::nm::kSysClassNet, "lo", *bytes)
+                   ? ras::SUCCESS
+                   : ras::ERROR_NOT_SUPPORTED;
+    }
+    std::string entry;
+};
+
+// The same tick with the minute's byte sample, as the main window takes it.
+void BM_MinuteTickWithBytes(benchmark::State& state) {
+    const int sections = static_cast<int>(state.range(0));
+    const std::string path = makeLedger(sections);
+    IniFile ini(path);
+    TickView view(QString("Dial-up entry %1").arg(sections - 1));
+    LoopbackService service;
+    service.entry = view.connectedEntry().toStdString();
+    ras::ByteSampler sampler;
+    sampler.baseline(service, service.entry);
+    std::uint64_t bytes = 0;
+    for (auto _ : state) {
+        AddMinute(ini, view.connectedEntry());
+        const ras::ByteDelta d =
+            sampler.sample(service, view.connectedEntry().toLocal8Bit().toStdString());
+        if (!d.known)
+            state.SkipWithError("no counters for lo");
+        bytes += d.received;
+        RefreshStatistics(view, ini);
+        CheckOverTime(view, ini);
+    }
+    benchmark::DoNotOptimize(bytes);
+    ::unlink(path.c_str());
+    ::rmdir(path.substr(0, path.rfind('/')).c_str());
+}
+
+// The sample alone: the enumeration and three small sysfs reads.
+void BM_ByteSample(benchmark::State& state) {
+    LoopbackService service;
+    service.entry = "Office";
+    ras::ByteSampler sampler;
+    for (auto _ : state)
+        benchmark::DoNotOptimize(sampler.sample(service, service.entry));
+}
+
 } // namespace
+
+BENCHMARK(BM_ByteSample)->Unit(benchmark::kMicrosecond);
+
+BENCHMARK(BM_MinuteTickWithBytes)
+    ->Arg(100)
+    ->Arg(1000)
+    ->Arg(10000)
+    ->Unit(benchmark::kMillisecond)
+    ->UseRealTime();
 
 BENCHMARK(BM_MinuteTick)
     ->Arg(100)

@@ -33,7 +33,7 @@ import tempfile
 import time
 
 sys.path.insert(0, os.path.join(os.path.dirname(os.path.abspath(__file__)), "..", "tests", "e2e"))
-from harness import Desktop, HarnessError  # noqa: E402
+from harness import DEVICE_IFACE, Desktop, HarnessError  # noqa: E402
 from test_resting import Label  # noqa: E402
 from test_status_notifier import Panel  # noqa: E402
 from test_wayland import SOCKET, mapped, start_cage, start_weston  # noqa: E402
@@ -295,6 +295,8 @@ def main():
     with Desktop(faketime=None) as d:
         office = d.add_profile("Office", number="555-0100")
         dev = d.add_device("ppp0", "ppp0", d.DEVICE_MODEM)
+        # Real counters, so that connected includes the minute's byte sample.
+        d.set_property(dev, DEVICE_IFACE, "IpInterface", "lo")
         ours = d._spawn("ours", [binary], env=d.program_env())
         pids = {"ours": ours.pid}
         if have_nmtray:

@@ -6,6 +6,7 @@
 #include <cstddef>
 #include <cstdint>
 #include <functional>
+#include <string>
 #include <utility>
 #include <vector>
 
@@ -20,6 +21,8 @@ constexpr DWORD ERROR_BUFFER_TOO_SMALL = 603;
 // Used by service implementations for "nothing useful to say".
 constexpr DWORD ERROR_CANNOT_FIND_PHONEBOOK_ENTRY = 623;
 constexpr DWORD ERROR_INVALID_HANDLE = 6;
+// A connection without counters of its own (no interface, or none readable).
+constexpr DWORD ERROR_NOT_SUPPORTED = 50;
 
 constexpr std::size_t RAS_MaxEntryName = 256;
 constexpr std::size_t RAS_MaxDeviceType = 16;
@@ -94,6 +97,21 @@ constexpr DWORD kConnSize = sizeof(RASCONNA);
 constexpr DWORD kConnStatusSize = sizeof(RASCONNSTATUSA);
 constexpr DWORD kEntrySize = sizeof(RASENTRYA);
 
+// A connection's traffic so far, in bytes. Not a Remote Access record: on
+// Windows the RAS statistics record holds only 32-bit byte counts, which a
+// fast link wraps in well under a minute, so a Windows service would take the
+// connection's interface counters (64-bit) instead.
+struct ConnectionBytes {
+    std::uint64_t received = 0;
+    std::uint64_t sent = 0;
+    // Where the counts come from (an interface's name): counts from another
+    // source are never subtracted from these.
+    std::string source;
+    // That source's incarnation (an interface index): a source made anew
+    // under the same name starts counting from zero again.
+    std::uint64_t instance = 0;
+};
+
 // Signature of the entry-properties routine as the loader hands it out.
 using RasGetEntryPropertiesProc = DWORD (*)(const char* phonebook, const char* entryName,
                                             RASENTRYA* entry, DWORD* entrySize, void* deviceInfo,
@@ -118,6 +136,15 @@ public:
     virtual DWORD RasGetEntryPropertiesA(const char* phonebook, const char* entryName,
                                          RASENTRYA* entry, DWORD* entrySize, void* deviceInfo,
                                          DWORD* deviceInfoSize) = 0;
+
+    // The byte counters of a connection the service listed. Anything but
+    // SUCCESS means "no counters" for this sample; it is never an error to
+    // show. Called once a minute from the GUI thread, so it must not block.
+    virtual DWORD GetConnectionBytes(HRASCONN connection, ConnectionBytes* bytes) {
+        (void)connection;
+        (void)bytes;
+        return ERROR_NOT_SUPPORTED;
+    }
 
     // Change reports, for services that learn of changes themselves (change
     // signals, a connection-notification handle), so that the monitor need not

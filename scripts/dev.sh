@@ -9,7 +9,7 @@ PACKAGES=(cmake ninja-build g++ pkg-config qt6-base-dev qt6-base-dev-tools qt6-q
           faketime dbus dbus-x11 python3-xlib strace
           desktop-file-utils appstream lintian dpkg-dev file
           xfce4-panel xfconf weston qt6-wayland python3-gi at-spi2-core python3-pyatspi
-          cage xwayland)
+          cage xwayland iproute2)
 
 install_missing() {
     local missing=()

@@ -13,11 +13,13 @@
 #include <QLabel>
 #include <QPainter>
 #include <QPushButton>
+#include <QRadioButton>
 #include <QSaveFile>
 #include <QTableWidget>
 #include <QVBoxLayout>
 
 #include <algorithm>
+#include <cmath>
 #include <memory>
 
 namespace {
@@ -85,6 +87,37 @@ QString shown(QString name) {
     return name;
 }
 
+// Data as a cell shows it. Where only some of the minutes carried data the
+// sum is a floor, and says so.
+QString dataText(const history::Traffic& data, std::int64_t minutes) {
+    if (!data.recorded())
+        return minutes > 0 ? QStringLiteral("no data recorded")
+                           : QString::fromStdString(history::formatBytes(0));
+    const QString bytes = QString::fromStdString(history::formatBytes(data.total()));
+    return data.minutes < minutes ? QStringLiteral("\u2265 ") + bytes : bytes;
+}
+
+// Its tooltip: the two parts, and the minutes without data.
+QString dataTip(const history::Traffic& data, std::int64_t minutes) {
+    QString tip;
+    if (data.recorded())
+        tip = QStringLiteral("%1 received, %2 sent")
+                  .arg(QString::fromStdString(history::formatBytes(data.received)),
+                       QString::fromStdString(history::formatBytes(data.sent)));
+    if (data.minutes < minutes)
+        tip += QStringLiteral("%1No data recorded for %2: counted before data was, or on a "
+                              "connection without counters.")
+                   .arg(tip.isEmpty() ? QString() : QStringLiteral("\n"))
+                   .arg(QString::fromStdString(history::formatDuration(minutes - data.minutes)));
+    return tip;
+}
+
+void setDataCell(QTableWidget* table, int row, int column, const history::Traffic& data,
+                 std::int64_t minutes) {
+    setCell(table, row, column, dataText(data, minutes), true);
+    table->item(row, column)->setToolTip(dataTip(data, minutes));
+}
+
 QString entryLabel(const history::Summary& summary, int entry) {
     if (entry == history::Summary::kOther)
         return QStringLiteral("(the other entries)");
@@ -110,11 +143,11 @@ public:
     int rowCount(const QModelIndex& parent) const override {
         return parent.isValid() || !m_sessions ? 0 : static_cast<int>(m_sessions->size());
     }
-    int columnCount(const QModelIndex& parent) const override { return parent.isValid() ? 0 : 4; }
+    int columnCount(const QModelIndex& parent) const override { return parent.isValid() ? 0 : 5; }
 
     QVariant headerData(int section, Qt::Orientation orientation, int role) const override {
-        static const char* const kHeaders[] = {"Entry", "Start", "End", "Duration"};
-        if (orientation != Qt::Horizontal || role != Qt::DisplayRole || section < 0 || section > 3)
+        static const char* const kHeaders[] = {"Entry", "Start", "End", "Duration", "Data"};
+        if (orientation != Qt::Horizontal || role != Qt::DisplayRole || section < 0 || section > 4)
             return {};
         return QString::fromLatin1(kHeaders[section]);
     }
@@ -125,8 +158,10 @@ public:
         const history::Session& s = (*m_sessions)[static_cast<std::size_t>(index.row())];
         if (role == Qt::DecorationRole && index.column() == 0)
             return THistoryChart::entryColour(s.entry);
-        if (role == Qt::TextAlignmentRole && index.column() == 3)
+        if (role == Qt::TextAlignmentRole && index.column() >= 3)
             return QVariant::fromValue(Qt::AlignRight | Qt::AlignVCenter);
+        if (role == Qt::ToolTipRole && index.column() == 4)
+            return dataTip(s.data, s.minutes);
         if (role != Qt::DisplayRole)
             return {};
         switch (index.column()) {
@@ -137,8 +172,10 @@ public:
         case 2:
             return localText(s.end, !(s.start.year == s.end.year && s.start.month == s.end.month &&
                                       s.start.day == s.end.day));
-        default:
+        case 3:
             return duration(s.minutes);
+        default:
+            return dataText(s.data, s.minutes);
         }
     }
 
@@ -153,6 +190,11 @@ THistoryChart::THistoryChart(QWidget* parent) : QWidget(parent) {
     setObjectName("chart");
     setMinimumSize(420, 220);
     setAttribute(Qt::WA_OpaquePaintEvent);
+}
+
+void THistoryChart::setMode(Mode mode) {
+    m_mode = mode;
+    update();
 }
 
 void THistoryChart::setMonth(const history::Summary* summary, int monthKey) {
@@ -183,59 +225,90 @@ void THistoryChart::paintEvent(QPaintEvent*) {
     const int days = history::daysInMonth(m_month);
     const history::Month* month = m_summary ? m_summary->month(m_month) : nullptr;
 
-    std::vector<int> totals(static_cast<std::size_t>(days), 0);
+    // What a bar of an entry's day stands for: minutes, or bytes.
+    const bool data = m_mode == Data;
+    auto value = [&](const history::EntryMonth& em, int d) -> double {
+        const auto day = static_cast<std::size_t>(d);
+        return data ? static_cast<double>(em.dayData[day].total())
+                    : static_cast<double>(em.days[day]);
+    };
+    std::vector<double> totals(static_cast<std::size_t>(days), 0);
     std::vector<int> shownEntries;
+    bool anyData = false;
     if (month) {
         for (const auto& [entry, em] : month->entries) {
             shownEntries.push_back(entry);
+            anyData = anyData || em.data.recorded();
             for (int d = 0; d < days; ++d)
-                totals[static_cast<std::size_t>(d)] += em.days[static_cast<std::size_t>(d)];
+                totals[static_cast<std::size_t>(d)] += value(em, d);
         }
     }
-    const int peak = std::max(1, *std::max_element(totals.begin(), totals.end()));
+    const double peak = std::max(1.0, *std::max_element(totals.begin(), totals.end()));
 
-    // A step for the scale of 1, 2 or 5 times a power of ten minutes, or of
-    // hours once the days run long.
-    const bool hours = peak > 180;
-    const int unit = hours ? 60 : 1;
-    const int peakUnits = (peak + unit - 1) / unit;
-    int step = 1;
-    for (int base = 1;; base *= 10) {
+    // A step for the scale of 1, 2 or 5 times a power of ten: of minutes, or
+    // of hours once the days run long; of bytes in the decimal unit that
+    // keeps the peak below 1000.
+    double unit = 1;
+    QString unitName = QStringLiteral("min");
+    if (data) {
+        static const char* const kUnits[] = {"B", "kB", "MB", "GB", "TB", "PB", "EB"};
+        int u = 0;
+        while (u < 6 && peak / unit >= 1000) {
+            unit *= 1000;
+            ++u;
+        }
+        unitName = QString::fromLatin1(kUnits[u]);
+    } else if (peak > 180) {
+        unit = 60;
+        unitName = QStringLiteral("h");
+    }
+    const qint64 peakUnits = static_cast<qint64>(std::ceil(peak / unit));
+    qint64 stepUnits = 1;
+    for (qint64 base = 1;; base *= 10) {
         if (peakUnits <= base * 5) {
-            step = base;
+            stepUnits = base;
             break;
         }
         if (peakUnits <= base * 10) {
-            step = base * 2;
+            stepUnits = base * 2;
             break;
         }
         if (peakUnits <= base * 25) {
-            step = base * 5;
+            stepUnits = base * 5;
             break;
         }
     }
-    const int top = ((peakUnits + step - 1) / step) * step * unit;
+    const qint64 topUnits = (peakUnits + stepUnits - 1) / stepUnits * stepUnits;
+    const double top = static_cast<double>(topUnits) * unit;
+    auto scaleLabel = [&](qint64 units, bool withUnit) {
+        // Minutes without their unit, as before; the rest always with it.
+        return withUnit || unitName != QLatin1String("min")
+                   ? QStringLiteral("%1 %2").arg(units).arg(unitName)
+                   : QString::number(units);
+    };
+    QRect plot;
+    auto yOf = [&](double v) {
+        return static_cast<int>(static_cast<double>(plot.bottom()) - v * plot.height() / top);
+    };
 
     const QFontMetrics fm(font());
     const int legendHeight = shownEntries.empty() ? 0 : fm.height() + 8;
-    const QString topLabel =
-        hours ? QStringLiteral("%1 h").arg(top / 60) : QStringLiteral("%1 min").arg(top);
+    const QString topLabel = scaleLabel(topUnits, true);
     const int left = fm.horizontalAdvance(topLabel) + 10;
-    const QRect plot(left, 8 + legendHeight, width() - left - 8,
-                     height() - 16 - legendHeight - fm.height() - 4);
+    plot = QRect(left, 8 + legendHeight, width() - left - 8,
+                 height() - 16 - legendHeight - fm.height() - 4);
     if (plot.width() < days || plot.height() < 10)
         return;
 
     // Grid and scale.
     p.setPen(palette().color(QPalette::Mid));
     const QColor text = palette().color(QPalette::Text);
-    for (int v = 0; v <= top; v += step * unit) {
-        const int y =
-            plot.bottom() - static_cast<int>(static_cast<qint64>(v) * plot.height() / top);
+    for (qint64 v = 0; v <= topUnits; v += stepUnits) {
+        const int y = yOf(static_cast<double>(v) * unit);
         p.setPen(v == 0 ? text : palette().color(QPalette::Midlight));
         p.drawLine(plot.left(), y, plot.right(), y);
         p.setPen(text);
-        const QString label = hours ? QStringLiteral("%1 h").arg(v / 60) : QString::number(v);
+        const QString label = scaleLabel(v, false);
         p.drawText(QRect(0, y - fm.height() / 2, left - 6, fm.height()),
                    Qt::AlignRight | Qt::AlignVCenter, label);
     }
@@ -245,16 +318,14 @@ void THistoryChart::paintEvent(QPaintEvent*) {
     const int barWidth = std::max(1, static_cast<int>(slot * 0.7));
     for (int d = 0; d < days; ++d) {
         const int x = plot.left() + static_cast<int>(slot * d + (slot - barWidth) / 2);
-        int below = 0;
+        double below = 0;
         for (int entry : shownEntries) {
-            const int minutes = month->entries.at(entry).days[static_cast<std::size_t>(d)];
-            if (minutes == 0)
+            const double v = value(month->entries.at(entry), d);
+            if (v == 0)
                 continue;
-            const int y0 =
-                plot.bottom() - static_cast<int>(static_cast<qint64>(below) * plot.height() / top);
-            below += minutes;
-            const int y1 =
-                plot.bottom() - static_cast<int>(static_cast<qint64>(below) * plot.height() / top);
+            const int y0 = yOf(below);
+            below += v;
+            const int y1 = yOf(below);
             p.fillRect(QRect(x, y1, barWidth, std::max(1, y0 - y1)), entryColour(entry));
         }
         // Day numbers: every one when there is room, else every fifth.
@@ -285,6 +356,9 @@ void THistoryChart::paintEvent(QPaintEvent*) {
         p.drawText(plot, Qt::AlignCenter,
                    m_summary ? QStringLiteral("No minutes counted in this month.")
                              : QStringLiteral("Reading…"));
+    } else if (data && !anyData) {
+        p.setPen(palette().color(QPalette::PlaceholderText));
+        p.drawText(plot, Qt::AlignCenter, QStringLiteral("No data recorded in this month."));
     }
 }
 
@@ -299,7 +373,7 @@ TfrmHistory::TfrmHistory(QWidget* parent) : QDialog(parent) {
     setWindowTitle(QStringLiteral("Brantle Vantrel - history"));
     setAttribute(Qt::WA_DeleteOnClose);
     setWindowFlags(Qt::Window);
-    resize(620, 640);
+    resize(780, 640);
 
     auto* top = new QHBoxLayout;
     auto* monthLabel = new QLabel(QStringLiteral("&Month:"), this);
@@ -308,20 +382,33 @@ TfrmHistory::TfrmHistory(QWidget* parent) : QDialog(parent) {
     monthLabel->setBuddy(cboMonth);
     top->addWidget(monthLabel);
     top->addWidget(cboMonth);
+    top->addSpacing(16);
+    top->addWidget(new QLabel(QStringLiteral("Chart:"), this));
+    rbChartTime = new QRadioButton(QStringLiteral("&Time"), this);
+    rbChartTime->setObjectName("rbChartTime");
+    rbChartTime->setChecked(true);
+    rbChartData = new QRadioButton(QStringLiteral("&Data"), this);
+    rbChartData->setObjectName("rbChartData");
+    top->addWidget(rbChartTime);
+    top->addWidget(rbChartData);
     top->addStretch();
     connect(cboMonth, &QComboBox::activated, this,
             [this](int index) { showMonth(cboMonth->itemData(index).toInt()); });
 
     chart = new THistoryChart(this);
+    connect(rbChartData, &QRadioButton::toggled, this,
+            [this](bool on) { chart->setMode(on ? THistoryChart::Data : THistoryChart::Time); });
     tblEntries = makeTable(this, "tblEntries",
                            {QStringLiteral("Entry"), QStringLiteral("This month"),
-                            QStringLiteral("Last month"), QStringLiteral("All time")});
+                            QStringLiteral("Last month"), QStringLiteral("All time"),
+                            QStringLiteral("Data this month"), QStringLiteral("Data last month"),
+                            QStringLiteral("Data all time")});
     tblSessions = new QTableView(this);
     m_sessionsModel = new HistorySessionsModel(tblSessions);
     tblSessions->setModel(m_sessionsModel);
     setUpTable(tblSessions, "tblSessions",
                {QStringLiteral("Entry"), QStringLiteral("Start"), QStringLiteral("End"),
-                QStringLiteral("Duration")});
+                QStringLiteral("Duration"), QStringLiteral("Data")});
     // Columns fitted to the rows in sight: its texts are of one width, and
     // measuring ten thousand rows would hold up the loop.
     tblSessions->horizontalHeader()->setResizeContentsPrecision(0);
@@ -444,6 +531,9 @@ void TfrmHistory::fillEntries() {
         setCell(tblEntries, e, 1, duration(m_summary.minutes(e, now)), true);
         setCell(tblEntries, e, 2, duration(m_summary.minutes(e, now - 1)), true);
         setCell(tblEntries, e, 3, duration(m_summary.allTime(e)), true);
+        setDataCell(tblEntries, e, 4, m_summary.data(e, now), m_summary.minutes(e, now));
+        setDataCell(tblEntries, e, 5, m_summary.data(e, now - 1), m_summary.minutes(e, now - 1));
+        setDataCell(tblEntries, e, 6, m_summary.allTimeTraffic(e), m_summary.allTime(e));
     }
     // As high as its rows, up to six of them; the sessions take the rest.
     const int shownRows = std::clamp(tblEntries->rowCount(), 1, 6);

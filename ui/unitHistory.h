@@ -19,16 +19,20 @@
 class QComboBox;
 class QLabel;
 class QPushButton;
+class QRadioButton;
 class QTableView;
 class QTableWidget;
 class HistorySessionsModel;
 
-// Minutes per day of one month, a stacked bar per day with one colour per
-// entry, and a legend of the entries shown.
+// Minutes or data per day of one month, a stacked bar per day with one
+// colour per entry, and a legend of the entries shown.
 class THistoryChart : public QWidget {
     Q_OBJECT
 public:
+    enum Mode { Time, Data };
     explicit THistoryChart(QWidget* parent = nullptr);
+    void setMode(Mode mode);
+    Mode mode() const { return m_mode; }
     // No summary: being read.
     void setMonth(const history::Summary* summary, int monthKey);
     static QColor entryColour(int entry);
@@ -39,6 +43,7 @@ protected:
 private:
     const history::Summary* m_summary = nullptr;
     int m_month = 0;
+    Mode m_mode = Time;
 };
 
 class TfrmHistory : public QDialog {
@@ -61,6 +66,8 @@ public:
     bool reading() const { return m_reading; }
 
     QComboBox* cboMonth = nullptr;
+    QRadioButton* rbChartTime = nullptr; // the chart shows minutes per day
+    QRadioButton* rbChartData = nullptr; // or data per day
     THistoryChart* chart = nullptr;
     QTableWidget* tblEntries = nullptr;
     QTableView* tblSessions = nullptr;

@@ -8,6 +8,7 @@
 #include "ui/widgets/UpDown.h"
 #include "accounting/Clock.h"
 #include "accounting/unitUtils.h"
+#include "connection/RasServiceProvider.h"
 #include "connection/ZorvRasConnect.h"
 #include "ui/widgets/ryxTile.h"
 #include "ui/unit1st_of_Month_Notification.h"
@@ -459,10 +460,17 @@ void TfrmMain::tmrCountTimer() {
     armCountTimer(true); // first: a failure below must not stop the counting
     const QString entry = ZorvRasConnect->ConnectedEntry();
     AddMinute(dataIni(), entry);
+    // Sampled once the minute is held: a minute the ledger refused leaves
+    // its bytes to the next one.
+    const ras::ByteDelta bytes =
+        m_bytes.sample(ras::rasService(), entry.toLocal8Bit().toStdString());
     // Only a minute the ledger holds goes into the history; a history that
     // cannot be written is reported but never stops the counting.
     try {
-        AppendHistory(entry);
+        if (bytes.known)
+            AppendHistory(entry, bytes.received, bytes.sent);
+        else
+            AppendHistory(entry);
     } catch (const IniWriteError& e) {
         reportErrorLater(QString::fromLocal8Bit(e.what()));
     }
@@ -487,6 +495,7 @@ void TfrmMain::ZorvRasConnectStatusChange(TZorvRasConnect* Sender, bool StatusCh
     if (!StatusChanged)
         return;
     if (Sender->IsConnected()) {
+        m_bytes.baseline(ras::rasService(), Sender->ConnectedEntry().toLocal8Bit().toStdString());
         if (!tmrCount->isActive())
             armCountTimer(false);
         lblConnectionStatus->setCaption("Connected");

@@ -3,6 +3,7 @@
 // counted for the selected entry, its hour limit and warning switch.
 
 #include "accounting/Statistics.h"
+#include "connection/ByteCounting.h"
 #include "connection/ZorvRasConnect.h"
 
 #include <QDialog>
@@ -111,6 +112,7 @@ private:
     qint64 m_countOrigin = 0;                      // tmrCount's phase, kept while it is parked
     QPointer<TfrmHistory> m_history;               // made when asked for, freed when closed
     QString m_warnLimitText = QStringLiteral("0"); // what the edit shows, or will
+    ras::ByteSampler m_bytes;                      // the data of the counted connection
 };
 
 extern TfrmMain* frmMain;

@@ -24,6 +24,7 @@ public:
                                  DWORD*) override {
         return ERROR_CANNOT_FIND_PHONEBOOK_ENTRY;
     }
+    DWORD GetConnectionBytes(HRASCONN, ConnectionBytes*) override { return ERROR_NOT_SUPPORTED; }
 };
 
 } // namespace ras

@@ -88,6 +88,19 @@ DWORD FakeRasService::RasGetConnectStatusA(HRASCONN connection, RASCONNSTATUSA* 
     return ERROR_INVALID_HANDLE;
 }
 
+DWORD FakeRasService::GetConnectionBytes(HRASCONN connection, ConnectionBytes* bytes) {
+    bytesCalls.push_back(connection);
+    for (const Connection& c : connections) {
+        if (c.handle != connection)
+            continue;
+        if (!c.bytes)
+            return ERROR_NOT_SUPPORTED;
+        *bytes = *c.bytes;
+        return SUCCESS;
+    }
+    return ERROR_INVALID_HANDLE;
+}
+
 DWORD FakeRasService::RasGetEntryPropertiesA(const char*, const char* entryName, RASENTRYA* entry,
                                              DWORD* entrySize, void*, DWORD*) {
     const std::string name = entryName ? entryName : "";

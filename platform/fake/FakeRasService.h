@@ -29,8 +29,9 @@ public:
         std::string deviceType;
         std::string deviceName;
         DWORD state = RASCS_Connected;
-        DWORD statusResult = SUCCESS; // what RasGetConnectStatusA answers
-        bool writeState = true;       // false: the query leaves the record untouched
+        DWORD statusResult = SUCCESS;         // what RasGetConnectStatusA answers
+        bool writeState = true;               // false: the query leaves the record untouched
+        std::optional<ConnectionBytes> bytes; // none: "no counters"
     };
 
     std::vector<Entry> entries;
@@ -61,6 +62,7 @@ public:
     int enumConnectionsCalls = 0;
     int connectStatusCalls = 0;
     std::vector<std::string> entryPropertiesCalls; // entry names, one per call
+    std::vector<HRASCONN> bytesCalls;
 
     DWORD RasEnumEntriesA(const char* reserved, const char* phonebook, RASENTRYNAMEA* buffer,
                           DWORD* bufferSize, DWORD* entryCount) override;
@@ -69,6 +71,7 @@ public:
     DWORD RasGetEntryPropertiesA(const char* phonebook, const char* entryName, RASENTRYA* entry,
                                  DWORD* entrySize, void* deviceInfo,
                                  DWORD* deviceInfoSize) override;
+    DWORD GetConnectionBytes(HRASCONN connection, ConnectionBytes* bytes) override;
 
 private:
     std::map<std::string, int> m_recordCursor; // duplicate names answer in phonebook order

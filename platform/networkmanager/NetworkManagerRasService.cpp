@@ -62,6 +62,10 @@ DWORD NetworkManagerRasService::RasGetConnectStatusA(HRASCONN connection, RASCON
     return nm::connectStatus(m_snapshot, connection, status);
 }
 
+DWORD NetworkManagerRasService::GetConnectionBytes(HRASCONN connection, ConnectionBytes* bytes) {
+    return nm::connectionBytes(m_snapshot, m_countersRoot, connection, bytes);
+}
+
 DWORD NetworkManagerRasService::RasGetEntryPropertiesA(const char*, const char* entryName,
                                                        RASENTRYA* entry, DWORD* entrySize, void*,
                                                        DWORD* deviceInfoSize) {

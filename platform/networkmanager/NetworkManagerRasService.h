@@ -17,6 +17,7 @@
 //   NmAnswers   the seam's records, filled from the snapshot and the phonebook
 //   NmMapping   NetworkManager's states and kinds in the seam's terms
 
+#include "NmCounters.h"
 #include "NmLink.h"
 #include "NmPhonebook.h"
 #include "NmSnapshot.h"
@@ -27,6 +28,7 @@
 #include <QString>
 
 #include <chrono>
+#include <string>
 
 class QDBusServiceWatcher;
 
@@ -46,6 +48,11 @@ public:
     DWORD RasGetEntryPropertiesA(const char* phonebook, const char* entryName, RASENTRYA* entry,
                                  DWORD* entrySize, void* deviceInfo,
                                  DWORD* deviceInfoSize) override;
+    // From the kernel's interface counters, not NetworkManager's own
+    // statistics, which need a privileged write of their refresh rate.
+    DWORD GetConnectionBytes(HRASCONN connection, ConnectionBytes* bytes) override;
+    // Where the interfaces' counters are read; tests give a tree of their own.
+    void setCountersRoot(std::string root) { m_countersRoot = std::move(root); }
 
     // Every change signal, answer and appearance or loss of the daemon is reported.
     bool ReportsChanges() const override { return true; }
@@ -80,6 +87,7 @@ private:
     nm::Snapshot m_snapshot;
     nm::Phonebook m_phonebook;
     QDBusServiceWatcher* m_watcher = nullptr;
+    std::string m_countersRoot = nm::kSysClassNet;
 };
 
 } // namespace ras

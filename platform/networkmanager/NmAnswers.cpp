@@ -1,5 +1,6 @@
 #include "NmAnswers.h"
 
+#include "NmCounters.h"
 #include "NmMapping.h"
 #include "NmPhonebook.h"
 #include "NmSnapshot.h"
@@ -97,6 +98,26 @@ DWORD connectStatus(const Snapshot& snapshot, HRASCONN connection, RASCONNSTATUS
         status->dwError = 0;
         fillConnection(snapshot, active, status->szDeviceType, status->szDeviceName);
         return SUCCESS;
+    }
+    return ERROR_INVALID_HANDLE;
+}
+
+DWORD connectionBytes(const Snapshot& snapshot, const std::string& root, HRASCONN connection,
+                      ConnectionBytes* bytes) {
+    if (!bytes)
+        return ERROR_INVALID_PARAMETER;
+    for (const QString& path : snapshot.order()) {
+        const Snapshot::Active& active = snapshot.active(path);
+        if (active.handle != connection || !reported(active))
+            continue;
+        const Snapshot::Device* device = snapshot.deviceOf(active);
+        if (!device || active.vpn || active.type == QLatin1String("vpn"))
+            return ERROR_NOT_SUPPORTED;
+        const QByteArray& name =
+            device->ipInterface.isEmpty() ? device->interfaceName : device->ipInterface;
+        return readInterfaceBytes(root, std::string_view(name.constData(), name.size()), *bytes)
+                   ? SUCCESS
+                   : ERROR_NOT_SUPPORTED;
     }
     return ERROR_INVALID_HANDLE;
 }

@@ -283,12 +283,15 @@ void Snapshot::applyDevice(const QString& path, const QVariantMap& changed,
     }
     if (const auto name = asString(changed.value(QStringLiteral("Interface"))))
         it->interfaceName = utf8Cut(*name, RAS_MaxDeviceName);
+    if (const auto name = asString(changed.value(QStringLiteral("IpInterface"))))
+        it->ipInterface = name->toUtf8();
     if (const auto type = asUInt(changed.value(QStringLiteral("DeviceType"))))
         it->type = *type;
     if (const auto state = asUInt(changed.value(QStringLiteral("State"))))
         it->state = *state;
     for (const QString& name : invalidated) {
-        if (name == QLatin1String("Interface") || name == QLatin1String("DeviceType") ||
+        if (name == QLatin1String("Interface") || name == QLatin1String("IpInterface") ||
+            name == QLatin1String("DeviceType") ||
             name == QLatin1String("State")) {
             fetchDevice(path);
             break;

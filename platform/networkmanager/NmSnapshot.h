@@ -31,7 +31,8 @@ class Snapshot : public QObject {
     Q_OBJECT
 public:
     struct Device {
-        QByteArray interfaceName; // e.g. "wwan0", at most RAS_MaxDeviceName bytes
+        QByteArray interfaceName;   // e.g. "wwan0", at most RAS_MaxDeviceName bytes
+        QByteArray ipInterface;     // where its IP traffic goes, when not the same (a modem's ppp0)
         std::optional<DWORD> type;  // NMDeviceType
         std::optional<DWORD> state; // NMDeviceState
         bool resolved = false;      // its properties arrived, or could not be had

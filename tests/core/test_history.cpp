@@ -224,6 +224,82 @@ TEST(HistoryReading, TornAndHostileLinesAreSkippedAndCounted) {
     }
 }
 
+TEST(HistoryData, OldAndNewLinesReadAsOneAndUnknownIsNotZero) {
+    auto data = [](std::uint64_t rx, std::uint64_t tx) {
+        Traffic t;
+        t.add(rx, tx);
+        return t;
+    };
+    const Traffic d1 = data(1'500'000, 20'000), zero = data(0, 0);
+    EXPECT_EQ(formatRecord(at("2026-12-08T10:41+01:00"), "a,b", &d1),
+              "2026-12-08T10:41+01:00,\"a,b\",1500000,20000\n");
+    const Traffic glitch = data(kMaxMinuteBytes + 1, 0);
+    EXPECT_EQ(formatRecord(at("2026-12-08T10:41+01:00"), "a", &glitch),
+              "2026-12-08T10:41+01:00,a\n")
+        << "a count the reader would skip, with its minute, is not written";
+    // An old file, then the new lines appended under its old header.
+    const std::string text = "time,entry\n" + minutes("2026-11-30T23:58+01:00", 2, "Office") +
+                             formatRecord(at("2026-12-01T00:00+01:00"), "Office", &d1) +
+                             formatRecord(at("2026-12-01T00:01+01:00"), "Office", &zero) +
+                             formatRecord(at("2026-12-01T00:02+01:00"), "Office") +
+                             std::string(kHeader) +
+                             formatRecord(at("2026-12-01T00:03+01:00"), "Office", &d1);
+    const Summary s = parse(text);
+    EXPECT_EQ(s.records, 6u);
+    EXPECT_EQ(s.skipped, 0u);
+    EXPECT_FALSE(s.data(0, 2026 * 12 + 10).recorded()) << "November's minutes have no data";
+    EXPECT_EQ(s.minutes(0, 2026 * 12 + 10), 2);
+    const Traffic dec = s.data(0, 2026 * 12 + 11);
+    EXPECT_EQ(dec.minutes, 3) << "a zero is data; a two-column minute is not";
+    EXPECT_EQ(dec.received, 3'000'000u);
+    EXPECT_EQ(dec.sent, 40'000u);
+    const std::vector<Session> sessions = s.sessionsNewestFirst(2026 * 12 + 11);
+    ASSERT_EQ(sessions.size(), 1u);
+    EXPECT_EQ(sessions[0].minutes, 4);
+    EXPECT_EQ(sessions[0].data.total(), 3'040'000u);
+    EXPECT_EQ(s.month(2026 * 12 + 11)->entries.at(0).dayData[0].received, 3'000'000u);
+}
+
+TEST(HistoryData, HostileByteColumnsAreSkippedAndSumsSaturate) {
+    const std::string good = "2026-12-08T10:00+01:00,Office,5,6\n";
+    for (const char* bad :
+         {",1,2,3", ",-1,2", ",1,-2", ",1", ",1,", ",,", ",x,1", ",1,1x", ",1000000000000001,0",
+          ",0,99999999999999999999999", ", 1,2", ",1,2 ", ",+1,2", ",0x10,2"}) {
+        SCOPED_TRACE(bad);
+        const std::string text = good + "2026-12-08T10:01+01:00,Office" + bad + "\n" + good;
+        const Summary s = parse(text);
+        EXPECT_EQ(s.records, 2u);
+        EXPECT_EQ(s.skipped, 1u);
+        EXPECT_EQ(s.allTimeTraffic(0).received, 10u);
+    }
+    // The most a minute may claim, often enough to pass 2^64: the sums stop there.
+    std::string text;
+    const std::string most = std::to_string(kMaxMinuteBytes);
+    for (int i = 0; i < 20'000; ++i)
+        text += "2026-12-08T10:00+01:00,Office," + most + "," + most + "\n";
+    const Summary s = parse(text);
+    EXPECT_EQ(s.skipped, 0u);
+    EXPECT_EQ(s.allTimeTraffic(0).received, UINT64_MAX);
+    EXPECT_EQ(s.allTimeTraffic(0).total(), UINT64_MAX);
+    EXPECT_EQ(s.data(0, 2026 * 12 + 11).sent, UINT64_MAX);
+    EXPECT_EQ(s.month(2026 * 12 + 11)->entries.at(0).dayData[7].received, UINT64_MAX);
+}
+
+TEST(HistoryData, DecimalUnitsWithOneDecimalAtMost) {
+    const std::vector<std::pair<std::uint64_t, const char*>> cases = {{0, "0 B"},
+                                                                      {999, "999 B"},
+                                                                      {1'000, "1 kB"},
+                                                                      {1'049, "1 kB"},
+                                                                      {1'050, "1.1 kB"},
+                                                                      {999'949, "999.9 kB"},
+                                                                      {999'950, "1 MB"},
+                                                                      {1'234'567'890, "1.2 GB"},
+                                                                      {12'000'000'000'000, "12 TB"},
+                                                                      {UINT64_MAX, "18.4 EB"}};
+    for (const auto& [bytes, text] : cases)
+        EXPECT_EQ(formatBytes(bytes), text) << bytes;
+}
+
 TEST(HistoryFile, AppendCreatesSealsAndRefuses) {
     QTemporaryDir dir;
     ASSERT_TRUE(dir.isValid());

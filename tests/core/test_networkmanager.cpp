@@ -7,13 +7,17 @@
 #include "platform/networkmanager/NetworkManagerRasService.h"
 #include "platform/networkmanager/NmMapping.h"
 
+#include <QDir>
 #include <QElapsedTimer>
+#include <QFile>
+#include <QTemporaryDir>
 #include <QTest>
 
 #include <gtest/gtest.h>
 
 #include <cstring>
 #include <string>
+#include <utility>
 #include <vector>
 
 using namespace ras;
@@ -501,4 +505,59 @@ TEST_F(NetworkManagerTest, BadRepliesAreSkippedOrCut) {
     mock.setProperty(NmMockBus::kManager, NmMockBus::kManagerIface, "ActiveConnections", 42u);
     mock.setProperty(ac, NmMockBus::kActiveIface, "State", 2u);
     EXPECT_TRUE(waitForDescribed({repeat("n", 256) + "|unknown|" + repeat("n", 128) + "|8192"}));
+}
+
+TEST_F(NetworkManagerTest, ByteCountersAreThoseOfEachConnectionsOwnInterface) {
+    // A counters tree of the test's own, as sysfs lays it out.
+    QTemporaryDir sys;
+    ASSERT_TRUE(sys.isValid());
+    auto counters = [&](const char* interfaceName, const char* rx, const char* tx,
+                        const char* ifindex) {
+        const QString dir = sys.filePath(interfaceName);
+        QDir().mkpath(dir + "/statistics");
+        for (const auto& [file, value] :
+             {std::pair{"/statistics/rx_bytes", rx}, std::pair{"/statistics/tx_bytes", tx},
+              std::pair{"/ifindex", ifindex}}) {
+            QFile f(dir + file);
+            ASSERT_TRUE(f.open(QIODevice::WriteOnly));
+            f.write(QByteArray(value) + "\n");
+        }
+    };
+    counters("eth0", "1000", "2000", "2");
+    counters("wwan0", "30", "40", "5");
+    counters("ttyUSB0", "999", "999", "9"); // the modem's own name: never its traffic
+    counters("ppp0", "7", "8", "6");
+
+    startMock();
+    const QString eth = mock.addDevice("eth", "eth0");
+    const QString modem = mock.addDevice("modem", "ttyUSB0", 8);
+    mock.setProperty(modem, NmMockBus::kDeviceIface, "IpInterface", "wwan0");
+    createService();
+    nm().setCountersRoot(sys.path().toStdString());
+    mock.addActive({eth}, mock.addProfile("Office", "802-3-ethernet"), "a1", 2);
+    mock.addActive({modem}, mock.addProfile("Dial", "gsm"), "a2", 2);
+    mock.addActive({eth}, mock.addProfile("Work", "vpn"), "a3", 2);
+    mock.addActive({}, mock.addProfile("Bare", "gsm"), "a4", 2);
+    ASSERT_TRUE(waitFor([&] { return connections().size() == 4; }));
+
+    auto bytesOf = [&](std::size_t i) {
+        ConnectionBytes b;
+        const DWORD result = service->GetConnectionBytes(connections().at(i).hrasconn, &b);
+        return result == SUCCESS ? b.source + " " + std::to_string(b.received) + "/" +
+                                       std::to_string(b.sent) + " #" + std::to_string(b.instance)
+                                 : "error " + std::to_string(result);
+    };
+    EXPECT_EQ(bytesOf(0), "eth0 1000/2000 #2");
+    EXPECT_EQ(bytesOf(1), "wwan0 30/40 #5") << "the IP interface, not the modem's port";
+    EXPECT_EQ(bytesOf(2), "error 50") << "a VPN plug-in's device is not its own";
+    EXPECT_EQ(bytesOf(3), "error 50");
+    ConnectionBytes b;
+    EXPECT_EQ(service->GetConnectionBytes(0xFFFF, &b), ERROR_INVALID_HANDLE);
+
+    // A redial on the same device brings another IP interface: followed.
+    mock.setProperty(modem, NmMockBus::kDeviceIface, "IpInterface", "ppp0");
+    EXPECT_TRUE(waitFor([&] { return bytesOf(1) == "ppp0 7/8 #6"; })) << bytesOf(1);
+    // An interface whose counters are gone is no counters, not an error to show.
+    QDir(sys.filePath("ppp0")).removeRecursively();
+    EXPECT_EQ(bytesOf(1), "error 50");
 }

@@ -3,6 +3,9 @@
 
 #include "accounting/Report.h"
 
+#include <QJsonArray>
+#include <QJsonDocument>
+#include <QJsonObject>
 #include <QTemporaryDir>
 
 #include <gtest/gtest.h>
@@ -102,4 +105,47 @@ TEST_F(ReportTest, HostileNamesStayInsideTheirStrings) {
     const Result text = runReport({"--report", "--month", "2026-12"});
     EXPECT_NE(text.out.find("a\"b\\\\x0a\\x01: 0 H., 1 Min"), std::string::npos) << text.out;
     EXPECT_NE(text.out.find("1 line of the history could not be read"), std::string::npos);
+}
+
+TEST_F(ReportTest, DataStandsBesideTheMinutesAndUnknownIsSaid) {
+    // November from before the data was counted; December with it, and one
+    // minute of a connection without counters.
+    write("Vantrel History.csv", "time,entry\n"
+                                 "2026-11-30T23:58+01:00,Office\n"
+                                 "time,entry,received,sent\n"
+                                 "2026-12-08T10:41+01:00,Office,1000000,200000\n"
+                                 "2026-12-08T10:42+01:00,Office,500000,100000\n"
+                                 "2026-12-08T10:43+01:00,Office\n"
+                                 "2026-12-09T08:00+01:00,Phone,18446744073709551615,1\n");
+    const Result json = runReport({"--report", "--month", "2026-12", "--json"});
+    QJsonParseError error{};
+    const QJsonObject o =
+        QJsonDocument::fromJson(QByteArray::fromStdString(json.out), &error).object();
+    ASSERT_EQ(error.error, QJsonParseError::NoError) << json.out;
+    EXPECT_EQ(o["version"].toInt(), 1);
+    EXPECT_EQ(o["skipped_lines"].toInt(), 1) << "a minute's count past a petabyte is junk";
+    EXPECT_EQ(o["month_received"].toInteger(), 1'500'000);
+    EXPECT_EQ(o["month_data_minutes"].toInt(), 2);
+    const QJsonObject office = o["entries"].toArray()[0].toObject();
+    EXPECT_EQ(office["minutes"].toInt(), 3);
+    EXPECT_EQ(office["received"].toInteger(), 1'500'000);
+    EXPECT_EQ(office["sent"].toInteger(), 300'000);
+    EXPECT_EQ(office["data_minutes"].toInt(), 2);
+    EXPECT_EQ(office["last_month_data_minutes"].toInt(), 0);
+    EXPECT_EQ(office["all_time_received"].toInteger(), 1'500'000);
+    const QJsonObject day = o["days"].toArray()[0].toObject();
+    EXPECT_EQ(day["date"].toString(), "2026-12-08");
+    EXPECT_EQ(day["sent"].toInteger(), 300'000);
+    const QJsonObject session = o["sessions"].toArray()[0].toObject();
+    EXPECT_EQ(session["received"].toInteger(), 1'500'000);
+    EXPECT_EQ(session["data_minutes"].toInt(), 2);
+
+    const Result text = runReport({"--report", "--month", "2026-12"});
+    EXPECT_NE(text.out.find("Office: 0 H., 3 Min, 1.8 MB (no data recorded for 0 H., 1 Min), of "
+                            "which 1.5 MB received and 300 kB sent"),
+              std::string::npos)
+        << text.out;
+    const Result november = runReport({"--report", "--month", "2026-11"});
+    EXPECT_NE(november.out.find("Office: 0 H., 1 Min, no data recorded"), std::string::npos)
+        << november.out;
 }

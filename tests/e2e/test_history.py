@@ -65,7 +65,7 @@ def test_counting_report_and_reset(binary):
         at_home = count(d, device, home, "Home", 2)
         print("counted %d on Office, %d on Home" % (at_office, at_home))
         lines = history_lines(d)
-        assert lines[0] == "time,entry", lines
+        assert lines[0] == "time,entry,received,sent", lines
         entries = [line.split(",", 1)[1] for line in lines[1:]]
         assert entries == ["Office"] * at_office + ["Home"] * at_home, lines
         assert all(line.startswith("2010-06-01T10:") for line in lines[1:]), lines
@@ -94,27 +94,42 @@ def test_counting_report_and_reset(binary):
 
 
 def seed_month(path, rng):
-    """A May of two entries: Office on working days, Home most evenings."""
+    """A May of two entries: Office on working days, Home most evenings.
+    The first week's minutes were counted before the data was; from the 8th
+    each minute carries its bytes. Returns (minutes, bytes)."""
     lines = ["time,entry"]
+    data = 0
+
+    def minutes(start, count, entry, per_minute):
+        nonlocal data
+        out = []
+        for i in range(count):
+            stamp = (start + timedelta(minutes=i)).strftime("%Y-%m-%dT%H:%M+00:00,") + entry
+            if start.day >= 8:
+                received = rng.randrange(*per_minute)
+                sent = received // rng.randrange(8, 30)
+                data += received + sent
+                stamp += ",%d,%d" % (received, sent)
+            out.append(stamp)
+        return out
+
     for day in range(1, 29):
         date = datetime(2010, 5, day)
         if date.weekday() < 5:
             start = date + timedelta(hours=9, minutes=rng.randrange(0, 50))
-            lines += [(start + timedelta(minutes=i)).strftime("%Y-%m-%dT%H:%M+00:00,Office")
-                      for i in range(rng.randrange(30, 150))]
+            lines += minutes(start, rng.randrange(30, 150), "Office", (200_000, 3_000_000))
         if rng.random() < 0.7:
             start = date + timedelta(hours=20, minutes=rng.randrange(0, 30))
-            lines += [(start + timedelta(minutes=i)).strftime("%Y-%m-%dT%H:%M+00:00,Home")
-                      for i in range(rng.randrange(10, 90))]
+            lines += minutes(start, rng.randrange(10, 90), "Home", (2_000_000, 20_000_000))
     with open(path, "w") as f:
         f.write("\n".join(lines) + "\n")
-    return len(lines) - 1
+    return len(lines) - 1, data
 
 
 def test_history_window(binary, shot=None):
     with Desktop(faketime="@2010-05-28 22:00:00 x60", env={"TZ": "UTC"}) as d:
         os.makedirs(d.data_dir())
-        total = seed_month(os.path.join(d.data_dir(), HISTORY), random.Random(5))
+        total, data_bytes = seed_month(os.path.join(d.data_dir(), HISTORY), random.Random(5))
         d.add_profile("Office", number="555-0100")
         d.start_program(binary)
         x, y, w, h = d.wait_for(d.tray_icons, what="the tray icon")[0]
@@ -130,11 +145,19 @@ def test_history_window(binary, shot=None):
         time.sleep(1)  # let it paint before the picture
         data = json.loads(report(d, binary, "--json"))
         assert data["month"] == "2010-05" and data["month_minutes"] == total, data["month_minutes"]
+        assert data["month_received"] + data["month_sent"] == data_bytes, data
         path = shot or os.path.join(d.tmp, "history.png")
         subprocess.run(["import", "-window", str(window), path], env=d._base_env(), check=True,
                        timeout=30)
         assert os.path.getsize(path) > 0
-        print("history window shown, picture", path)
+        # The chart switched to the data per day.
+        d.key("alt+d")
+        time.sleep(1)
+        data_path = path[:-4] + "-data.png"
+        subprocess.run(["import", "-window", str(window), data_path], env=d._base_env(),
+                       check=True, timeout=30)
+        assert os.path.getsize(data_path) > 0
+        print("history window shown, pictures", path, data_path)
         assert d.program_running()
 
 

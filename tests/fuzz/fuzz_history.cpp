@@ -21,18 +21,25 @@ void check(bool ok, const char* what) {
     }
 }
 
+bool sameData(const history::Traffic& a, const history::Traffic& b) {
+    return a.received == b.received && a.sent == b.sent && a.minutes == b.minutes;
+}
+
 bool sameSummary(const history::Summary& a, const history::Summary& b) {
     if (a.records != b.records || a.skipped != b.skipped || a.entries != b.entries ||
         a.allTimeMinutes != b.allTimeMinutes || a.monthKeys != b.monthKeys ||
-        a.months.size() != b.months.size())
+        a.months.size() != b.months.size() || a.allTimeData.size() != b.allTimeData.size())
         return false;
+    for (std::size_t e = 0; e < a.allTimeData.size(); ++e)
+        if (!sameData(a.allTimeData[e], b.allTimeData[e]))
+            return false;
     for (const auto& [key, m] : a.months) {
         const history::Month* other = b.month(key);
         if (!other || other->sessions.size() != m.sessions.size() ||
             other->sessionsLeftOut != m.sessionsLeftOut)
             return false;
         for (const auto& [entry, em] : m.entries)
-            if (b.minutes(entry, key) != em.minutes)
+            if (b.minutes(entry, key) != em.minutes || !sameData(b.data(entry, key), em.data))
                 return false;
     }
     return true;
@@ -54,8 +61,11 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
 
     std::int64_t minutes = 0, allTime = 0;
     check(whole.entries.size() <= history::kMaxEntries, "names kept");
-    for (int e = 0; e < whole.entryCount(); ++e)
+    check(whole.allTimeData.size() == whole.allTimeMinutes.size(), "data for every entry");
+    for (int e = 0; e < whole.entryCount(); ++e) {
         allTime += whole.allTime(e);
+        check(whole.allTimeTraffic(e).minutes <= whole.allTime(e), "data only of minutes");
+    }
     check(allTime == static_cast<std::int64_t>(whole.records), "all time is every record");
     check(whole.monthKeys.size() == whole.months.size(), "every month listed");
     for (const auto& [key, m] : whole.months) {
@@ -65,6 +75,12 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
             for (std::int64_t d : em.days)
                 days += d;
             check(days == em.minutes, "days add up to the month");
+            // Sums that saturate come to the same whatever their grouping.
+            history::Traffic dayData;
+            for (const history::Traffic& d : em.dayData)
+                dayData.add(d);
+            check(sameData(dayData, em.data), "days' data add up to the month's");
+            check(em.data.minutes <= em.minutes, "data only of minutes");
             check(entry >= 0 && entry < whole.entryCount(), "entry");
             counted += em.minutes;
         }
@@ -89,9 +105,11 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     check(minutes == static_cast<std::int64_t>(whole.records), "every record counted once");
 
     // What was read writes back as records that read the same (names well
-    // short of the limit: quoting may lengthen a record).
+    // short of the limit: quoting may lengthen a record), with data and without.
     std::string again;
     std::vector<std::string> names;
+    history::Traffic most;
+    most.add(history::kMaxMinuteBytes, 0);
     for (const std::string& name : whole.entries) {
         check(!name.empty() && name.size() <= history::kMaxRecord, "name length");
         check(name.find('\0') == std::string::npos, "no NUL in a name");
@@ -99,8 +117,14 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
             continue;
         names.push_back(name);
         again += history::formatRecord(history::Stamp{}, name);
+        again += history::formatRecord(history::Stamp{}, name, &most);
     }
     const history::Summary back = history::parse(again);
     check(back.entries == names && back.skipped == 0, "names round trip");
+    for (std::size_t e = 0; e < names.size(); ++e) {
+        const history::Traffic t = back.allTimeTraffic(static_cast<int>(e));
+        check(t.minutes == 1 && t.received == history::kMaxMinuteBytes && t.sent == 0,
+              "data round trips");
+    }
     return 0;
 }

@@ -35,7 +35,7 @@ import time
 
 HERE = os.path.dirname(os.path.abspath(__file__))
 sys.path.insert(0, os.path.join(HERE, "..", "e2e"))
-from harness import FAKETIME_LIB, Desktop, HarnessError  # noqa: E402
+from harness import DEVICE_IFACE, FAKETIME_LIB, Desktop, HarnessError  # noqa: E402
 from crash_test import Failure, parse_strict  # noqa: E402
 
 ENTRY = "Office"
@@ -68,7 +68,8 @@ LAST = b"[\xff\xfe bytes]\nMinutes=1\n[Last]\nHours=2"
 
 
 # A history record of the counted profile: local time to the minute and offset.
-STAMPED = re.compile(rb"^\d{4}-\d\d-\d\dT\d\d:\d\d[+-]\d\d:\d\d,%s$" % ENTRY.encode())
+# ...with the minute's bytes, after a history of the old two-column form.
+STAMPED = re.compile(rb"^\d{4}-\d\d-\d\dT\d\d:\d\d[+-]\d\d:\d\d,%s,\d+,\d+$" % ENTRY.encode())
 HISTORY_SEED = b"time,entry\n2010-05-12T09:59+00:00,Office\n"
 
 
@@ -229,6 +230,8 @@ class Sweep:
         self.log = os.path.join(d.tmp, "calls.log")
         self.profile = d.add_profile(ENTRY, number="555-0100")
         self.device = d.add_device("modem0", "ttyUSB0", d.DEVICE_MODEM)
+        # Real counters: the counted minute's line carries its bytes.
+        d.set_property(self.device, DEVICE_IFACE, "IpInterface", "lo")
         self.active = None
 
     def connect(self):

@@ -11,10 +11,12 @@
 #include <QLabel>
 #include <QPointer>
 #include <QPushButton>
+#include <QRadioButton>
 #include <QTableWidget>
 #include <QTest>
 
 #include <fstream>
+#include <optional>
 
 namespace {
 
@@ -50,6 +52,10 @@ protected:
     static bool read(TfrmHistory* h) {
         return QTest::qWaitFor([h] { return !h->reading(); }, 20000);
     }
+    static std::optional<history::Stamp> stamp(const char* text) {
+        history::Stamp s;
+        return history::parseStamp(text, s) ? std::optional(s) : std::nullopt;
+    }
     static QStringList row(QAbstractItemView* t, int r) {
         QStringList cells;
         for (int c = 0; c < t->model()->columnCount(); ++c)
@@ -80,21 +86,23 @@ TEST_F(HistoryWindowTest, TablesShowTheMonthsTheEntriesAndTheSessions) {
     // This month and the last are the calendar's; all time is everything.
     ASSERT_EQ(h->tblEntries->rowCount(), 3);
     EXPECT_EQ(row(h->tblEntries, 0),
-              QStringList({"Office", "0 H., 4 Min", "0 H., 31 Min", "1 H., 35 Min"}));
+              QStringList({"Office", "0 H., 4 Min", "0 H., 31 Min", "1 H., 35 Min",
+                           "no data recorded", "no data recorded", "no data recorded"}));
     EXPECT_EQ(row(h->tblEntries, 1),
-              QStringList({"Home", "1 H., 15 Min", "0 H., 0 Min", "1 H., 15 Min"}));
+              QStringList({"Home", "1 H., 15 Min", "0 H., 0 Min", "1 H., 15 Min",
+                           "no data recorded", "0 B", "no data recorded"}));
     EXPECT_EQ(row(h->tblEntries, 2).at(0), QString("Line\uFFFDbreak"));
     EXPECT_EQ(h->lblStatus->text(), "1 line of the history could not be read and was skipped.");
 
     ASSERT_EQ(h->tblSessions->model()->rowCount(), 4);
     EXPECT_EQ(row(h->tblSessions, 0).at(0), QString("Line\uFFFDbreak"));
-    EXPECT_EQ(row(h->tblSessions, 1),
-              QStringList({"Office", "2026-12-09 21:00", "21:02", "0 H., 2 Min"}));
-    EXPECT_EQ(row(h->tblSessions, 2),
-              QStringList({"Home", "2026-12-08 10:00", "11:15", "1 H., 15 Min"}));
+    EXPECT_EQ(row(h->tblSessions, 1), QStringList({"Office", "2026-12-09 21:00", "21:02",
+                                                   "0 H., 2 Min", "no data recorded"}));
+    EXPECT_EQ(row(h->tblSessions, 2), QStringList({"Home", "2026-12-08 10:00", "11:15",
+                                                   "1 H., 15 Min", "no data recorded"}));
     // The part of the session from November that ran into December.
-    EXPECT_EQ(row(h->tblSessions, 3),
-              QStringList({"Office", "2026-12-01 00:00", "00:02", "0 H., 2 Min"}));
+    EXPECT_EQ(row(h->tblSessions, 3), QStringList({"Office", "2026-12-01 00:00", "00:02",
+                                                   "0 H., 2 Min", "no data recorded"}));
 
     // Another month: the same window, its sessions.
     // Its days and sessions are read when it is picked.
@@ -102,8 +110,8 @@ TEST_F(HistoryWindowTest, TablesShowTheMonthsTheEntriesAndTheSessions) {
     emit h->cboMonth->activated(2);
     ASSERT_TRUE(read(h));
     ASSERT_EQ(h->tblSessions->model()->rowCount(), 1);
-    EXPECT_EQ(row(h->tblSessions, 0),
-              QStringList({"Office", "2026-10-31 23:00", "2026-11-01 00:00", "1 H., 0 Min"}));
+    EXPECT_EQ(row(h->tblSessions, 0), QStringList({"Office", "2026-10-31 23:00", "2026-11-01 00:00",
+                                                   "1 H., 0 Min", "no data recorded"}));
 
     // Asked for again, it stays one window and reads the file anew.
     writeHistory(minutes("2026-12-10T08:00+01:00", 1, "Office"));
@@ -112,6 +120,38 @@ TEST_F(HistoryWindowTest, TablesShowTheMonthsTheEntriesAndTheSessions) {
     ASSERT_TRUE(read(h));
     EXPECT_EQ(h->tblEntries->rowCount(), 1);
     EXPECT_EQ(h->lblStatus->text(), "");
+}
+
+TEST_F(HistoryWindowTest, DataColumnsTooltipsAndTheChartsSwitch) {
+    setAppClock(std::make_shared<FixedClock>(QDate(2026, 12, 15)));
+    history::Traffic minute;
+    minute.add(1'100'000'000, 95'000'000);
+    // November before the data was counted; December with it.
+    writeHistory("time,entry\n" + minutes("2026-11-30T23:00+01:00", 2, "Office") +
+                 history::formatRecord(*stamp("2026-12-08T10:00+01:00"), "Office", &minute) +
+                 history::formatRecord(*stamp("2026-12-08T10:01+01:00"), "Office"));
+    create();
+    TfrmHistory* h = open();
+    ASSERT_NE(h, nullptr);
+    EXPECT_EQ(row(h->tblEntries, 0).mid(4),
+              QStringList({"\u2265 1.2 GB", "no data recorded", "\u2265 1.2 GB"}));
+    EXPECT_TRUE(h->tblEntries->item(0, 4)->toolTip().startsWith("1.1 GB received, 95 MB sent\n"))
+        << h->tblEntries->item(0, 4)->toolTip().toStdString();
+    EXPECT_EQ(row(h->tblSessions, 0).at(4), "\u2265 1.2 GB");
+
+    EXPECT_EQ(h->chart->mode(), THistoryChart::Time);
+    h->rbChartData->click();
+    EXPECT_EQ(h->chart->mode(), THistoryChart::Data);
+    // The data chart draws the day's bar: the pixels of Office's colour.
+    h->show();
+    const QImage shot = h->chart->grab().toImage();
+    int coloured = 0;
+    for (int y = 0; y < shot.height(); ++y)
+        for (int x = 0; x < shot.width(); ++x)
+            coloured += shot.pixelColor(x, y) == THistoryChart::entryColour(0);
+    EXPECT_GT(coloured, 500);
+    h->rbChartTime->click();
+    EXPECT_EQ(h->chart->mode(), THistoryChart::Time);
 }
 
 TEST_F(HistoryWindowTest, ExportWritesTheMonthsSessionsWhereTheDialogSays) {
@@ -169,7 +209,7 @@ TEST_F(HistoryWindowTest, ABigHistoryIsReadBesideTheLoopAndShownCapped) {
     ASSERT_TRUE(read(h));
 
     ASSERT_EQ(h->tblEntries->rowCount(), names - 2);
-    EXPECT_EQ(row(h->tblEntries, names - 3),
+    EXPECT_EQ(row(h->tblEntries, names - 3).mid(0, 4),
               QStringList({"(the other entries)", "0 H., 3 Min", "0 H., 0 Min", "0 H., 3 Min"}));
     EXPECT_EQ(row(h->tblEntries, 0).at(3), "166 H., 45 Min");
     EXPECT_EQ(h->tblSessions->model()->rowCount(), static_cast<int>(history::kMaxSessions));
@@ -205,8 +245,23 @@ TEST_F(HistoryWindowTest, ClosingItOrTheProgramMidReadNeitherHangsNorCrashes) {
 
 TEST_F(HistoryWindowTest, EachCountedMinuteIsAppendedAfterTheLedger) {
     create();
-    connect("Office");
+    auto counters = [](std::uint64_t received, std::uint64_t sent) {
+        ras::ConnectionBytes b;
+        b.received = received;
+        b.sent = sent;
+        b.source = "ppp0";
+        return b;
+    };
+    // The baseline comes when the connection is reported up, each minute's
+    // data from the tick, and a connection without counters has none.
+    ras::FakeRasService::Connection office;
+    office.entryName = "Office";
+    office.bytes = counters(1'000, 200);
+    service->connections = {office};
+    window->ZorvRasConnect->TimerTick(nullptr);
+    service->connections[0].bytes = counters(4'000, 700);
     window->tmrCountTimer();
+    service->connections[0].bytes = counters(4'100, 700);
     window->tmrCountTimer();
     connect("Home, \"x\"");
     window->tmrCountTimer();
@@ -215,7 +270,11 @@ TEST_F(HistoryWindowTest, EachCountedMinuteIsAppendedAfterTheLedger) {
     EXPECT_EQ(s.records, 3u);
     EXPECT_EQ(s.skipped, 0u);
     EXPECT_EQ(s.entries, (std::vector<std::string>{"Office", "Home, \"x\""}));
-    EXPECT_EQ(fileText(HistoryFileName()).rfind("time,entry\n", 0), 0u);
+    EXPECT_EQ(s.allTimeTraffic(0).received, 3'100u);
+    EXPECT_EQ(s.allTimeTraffic(0).sent, 500u);
+    EXPECT_EQ(s.allTimeTraffic(0).minutes, 2);
+    EXPECT_FALSE(s.allTimeTraffic(1).recorded());
+    EXPECT_EQ(fileText(HistoryFileName()).rfind(history::kHeader, 0), 0u);
 
     // The history cannot be written: reported once the tick is over, and the
     // ledger goes on counting.
