@@ -1,8 +1,9 @@
 #pragma once
-// Where today's date comes from. Tests install a fixed clock instead of
-// waiting for a date to come round.
+// Where today's date and the monotonic time come from. Tests install a fixed
+// clock instead of waiting for a date or a minute to come round.
 
 #include <QDate>
+#include <QtGlobal>
 
 #include <memory>
 
@@ -10,6 +11,8 @@ class Clock {
 public:
     virtual ~Clock() = default;
     virtual QDate today() const = 0;
+    // Milliseconds on the clock that timers run on, from an arbitrary origin.
+    virtual qint64 monotonicMs() const;
 };
 
 class SystemClock : public Clock {
@@ -22,9 +25,12 @@ public:
     explicit FixedClock(QDate date) : m_date(date) {}
     QDate today() const override { return m_date; }
     void setDate(QDate date) { m_date = date; }
+    qint64 monotonicMs() const override { return m_ms; }
+    void setMonotonicMs(qint64 ms) { m_ms = ms; }
 
 private:
     QDate m_date;
+    qint64 m_ms = 0;
 };
 
 // The process-wide clock; the system clock unless a test installed another.

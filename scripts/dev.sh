@@ -8,7 +8,8 @@ PACKAGES=(cmake ninja-build g++ pkg-config qt6-base-dev qt6-base-dev-tools qt6-q
           xvfb x11-utils xdotool trayer imagemagick python3-dbusmock python3-dbus
           faketime dbus dbus-x11 python3-xlib strace
           desktop-file-utils appstream lintian dpkg-dev file
-          xfce4-panel xfconf weston qt6-wayland python3-gi iproute2)
+          xfce4-panel xfconf weston qt6-wayland python3-gi at-spi2-core python3-pyatspi
+          cage xwayland iproute2)
 
 install_missing() {
     local missing=()
@@ -69,8 +70,8 @@ test)
     ;;
 bench)
     # A Release tree of its own, so the test tree keeps its build type;
-    # nm-tray is the footprint's point of comparison.
-    PACKAGES+=(nm-tray linux-perf)
+    # nm-tray is the footprint's point of comparison (on weston too: qtwayland5).
+    PACKAGES+=(nm-tray qtwayland5 linux-perf)
     install_missing
     build_release
     for b in build-release/bench/bench_*; do if [ -f "$b" ] && [ -x "$b" ]; then "$b"; fi; done

@@ -2,6 +2,7 @@
 #include "ui/app/AppErrors.h"
 #include "ui/app/Artwork.h"
 #include "ui/app/CommandLine.h"
+#include "ui/app/CompositorFrames.h"
 #include "ui/app/SingleInstance.h"
 #include "accounting/Report.h"
 #include "accounting/unitUtils.h"
@@ -14,9 +15,18 @@
 
 #include <cstdio>
 #include <memory>
+#ifdef __GLIBC__
+#include <malloc.h>
+#endif
 #include <sstream>
 
 int main(int argc, char** argv) {
+#ifdef __GLIBC__
+    // A fixed threshold: glibc would otherwise raise it after the first big
+    // block freed, and keep every later big block (a neighbour's giant bus
+    // message) in the heap for the rest of a months-long run.
+    mallopt(M_MMAP_THRESHOLD, 128 * 1024);
+#endif
     // Reads files only: no display, no lock, beside a running copy.
     if (report::requested(argc, argv)) {
         // Written through stdio when done: <iostream>'s set-up alone would keep
@@ -36,7 +46,17 @@ int main(int argc, char** argv) {
         return commandLine.exitCode;
     }
 
+    // Without a display Qt would end the process with abort().
+    if (!platformStartable()) {
+        std::fputs("brantle-vantrel: cannot open a display: neither DISPLAY nor WAYLAND_DISPLAY "
+                   "is set\n",
+                   stderr);
+        return 1;
+    }
+    beginPlatformStart();
     TApplication app(argc, argv);
+    endPlatformStart();
+    preferCompositorFrames(); // before the first window, on Wayland
     QApplication::setApplicationName("brantle-vantrel");
     QApplication::setApplicationVersion(BV_VERSION);
 #if QT_CONFIG(sessionmanager)
@@ -54,8 +74,17 @@ int main(int argc, char** argv) {
     SingleInstance instance(WindowsDirectory());
     const auto onRunning = commandLine.autostart ? SingleInstance::OnRunning::StaySilent
                                                  : SingleInstance::OnRunning::AskToShow;
-    if (instance.start(onRunning) == SingleInstance::Start::AlreadyRunning)
-        return 0;
+    if (instance.start(onRunning) == SingleInstance::Start::AlreadyRunning) {
+        if (instance.reachedRunningCopy() || commandLine.autostart)
+            return 0;
+        // Not one of ours, hung, or a copy on another computer sharing the folder.
+        const QString text = QStringLiteral("Another process holds %1 and does not answer: "
+                                            "Brantle Vantrel is not started a second time")
+                                 .arg(instance.lockFileName());
+        std::fprintf(stderr, "brantle-vantrel: %s\n", text.toLocal8Bit().constData());
+        showMessageBox(applicationTitle(), errorBoxText(text), QMessageBox::Warning);
+        return 1;
+    }
 
     // At login the panel may come up after us: give it time before the
     // window stands in for a missing tray.
@@ -78,6 +107,8 @@ int main(int argc, char** argv) {
         if (frmMain)
             frmMain->TrayPop_ShowWindowClick();
     });
+    if (!instance.notice().isEmpty())
+        reportErrorLater(instance.notice());
     try {
         mainWindow->FormCreate();
     } catch (const std::exception& e) {

@@ -413,6 +413,9 @@ TfrmHistory::TfrmHistory(QWidget* parent) : QDialog(parent) {
     // measuring ten thousand rows would hold up the loop.
     tblSessions->horizontalHeader()->setResizeContentsPrecision(0);
 
+    chart->setAccessibleName(QStringLiteral("Minutes online per day"));
+    tblEntries->setAccessibleName(QStringLiteral("Per entry"));
+    tblSessions->setAccessibleName(QStringLiteral("Sessions of the month, newest first"));
     lblStatus = new QLabel(this);
     lblStatus->setObjectName("lblStatus");
     lblStatus->setTextFormat(Qt::PlainText);

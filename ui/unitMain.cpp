@@ -7,6 +7,7 @@
 #include "ui/widgets/DialogBase.h"
 #include "ui/widgets/Fonts.h"
 #include "ui/widgets/UpDown.h"
+#include "accounting/Clock.h"
 #include "accounting/unitUtils.h"
 #include "connection/RasServiceProvider.h"
 #include "connection/ZorvRasConnect.h"
@@ -27,6 +28,7 @@
 #include <QLabel>
 #include <QLineEdit>
 #include <QMenu>
+#include <QPixmapCache>
 #include <QPushButton>
 #include <QScreen>
 #include <QSystemTrayIcon>
@@ -131,7 +133,8 @@ TfrmMain::TfrmMain(QWidget* parent) : QDialog(parent) {
     tmrCount->setTimerType(Qt::PreciseTimer); // a coarse timer could drift by minutes a day
     tmrCount->setInterval(60000);
     connect(tmrCount, &QTimer::timeout, this, &TfrmMain::tmrCountTimer);
-    tmrCount->start();
+    // Parked from the start: the monitor's report of a connection resumes it.
+    m_countOrigin = appClock().monotonicMs();
 
     tmrVerifyFirstofMonth = new QTimer(this);
     tmrVerifyFirstofMonth->setObjectName("tmrVerifyFirstofMonth");
@@ -206,6 +209,7 @@ void TfrmMain::createControls() {
     cboDialups->setObjectName("cboDialups");
     cboDialups->setGeometry(104, 16, 193, 21);
     cboDialups->setEditable(false);
+    lblNothing3->setBuddy(cboDialups); // what a screen reader calls the list
     connect(cboDialups, &QComboBox::activated, this, [this] { cboDialupsClick(); });
 
     btnResetCount = new QPushButton("&Reset count", GroupBox);
@@ -217,6 +221,7 @@ void TfrmMain::createControls() {
     ud_WarnLimit->setObjectName("ud_WarnLimit");
     ud_WarnLimit->setGeometry(153, 78, 15, 21);
     ud_WarnLimit->setRange(0, 32000);
+    ud_WarnLimit->setAccessibleName(QStringLiteral("Hour limit arrows"));
     connect(ud_WarnLimit, &TUpDown::clicked, this, &TfrmMain::ud_WarnLimitClick);
 
     chkWarnOverTime = new QCheckBox("Warn me after", GroupBox);
@@ -258,6 +263,10 @@ void TfrmMain::CreateTextControls() {
     edtWarnLimit->setTextMargins(-1, 0, -1, 0);
     setTextColor(edtWarnLimit, QColor(128, 0, 128), QPalette::Text);
     edtWarnLimit->setValidator(new DigitsOnlyValidator(edtWarnLimit));
+    // No label of its own: it stands between "Warn me after" and "hour(s) of use."
+    edtWarnLimit->setAccessibleName(QStringLiteral("Hour limit"));
+    edtWarnLimit->setAccessibleDescription(
+        QStringLiteral("Warn me after this many hour(s) of use."));
     ud_WarnLimit->setBuddy(edtWarnLimit);
     connect(edtWarnLimit, &QLineEdit::textChanged, this, [this] { edtWarnLimit_Change(); });
     setTabOrder(btnResetCount, edtWarnLimit);
@@ -430,9 +439,26 @@ void TfrmMain::btnResetCountClick() {
 
 // --- timers and the monitor's events ------------------------------------------------
 
+// tmrCount sleeps while nothing is connected, so that the program wakes for
+// nothing at rest, but keeps the phase it had when the window was made: every
+// minute is counted at the very tick a timer that never stopped would count
+// it, however often the connection came and went.
+void TfrmMain::armCountTimer(bool atTick) {
+    constexpr qint64 kMinute = 60000;
+    const qint64 elapsed = appClock().monotonicMs() - m_countOrigin;
+    qint64 wait = kMinute - elapsed % kMinute;
+    // A tick handled a moment before its time is that tick, not the one before.
+    if (atTick && wait < 1000)
+        wait += kMinute;
+    tmrCount->start(int(wait));
+}
+
 void TfrmMain::tmrCountTimer() {
-    if (!ZorvRasConnect->IsConnected())
+    if (!ZorvRasConnect->IsConnected()) {
+        tmrCount->stop(); // parked until the monitor reports a connection
         return;
+    }
+    armCountTimer(true); // first: a failure below must not stop the counting
     const QString entry = ZorvRasConnect->ConnectedEntry();
     AddMinute(dataIni(), entry);
     // Sampled once the minute is held: a minute the ledger refused leaves
@@ -492,6 +518,10 @@ void TfrmMain::CheckDataPlan(const QString& entry, std::uint64_t bytes) {
 
 void TfrmMain::tmrVerifyFirstofMonthTimer() {
     tmrVerifyFirstofMonth->stop();
+    // The start is over. What Qt cached of the icons while the tray and the
+    // windows were set up would wake the program once more, for the cache's
+    // flush 30 s later; the few pixmaps are made again if ever needed.
+    QPixmapCache::clear();
     CheckFirstOfMonth(*this);
 }
 
@@ -504,6 +534,8 @@ void TfrmMain::ZorvRasConnectStatusChange(TZorvRasConnect* Sender, bool StatusCh
         return;
     if (Sender->IsConnected()) {
         m_bytes.baseline(ras::rasService(), Sender->ConnectedEntry().toLocal8Bit().toStdString());
+        if (!tmrCount->isActive())
+            armCountTimer(false);
         lblConnectionStatus->setCaption("Connected");
         SelectEntry(Sender->ConnectedEntry());
         RefreshStatistics(*this, dataIni());
@@ -518,11 +550,6 @@ void TfrmMain::btnHideClick() {
     hide();
 }
 
-void TfrmMain::btnAboutClick() {
-    auto* about = new TfrmAbout();
-    about->show();
-}
-
 // Wayland lets no program raise its own window without a token from the
 // user's click, and the tray or a second start may have none. A window that
 // is mapped anew comes to the front instead.
@@ -531,6 +558,19 @@ static void remapIfBehindOnWayland(QWidget* w) {
         QGuiApplication::platformName().startsWith(QLatin1String("wayland")) &&
         !qEnvironmentVariableIsSet("XDG_ACTIVATION_TOKEN"))
         w->hide();
+}
+
+// One about box at a time: asked for again (by a click, or by a neighbour on
+// the bus a thousand times), the open one comes forward.
+void TfrmMain::btnAboutClick() {
+    static QPointer<TfrmAbout> open;
+    if (!open)
+        open = new TfrmAbout();
+    remapIfBehindOnWayland(open);
+    open->setWindowState(open->windowState() & ~Qt::WindowMinimized);
+    open->show();
+    open->raise();
+    open->activateWindow();
 }
 
 void TfrmMain::showAndFocus() {

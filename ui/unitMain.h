@@ -113,7 +113,9 @@ protected:
 private:
     void createControls();
     void storeWarnLimit();
+    void armCountTimer(bool atTick);
     bool m_positioned = false;
+    qint64 m_countOrigin = 0;                      // tmrCount's phase, kept while it is parked
     QPointer<TfrmHistory> m_history;               // made when asked for, freed when closed
     QString m_warnLimitText = QStringLiteral("0"); // what the edit shows, or will
     ras::ByteSampler m_bytes;                      // the data of the counted connection

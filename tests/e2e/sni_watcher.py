@@ -1,10 +1,16 @@
 #!/usr/bin/python3
 """A StatusNotifierWatcher and host for tests, on the session bus.
 
-    /usr/bin/python3 sni_watcher.py [--no-host] [--queue]
+    /usr/bin/python3 sni_watcher.py [--no-host] [--queue] [--sticky-host]
+    /usr/bin/python3 sni_watcher.py --host-only
 
 With --queue it waits in line for the name and takes over when the watcher
 before it leaves: a panel replaced without a gap.
+
+With --sticky-host the watcher hosts nothing itself: it says a host is
+registered from the first RegisterStatusNotifierHost on, and goes on saying
+so after that host has left, as a watcher living apart from its panel may.
+--host-only is such a host: it takes a host name and registers it.
 
 Publishes its introspection data with the properties, as a real watcher does,
 so that clients reading them through introspection see it. Registered items
@@ -123,17 +129,31 @@ class Watcher(dbus.service.Object):
         return self._props()
 
 
+def host_only(bus):
+    name = "org.kde.StatusNotifierHost-%d" % os.getpid()
+    owned = dbus.service.BusName(name, bus)
+    bus.get_object(IFACE, PATH).RegisterStatusNotifierHost(name, dbus_interface=IFACE)
+    return owned
+
+
 def main():
     DBusGMainLoop(set_as_default=True)
     bus = dbus.SessionBus()
-    host = "--no-host" not in sys.argv
+    loop = GLib.MainLoop()
+    GLib.unix_signal_add(GLib.PRIORITY_DEFAULT, signal.SIGTERM, loop.quit)
+    if "--host-only" in sys.argv:
+        owned = host_only(bus)
+        print("host ready", flush=True)
+        loop.run()
+        del owned
+        return
+    sticky = "--sticky-host" in sys.argv
+    host = "--no-host" not in sys.argv and not sticky
     watcher = Watcher(bus, host)
     # The name last: a client that sees it can use the watcher at once.
     names = [dbus.service.BusName(IFACE, bus, do_not_queue="--queue" not in sys.argv)]
     if host:
         names.append(dbus.service.BusName("org.kde.StatusNotifierHost-%d" % os.getpid(), bus))
-    loop = GLib.MainLoop()
-    GLib.unix_signal_add(GLib.PRIORITY_DEFAULT, signal.SIGTERM, loop.quit)
     print("watcher ready", flush=True)
     loop.run()
     del watcher, names

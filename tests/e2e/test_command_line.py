@@ -1,6 +1,7 @@
 #!/usr/bin/python3
 """The program's arguments, as a user or the session gives them: --help,
---version and a wrong argument answer without a display and write nothing;
+--version and a wrong argument answer without a display and write nothing; a
+start without a display says so in one line;
 --autostart, the login start, leaves a running copy alone, while a start by
 hand still brings its window forward."""
 
@@ -37,11 +38,20 @@ def test_answers_without_display(binary):
         r = run("--version")
         assert r.returncode == 0 and r.stderr == "", (r.returncode, r.stderr)
         assert re.fullmatch(r"brantle-vantrel \d+\.\d+(\.\d+)*\n", r.stdout), r.stdout
-        for args in (["--frob"], ["Office"], ["--autostart", "now"]):
+        for args in (["--frob"], ["Office"], ["--autostart", "now"], ["--"]):
             r = run(*args)
             assert r.returncode == 2, (args, r.returncode, r.stderr)
             assert r.stdout == "", r.stdout
             assert r.stderr.startswith("brantle-vantrel: ") and "Usage:" in r.stderr, r.stderr
+        # A start without a display, or with one that cannot be reached: one
+        # line and status 1, not an abort.
+        for display in (None, ":%d" % (9000 + os.getpid() % 500)):
+            if display:
+                env["DISPLAY"] = display
+            r = run()
+            assert r.returncode == 1, (display, r.returncode, r.stderr)
+            assert r.stdout == "" and r.stderr.count("\n") == 1, r.stderr
+            assert r.stderr.startswith("brantle-vantrel: cannot open"), r.stderr
         assert os.listdir(home) == [], "nothing may be written: %s" % os.listdir(home)
 
 

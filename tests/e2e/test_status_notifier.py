@@ -2,9 +2,12 @@
 """The icon as a StatusNotifierItem, driven as a panel drives it, against a
 watcher of the test's own on the private session bus: registration and
 properties, Activate, the exported menu and its "Close program"; a watcher
-that comes late, restarts, or goes away for good."""
+that comes late, restarts, or goes away for good; hostile calls from a
+neighbour on the bus, and the bus itself going away and coming back."""
 
 import os
+import re
+import subprocess
 import sys
 import time
 
@@ -29,10 +32,19 @@ class Panel:
         self.d = desktop
         self.bus = dbus.bus.BusConnection(desktop.session_bus_address)
 
-    def start_watcher(self):
-        self.d._spawn("watcher", ["/usr/bin/python3", WATCHER_SCRIPT])
+    def start_watcher(self, *args):
+        self.d._spawn("watcher", ["/usr/bin/python3", WATCHER_SCRIPT, *args])
         self.d.wait_for(lambda: self.bus.name_has_owner(WATCHER), timeout=20,
                         what="the watcher on the bus")
+
+    def start_host(self):
+        """A host of its own, apart from a --sticky-host watcher."""
+        self.d._spawn("host", ["/usr/bin/python3", WATCHER_SCRIPT, "--host-only"])
+        self.d.wait_for(self.host_registered, timeout=20, what="the host")
+
+    def host_registered(self):
+        return bool(self.bus.get_object(WATCHER, "/StatusNotifierWatcher").Get(
+            WATCHER, "IsStatusNotifierHostRegistered", dbus_interface=PROPS))
 
     def queue_watcher(self):
         """A second watcher, waiting in line for the name."""
@@ -232,10 +244,170 @@ def test_login_start_waits_for_the_panel(binary):
         d.wait_for_window(MAIN, timeout=30)
 
 
+def rss_kib(pid):
+    with open("/proc/%d/status" % pid) as f:
+        return int(next(l for l in f if l.startswith("VmRSS:")).split()[1])
+
+
+def answer_time(panel, item):
+    """The best of three GetLayout round trips, in seconds."""
+    menu = panel.menu(item)
+    times = []
+    for _ in range(3):
+        t = time.monotonic()
+        menu.GetLayout(0, -1, NO_NAMES, dbus_interface=MENU, timeout=10)
+        times.append(time.monotonic() - t)
+    return min(times)
+
+
+NO_NAMES = dbus.Array([], signature="s")
+
+
+def hostile_calls(ids):
+    """(method, arguments, the error expected or a check of the answer)."""
+    huge = dbus.Array(range(1000000), signature="i")
+    click = (0, "clicked", dbus.Int32(0, variant_level=1), dbus.UInt32(0))
+
+    def each_known_once(answer):
+        return sorted(int(i) for i, _ in answer) == sorted(ids)
+
+    return [
+        ("GetLayout", (0, -1, NO_NAMES), lambda a: True),
+        ("GetGroupProperties", (huge, NO_NAMES), "LimitsExceeded"),
+        ("GetGroupProperties", (dbus.Array(ids * 20 + [9999, -1], signature="i"), NO_NAMES),
+         each_known_once),
+        ("GetLayout", (0, -1, dbus.Array(["label"] * 100000, signature="s")), "LimitsExceeded"),
+        ("GetProperty", (9999, "label"), "InvalidArgs"),
+        ("GetProperty", (ids[0], "no-such-property"), "InvalidArgs"),
+        ("GetProperty", (ids[0], "label"), lambda a: str(a) == "_Show window"),
+        ("EventGroup", (dbus.Array([click] * 1000, signature="(isvu)"),), "LimitsExceeded"),
+        ("AboutToShowGroup", (huge,), "LimitsExceeded"),
+        ("Event", (-5, "clicked", dbus.Int32(0, variant_level=1), dbus.UInt32(0)),
+         lambda a: True),
+    ]
+
+
+def test_hostile_calls_leave_the_item_answering(binary):
+    with Desktop() as d:
+        d._kill("trayer")
+        panel = Panel(d)
+        panel.start_watcher()
+        proc = d.start_program(binary)
+        item = panel.wait_for_item()
+        ids = [i for i, _ in panel.layout(item)]
+        answer_time(panel, item)
+        rss_before = rss_kib(proc.pid)
+        menu = panel.menu(item)
+        for method, args, expected in hostile_calls(ids):
+            t = time.monotonic()
+            try:
+                answer = menu.get_dbus_method(method, MENU)(*args, timeout=10)
+                assert callable(expected) and expected(answer), (method, expected, answer)
+            except dbus.DBusException as e:
+                assert isinstance(expected, str) and expected in e.get_dbus_name(), \
+                    (method, e.get_dbus_name(), str(e)[:200])
+            print("%s: %.2f s, RSS +%d KiB" % (method, time.monotonic() - t,
+                                             rss_kib(proc.pid) - rss_before))
+            assert proc.poll() is None, method
+        # No token is taken beyond a sane size, no point is out of reach.
+        panel.call(item, "ProvideXdgActivationToken", "x" * (4 << 20))
+        panel.call(item, "Scroll", 2**31 - 1, "diagonal")
+        assert panel.items() == ["%s%s" % item], panel.items()
+        took = answer_time(panel, item)
+        grew = rss_kib(proc.pid) - rss_before
+        print("answers in %.1f ms; RSS grew by %d KiB" % (took * 1000, grew))
+        assert took < 0.1, took
+        if "ASAN_OPTIONS" not in os.environ:  # the sanitizer keeps freed memory
+            assert grew < 5 * 1024, grew
+        no_warnings(d)
+
+
+def test_session_bus_lost_and_back(binary):
+    """A session bus that goes: the window comes up as when the last panel
+    goes; a bus back at the same address gets the item registered again."""
+    # The real clock: the program tries again after seconds.
+    with Desktop(faketime=None) as d:
+        d._kill("trayer")
+        # A real session bus's address names no server GUID; a restarted
+        # test bus has a new one.
+        address = re.sub(r",guid=[0-9a-f]+", "", d.session_bus_address)
+        d.extra_env["DBUS_SESSION_BUS_ADDRESS"] = address
+        Panel(d).start_watcher()
+        proc = d.start_program(binary)
+        Panel(d).wait_for_item()
+        d._kill("watcher")
+        d._kill("session-bus")
+        d.wait_for_window(MAIN, timeout=30)
+        assert proc.poll() is None
+
+        log = d._open_log("session-bus")
+        bus = subprocess.Popen(["dbus-daemon", "--session", "--nofork", "--print-address=1",
+                                "--address=" + address], env=d._base_env(),
+                               stdin=subprocess.DEVNULL, stdout=subprocess.PIPE, stderr=log,
+                               start_new_session=True)
+        d._procs["session-bus"] = bus
+        d.session_bus_address = bus.stdout.readline().decode().strip()
+        panel = Panel(d)
+        panel.start_watcher()
+        panel.wait_for_item(timeout=90)
+        assert proc.poll() is None
+
+
+def shown_reports(d):
+    return d.log("program").count("bv.tray: shown true")
+
+
+def test_panel_dies_while_its_watcher_lives(binary):
+    # The real clock: the grace period is measured here.
+    with Desktop(faketime=None, env={"QT_LOGGING_RULES": "bv.tray.debug=true"}) as d:
+        d._kill("trayer")
+        panel = Panel(d)
+        panel.start_watcher("--sticky-host")
+        panel.start_host()
+        d.start_program(binary)
+        panel.wait_for_item()
+        d.wait_for(lambda: shown_reports(d) > 0, what="the icon shown")
+        time.sleep(1)  # time for a wrongly shown window to appear
+        assert not d.find_windows(MAIN)
+
+        # The panel crashes; its watcher stays and still says "registered".
+        d._kill("host")
+        t = time.monotonic()
+        window = d.wait_for_window(MAIN, timeout=30)
+        waited = time.monotonic() - t
+        print("the window came %.1f s after the host left" % waited)
+        assert waited > 4, waited
+        assert panel.host_registered(), "the watcher still claims a host"
+
+        # The panel back: the icon is shown again, closing only hides.
+        shown = shown_reports(d)
+        panel.start_host()
+        d.wait_for(lambda: shown_reports(d) > shown, what="the icon shown again")
+        close_until(d, window, lambda: not d.find_windows(MAIN), "the window to hide")
+        assert d.program_running()
+        no_warnings(d)
+
+
+def test_login_start_waits_for_a_host_behind_a_watcher(binary):
+    # A fifth of the real speed: 15 s of waiting are 3 s, 5 s are 1 s.
+    with Desktop(faketime="@2010-05-12 10:00:00 x5") as d:
+        d._kill("trayer")
+        panel = Panel(d)
+        panel.start_watcher("--sticky-host")  # the panel's host not up yet
+        started = time.monotonic()
+        d.start_program(binary, args=["--autostart"])
+        while time.monotonic() - started < 2:  # 10 s on the program's clock
+            assert not d.find_windows(MAIN), "a login start waits for the host as for a watcher"
+            time.sleep(0.1)
+        d.wait_for_window(MAIN, timeout=30)
+
+
 if __name__ == "__main__":
     binary = os.path.abspath(sys.argv[1] if len(sys.argv) > 1 else "build/brantle-vantrel")
     tests = (test_item_activate_menu_and_close, test_watcher_late_restarted_and_gone,
-             test_login_start_waits_for_the_panel)
+             test_login_start_waits_for_the_panel, test_hostile_calls_leave_the_item_answering,
+             test_session_bus_lost_and_back, test_panel_dies_while_its_watcher_lives,
+             test_login_start_waits_for_a_host_behind_a_watcher)
     for test in tests:
         print("==", test.__name__, flush=True)
         test(binary)

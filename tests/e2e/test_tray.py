@@ -125,10 +125,32 @@ def test_notification_area_late_and_gone(binary):
         assert time.monotonic() - t > 4, "a tray that restarts would pop the window up"
 
 
+def test_menu_opens_as_the_right_button_comes_up(binary):
+    with Desktop() as d:
+        d.add_profile("Office", number="555-0100")
+        d.start_program(binary)
+        x, y, w, h = d.wait_for(d.tray_icons, what="the tray icon")[0]
+        pid = str(d._procs["program"].pid)
+
+        def shown():
+            """The program's mapped windows: the icon's, then the menu's."""
+            return d.xdotool("search", "--onlyvisible", "--pid", pid).split()
+
+        assert len(shown()) == 1, shown()
+        d.xdotool("mousemove", str(x + w // 2), str(y + h // 2))
+        d.xdotool("mousedown", "3")
+        end = time.monotonic() + 1.5  # no menu while the button is held
+        while time.monotonic() < end:
+            assert len(shown()) == 1, "the menu opened on the press"
+            time.sleep(0.1)
+        d.xdotool("mouseup", "3")
+        d.wait_for(lambda: len(shown()) == 2, what="the menu on the release")
+
+
 if __name__ == "__main__":
     binary = os.path.abspath(sys.argv[1] if len(sys.argv) > 1 else "build/brantle-vantrel")
     tests = (test_tray_icon_window_and_close, test_without_notification_area,
-             test_notification_area_late_and_gone)
+             test_notification_area_late_and_gone, test_menu_opens_as_the_right_button_comes_up)
     for test in tests:
         print("==", test.__name__, flush=True)
         test(binary)

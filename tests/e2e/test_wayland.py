@@ -9,6 +9,7 @@ import os
 import re
 import shutil
 import sys
+import tempfile
 
 sys.path.insert(0, os.path.dirname(os.path.abspath(__file__)))
 from harness import Desktop  # noqa: E402
@@ -67,6 +68,11 @@ def test_wayland_client(binary):
         panel.call(item, "Activate", 0, 0)
         d.wait_for(lambda: mapped(d, "Brantle Vantrel"), timeout=20,
                    what="the window after Activate")
+        # weston draws no frames for its clients: the window draws its own,
+        # in a buffer larger than the 321 x 189 it holds.
+        d.wait_for(lambda: any(int(w) > 321 and int(h) > 189 for w, h in re.findall(
+            r"create_buffer\(new id wl_buffer@\d+, \d+, (\d+), (\d+),", d.log("program"))),
+            timeout=20, what="a framed window")
 
         # Hosts on Wayland draw the exported menu; the program opens none.
         before = popups(d)
@@ -113,7 +119,65 @@ def test_wayland_client(binary):
         d.wait_for(lambda: mapped(d, "About..."), timeout=20, what="the about box")
         assert not stderr_lines(d), "\n".join(stderr_lines(d))
 
+def graphics_libraries(pid):
+    with open("/proc/%d/maps" % pid) as f:
+        return sorted({os.path.basename(line.split()[-1]) for line in f
+                       if re.search(r"EGL_mesa|_dri\.so|libLLVM", line)})
+
+
+def start_cage(d):
+    """cage, a wlroots compositor that draws the frames (-d), on its headless
+    backend. It will not run as root: it runs as nobody, in a runtime folder
+    of its own. Returns its socket's path."""
+    folder = tempfile.mkdtemp(prefix="bv-cage-")  # nobody cannot enter the harness's folder
+    d.cage_folder = folder
+    os.chmod(folder, 0o700)
+    shutil.chown(folder, "nobody", "nogroup")
+    env = d._base_env()
+    env.pop("DISPLAY", None)
+    env.update({"XDG_RUNTIME_DIR": folder, "HOME": folder, "WLR_BACKENDS": "headless",
+                "WLR_LIBINPUT_NO_DEVICES": "1", "WLR_RENDERER": "pixman"})
+    d._spawn("cage", ["setpriv", "--reuid=nobody", "--regid=nogroup", "--clear-groups",
+                      "cage", "-d", "--", "sleep", "infinity"], env=env)
+
+    def socket():
+        return [n for n in os.listdir(folder) if n.startswith("wayland-") and "." not in n]
+    return os.path.join(folder, d.wait_for(socket, timeout=30, what="cage's socket")[0])
+
+
+def test_frames_drawn_by_the_compositor(binary):
+    if not (shutil.which("cage") and shutil.which("Xwayland")):
+        print("cage or Xwayland is not installed: skipped")
+        return
+    env = {"QT_QPA_PLATFORM": "wayland", "WAYLAND_DEBUG": "client", "DISPLAY": ""}
+    with Desktop(faketime=None, env=env) as d:
+        d._kill("trayer")
+        try:
+            d.extra_env["WAYLAND_DISPLAY"] = start_cage(d)
+            frames_left_to_cage(d, binary)
+        finally:
+            d._kill("cage")
+            shutil.rmtree(d.cage_folder, ignore_errors=True)
+
+
+def frames_left_to_cage(d, binary):
+    panel = Panel(d)
+    panel.start_watcher()
+    d.start_program(binary)
+    item = panel.wait_for_item()
+    panel.call(item, "Activate", 0, 0)
+    d.wait_for(lambda: mapped(d, "Brantle Vantrel"), timeout=20, what="the window")
+    d.wait_for(lambda: re.search(r"zxdg_toplevel_decoration_v1@\d+\.configure\(2\)",
+                                 d.log("program")), what="the frame left to cage")
+    # Drawn and shown: no EGL came with the first show.
+    d.wait_for(lambda: "create_buffer" in d.log("program"), what="the window's buffer")
+    assert not graphics_libraries(d._procs["program"].pid), graphics_libraries(
+        d._procs["program"].pid)
+    assert not stderr_lines(d), "\n".join(stderr_lines(d))
+
+
 if __name__ == "__main__":
     binary = os.path.abspath(sys.argv[1] if len(sys.argv) > 1 else "build/brantle-vantrel")
     test_wayland_client(binary)
-    print("1 passed, 0 failed")
+    test_frames_drawn_by_the_compositor(binary)
+    print("2 passed, 0 failed")

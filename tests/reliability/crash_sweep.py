@@ -28,6 +28,7 @@ import argparse
 import os
 import re
 import signal
+import socket
 import subprocess
 import sys
 import time
@@ -107,7 +108,8 @@ def connect_for_one_tick(sweep, proc):
 
 def show_main(sweep, proc):
     # What a second start of the program sends to the running one.
-    os.kill(proc.pid, signal.SIGUSR1)
+    with socket.socket(socket.AF_UNIX, socket.SOCK_DGRAM) as s:
+        s.sendto(b"show", os.path.join(sweep.folder, ".Vantrel.socket"))
     return sweep.d.wait_for_window(MAIN, timeout=30)
 
 

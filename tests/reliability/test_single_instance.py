@@ -2,9 +2,12 @@
 """One copy counts: a second start for the same ledger folder brings the
 running copy's main window forward and exits with status 0; a lock left by a
 copy killed with SIGKILL does not block the next start; another folder gets
-its own copy."""
+its own copy. A lock held by a stranger naming any process signals nobody;
+whatever stands where the lock belongs is moved aside, and the start goes on."""
 
+import fcntl
 import os
+import stat
 import signal
 import subprocess
 import sys
@@ -15,6 +18,7 @@ HERE = os.path.dirname(os.path.abspath(__file__))
 sys.path.insert(0, os.path.join(HERE, "..", "e2e"))
 from harness import Desktop  # noqa: E402
 from crash_test import counted, kill_group  # noqa: E402
+from test_tray import close_until  # noqa: E402
 
 MAIN = "^Brantle Vantrel$"
 
@@ -28,8 +32,15 @@ def total(d):
 
 
 def lock_pid(d):
-    with open(os.path.join(d.data_dir(), ".Vantrel.lock")) as f:
-        return int(f.readline())
+    """The number the lock names; None while it is not a regular file."""
+    fd = os.open(os.path.join(d.data_dir(), ".Vantrel.lock"),
+                 os.O_RDONLY | os.O_NONBLOCK | os.O_NOFOLLOW)
+    try:
+        if not stat.S_ISREG(os.fstat(fd).st_mode):
+            return None
+        return int(os.read(fd, 32).split(b"\n")[0])
+    finally:
+        os.close(fd)
 
 
 def rate_over(d, seconds):
@@ -94,9 +105,83 @@ def test_other_folder_runs_its_own_copy(binary):
         assert first.poll() is None
 
 
+def test_stranger_holding_the_lock_is_not_signalled(binary):
+    """The lock held by a process that is not ours, naming a live process, the
+    same number plus 2^32, and 2^32 minus a group leader (kill(-P) would reach
+    the whole group): the start signals nobody, says why it gives up, exits 1."""
+    with Desktop() as d:
+        os.makedirs(d.data_dir(), mode=0o700)
+        lock = os.path.join(d.data_dir(), ".Vantrel.lock")
+        victim = subprocess.Popen(["sleep", "600"], start_new_session=True)
+        fd = os.open(lock, os.O_RDWR | os.O_CREAT, 0o600)
+        try:
+            fcntl.flock(fd, fcntl.LOCK_EX)
+            for number in (victim.pid, 2**32 + victim.pid, 2**32 - victim.pid):
+                os.ftruncate(fd, 0)
+                os.pwrite(fd, b"%d\nbrantle-vantrel\nhost\n" % number, 0)
+                second = subprocess.Popen([binary], env=d.program_env(), stdin=subprocess.DEVNULL,
+                                          stdout=subprocess.PIPE, stderr=subprocess.PIPE,
+                                          text=True, start_new_session=True)
+                try:
+                    box = d.wait_for_window(MAIN, timeout=30)
+                    close_until(d, box, lambda: second.poll() is not None, "the start to end")
+                    _, err = second.communicate(timeout=30)
+                finally:
+                    if second.poll() is None:
+                        os.killpg(second.pid, signal.SIGKILL)
+                assert second.returncode == 1, (number, second.returncode, err)
+                assert "does not answer" in err, err
+                assert victim.poll() is None, "signalled %d: %s" % (number, victim.returncode)
+        finally:
+            os.close(fd)
+            victim.kill()
+            victim.wait()
+
+
+def test_strangers_in_place_of_the_lock_are_moved_aside(binary):
+    """A FIFO, a link to /dev/zero, a dangling link and a directory are moved
+    aside, never read or deleted, and the user is told; a 50 MB file is
+    reused without reading it. The program then runs as usual."""
+    with Desktop() as d:
+        os.makedirs(d.data_dir(), mode=0o700)
+        lock = os.path.join(d.data_dir(), ".Vantrel.lock")
+        aside = lock + ".moved-1"
+
+        def junk(path):
+            with open(path, "wb") as f:
+                f.truncate(50 << 20)
+
+        kinds = [("a FIFO", lambda p: os.mkfifo(p), stat.S_ISFIFO),
+                 ("a link to /dev/zero", lambda p: os.symlink("/dev/zero", p), stat.S_ISLNK),
+                 ("a dangling link", lambda p: os.symlink(p + ".gone", p), stat.S_ISLNK),
+                 ("a directory", lambda p: os.mkdir(p), stat.S_ISDIR),
+                 ("50 MB of junk", junk, None)]
+        for what, make, kind in kinds:
+            d.stop_program()
+            if os.path.lexists(lock):
+                os.unlink(lock)  # the last copy's, left by its kill
+            make(lock)
+            proc = d.start_program(binary)
+            d.wait_for(lambda: proc.poll() is not None or
+                       (lock_pid(d) == proc.pid and d.tray_icons()),
+                       timeout=30, what="the start with %s" % what)
+            assert proc.poll() is None, (what, proc.returncode)
+            assert os.path.getsize(lock) < 100, what
+            if kind is None:
+                assert not os.path.lexists(aside), what
+                continue
+            assert kind(os.lstat(aside).st_mode), what
+            box = d.wait_for_window(MAIN, timeout=30)  # the main window starts hidden
+            close_until(d, box, lambda: not d.find_windows(MAIN), "the notice closed")
+            assert proc.poll() is None, what
+            os.rmdir(aside) if kind is stat.S_ISDIR else os.unlink(aside)
+
+
 if __name__ == "__main__":
     binary = os.path.abspath(sys.argv[1] if len(sys.argv) > 1 else "build/brantle-vantrel")
-    tests = (test_second_start_shows_the_first, test_other_folder_runs_its_own_copy)
+    tests = (test_second_start_shows_the_first, test_other_folder_runs_its_own_copy,
+             test_stranger_holding_the_lock_is_not_signalled,
+             test_strangers_in_place_of_the_lock_are_moved_aside)
     for test in tests:
         print("==", test.__name__, flush=True)
         test(binary)

@@ -42,9 +42,9 @@ TEST(CommandLineTest, HelpAndVersionPrintAndEndWithZero) {
 }
 
 TEST(CommandLineTest, AnythingElseIsAnErrorWithTheUsage) {
-    const QStringList wrong[] = {{"--bogus"},          {"-x"},          {"file.ini"},
-                                 {"--autostart=1"},    {"--version=2"}, {"--autostart", "extra"},
-                                 {"-session", "10abc"}};
+    const QStringList wrong[] = {{"--bogus"},           {"-x"},          {"file.ini"},
+                                 {"--autostart=1"},     {"--version=2"}, {"--autostart", "extra"},
+                                 {"-session", "10abc"}, {"--"},          {"--autostart", "--"}};
     for (const QStringList& args : wrong) {
         const CommandLine c = parse(args);
         EXPECT_FALSE(c.run) << args.join(' ').toStdString();

@@ -287,22 +287,26 @@ TEST_F(DialogTest, LinksGoToTheShellWithTheirTargets) {
     EXPECT_TRUE(boxes.empty());
 }
 
-TEST_F(DialogTest, EachRequestOpensAnotherDialogAndClosingFreesIt) {
+TEST_F(DialogTest, AboutAskedForAgainBringsTheOpenBoxForwardAndClosingFreesIt) {
     TfrmMain& w = create();
     w.btnAboutClick();
-    w.TrayPop_About->trigger();
-    auto abouts = openDialogs<TfrmAbout>();
-    ASSERT_EQ(abouts.size(), 2u);
-    EXPECT_NE(abouts[0], abouts[1]);
+    QPointer<TfrmAbout> first = openDialogs<TfrmAbout>().at(0);
+    first->showMinimized();
+    for (int i = 0; i < 5; ++i)
+        w.TrayPop_About->trigger();
+    ASSERT_EQ(openDialogs<TfrmAbout>().size(), 1u);
+    EXPECT_FALSE(first->isMinimized());
 
-    QPointer<TfrmAbout> byButton = abouts[0], byTitleBar = abouts[1];
-    QTest::mouseClick(byButton->btnClose, Qt::LeftButton);
+    QTest::mouseClick(first->btnClose, Qt::LeftButton);
     flushDeletes();
-    EXPECT_TRUE(byButton.isNull());
-    ASSERT_FALSE(byTitleBar.isNull()) << "each closes on its own";
-    byTitleBar->close();
+    EXPECT_TRUE(first.isNull());
+    w.btnAboutClick(); // a new one once the old one is closed
+    auto abouts = openDialogs<TfrmAbout>();
+    ASSERT_EQ(abouts.size(), 1u);
+    QPointer<TfrmAbout> second = abouts[0];
+    second->close();
     flushDeletes();
-    EXPECT_TRUE(byTitleBar.isNull());
+    EXPECT_TRUE(second.isNull());
 }
 
 TEST_F(DialogTest, EnterPressesTheDefaultButtonAndEscapeDoesNothing) {

@@ -478,3 +478,118 @@ TEST_F(MainWindowTest, FailureLeavingATimerSlotIsCaughtByTheLoop) {
     EXPECT_EQ(boxes[0].text, "Unable to write to /nowhere/Vantrel Data.ini.");
     EXPECT_EQ(boxes[0].title, "Brantle Vantrel");
 }
+
+// Names from NetworkManager and texts from the ledger reach labels and boxes
+// as they are: one that looks like markup is shown, never interpreted.
+TEST_F(MainWindowTest, NamesThatLookLikeMarkupAreShownAsText) {
+    const std::string hostile = "<img src=/etc/x.png><b>Home</b>";
+    TfrmMain& w = create({{"Office", "555-0100"}, {hostile, "555-0199"}});
+    w.TrayPop_ShowWindowClick();
+    ini().StoreText(hostile, "Hours", "1");
+    ini().StoreNumber(hostile, "WarnHourCount", 1);
+    connect(hostile);
+    service->connections[0].deviceName = "<i>ttyACM0</i>";
+    w.ZorvRasConnect->PollConnections();
+    w.ZorvRasConnectConnectionStatus(w.ZorvRasConnect, csConnected);
+    ASSERT_TRUE(w.lblConnectionStatus->text().contains("<i>ttyACM0</i>"));
+    w.tmrCountTimer(); // opens the overtime warning, which names the entry
+    ASSERT_EQ(openDialogs<TfrmOverTimeWarning>().size(), 1u);
+
+    // A hand-edited count: the conversion error quotes it in a box.
+    setMessageBoxHandler({});
+    ini().StoreText(hostile, "Hours", "<b>7</b>");
+    QString boxText;
+    Qt::TextFormat boxFormat = Qt::AutoText;
+    QTimer answer;
+    QObject::connect(&answer, &QTimer::timeout, [&] {
+        for (QWidget* top : QApplication::topLevelWidgets())
+            if (auto* box = qobject_cast<QMessageBox*>(top); box && box->isVisible()) {
+                boxText = box->text();
+                boxFormat = box->textFormat();
+                box->accept();
+            }
+    });
+    answer.start(10);
+    QTimer::singleShot(0, &w, [&w] { w.tmrCountTimer(); }); // the failure leaves through the loop
+    QTRY_VERIFY_WITH_TIMEOUT(boxText.contains("<b>7</b>"), 5000);
+    EXPECT_EQ(boxFormat, Qt::PlainText);
+
+    int hostileLabels = 0;
+    for (QWidget* top : QApplication::topLevelWidgets())
+        for (QLabel* label : top->findChildren<QLabel*>())
+            if (label->text().contains(QLatin1Char('<'))) {
+                ++hostileLabels;
+                EXPECT_EQ(label->textFormat(), Qt::PlainText) << label->objectName().toStdString();
+            }
+    EXPECT_GE(hostileLabels, 3) << "status, time and warning";
+}
+
+// tmrCount sleeps while offline and wakes on the monitor's report, yet every
+// minute is counted at the tick of a timer that never stopped: ticks at the
+// window's creation + k minutes, each counting while a connection is seen.
+TEST_F(MainWindowTest, ParkedCountingTimerKeepsThePlainTimersMinutes) {
+    constexpr qint64 kMinute = 60000, kOrigin = 1000000;
+    for (const qint64 offset : {qint64(0), qint64(1000), qint64(30000), qint64(59999)}) {
+        SCOPED_TRACE(offset);
+        auto clock = std::make_shared<FixedClock>(QDate(2026, 12, 15));
+        clock->setMonotonicMs(kOrigin);
+        setAppClock(clock);
+        TfrmMain& w = create();
+        qint64 due = -1; // when the event loop would fire the timer
+        std::vector<qint64> counted, wakes;
+        auto track = [&](bool wasActive) {
+            if (!w.tmrCount->isActive())
+                due = -1;
+            else if (!wasActive)
+                due = clock->monotonicMs() + w.tmrCount->interval();
+        };
+        auto minutes = [&] { return ini().LoadNumber("Office", "Minutes", 0); };
+        auto runUntil = [&](qint64 t) {
+            int n = 0;
+            while (due >= 0 && due <= t) {
+                // Handled on time, late, or a little early as timers may be.
+                clock->setMonotonicMs(due + std::vector<qint64>{0, 7, -3}[n++ % 3]);
+                const int before = minutes();
+                wakes.push_back(due);
+                w.tmrCountTimer();
+                if (minutes() > before)
+                    counted.push_back(due);
+                due = -1;
+                track(false);
+            }
+            clock->setMonotonicMs(t);
+        };
+        auto at = [&](qint64 t, auto action) {
+            runUntil(t);
+            const bool wasActive = w.tmrCount->isActive();
+            action();
+            track(wasActive);
+        };
+        ASSERT_FALSE(w.tmrCount->isActive()) << "asleep until a connection";
+        at(kOrigin + 2 * kMinute + offset, [&] { connect("Office"); });
+        at(kOrigin + 5 * kMinute + offset + 500, [&] { disconnect(); });
+        at(kOrigin + 9 * kMinute + offset, [&] { connect("Office"); });
+        at(kOrigin + 11 * kMinute + 10, [&] { disconnect(); });
+        runUntil(kOrigin + 30 * kMinute);
+        EXPECT_FALSE(w.tmrCount->isActive()) << "asleep again";
+
+        // The plain timer: a tick each minute, counting while connected.
+        std::vector<qint64> expected;
+        const std::pair<qint64, qint64> online[] = {
+            {kOrigin + 2 * kMinute + offset, kOrigin + 5 * kMinute + offset + 500},
+            {kOrigin + 9 * kMinute + offset, kOrigin + 11 * kMinute + 10}};
+        for (qint64 tick = kOrigin + kMinute; tick <= kOrigin + 30 * kMinute; tick += kMinute)
+            for (const auto& [from, to] : online)
+                if (from < tick && tick < to) // seen at the tick's own instant: after it
+                    expected.push_back(tick);
+        EXPECT_EQ(counted, expected);
+        EXPECT_EQ(minutes(), int(expected.size()));
+        for (const qint64 wake : wakes)
+            EXPECT_EQ((wake - kOrigin) % kMinute, 0) << "on the old phase";
+        EXPECT_EQ(wakes.size(), expected.size() + 2) << "one idle tick after each disconnection";
+        window.reset();
+        ReleaseDataIni();
+        QFile::remove(DataFileName());
+        setAppClock(nullptr);
+    }
+}

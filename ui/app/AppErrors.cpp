@@ -5,9 +5,12 @@
 #include <QLoggingCategory>
 #include <QSet>
 
+#include <cstdio>
+#include <cstdlib>
 #include <cxxabi.h>
 #include <memory>
 #include <typeinfo>
+#include <utility>
 
 Q_LOGGING_CATEGORY(lcErrors, "bv.errors", QtCriticalMsg)
 
@@ -44,6 +47,7 @@ void showMessageBox(const QString& title, const QString& text, QMessageBox::Icon
     // every other window, the tray icon's among them, so not even "Close
     // program" could be reached while it is open.
     QMessageBox box(icon, title, text, QMessageBox::Ok);
+    box.setTextFormat(Qt::PlainText); // the text may quote a file or a name
     box.setWindowModality(Qt::NonModal);
     box.setWindowIcon(QApplication::windowIcon());
     QEventLoop loop;
@@ -112,4 +116,44 @@ bool TApplication::notify(QObject* receiver, QEvent* event) {
         reportErrorLater(QStringLiteral("Unknown error"));
     }
     return false;
+}
+
+// ---- the display
+
+namespace {
+QtMessageHandler previousHandler = nullptr;
+QStringList& heldMessages() {
+    static QStringList messages;
+    return messages;
+}
+
+void platformStartHandler(QtMsgType type, const QMessageLogContext& context, const QString& msg) {
+    if (type != QtFatalMsg) {
+        heldMessages() << qFormatLogMessage(type, context, msg);
+        return;
+    }
+    const QByteArray platform = qgetenv("QT_QPA_PLATFORM");
+    const QByteArray display =
+        platform.isEmpty()
+            ? "DISPLAY=" + qgetenv("DISPLAY") + ", WAYLAND_DISPLAY=" + qgetenv("WAYLAND_DISPLAY")
+            : "QT_QPA_PLATFORM=" + platform;
+    std::fprintf(stderr, "brantle-vantrel: cannot open the display (%s)\n", display.constData());
+    std::_Exit(1);
+}
+} // namespace
+
+bool platformStartable() {
+    return !qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM") ||
+           !qEnvironmentVariableIsEmpty("DISPLAY") ||
+           !qEnvironmentVariableIsEmpty("WAYLAND_DISPLAY");
+}
+
+void beginPlatformStart() {
+    previousHandler = qInstallMessageHandler(platformStartHandler);
+}
+
+void endPlatformStart() {
+    qInstallMessageHandler(previousHandler);
+    for (const QString& message : std::exchange(heldMessages(), {}))
+        std::fprintf(stderr, "%s\n", message.toLocal8Bit().constData());
 }

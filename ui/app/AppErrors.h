@@ -41,6 +41,17 @@ void reportErrorLater(const QString& message);
 // "Exception %s in module %s at %p.\n%s%s", titled "Application Error".
 QString applicationErrorText(const std::exception& e, const void* address);
 
+// Qt ends the process with abort() when it cannot open the display. Whether
+// a display is named at all (or another platform chosen), checked before the
+// application object exists.
+bool platformStartable();
+// Around the application object's construction: a display named but not
+// reachable then ends the process with one line on stderr and status 1
+// instead of an abort. Qt's own messages meanwhile are held back, and printed
+// once the start has succeeded.
+void beginPlatformStart();
+void endPlatformStart();
+
 // Catches what leaves any handler, where the event loop dispatches it, and
 // reports it from the loop right after that handler has returned.
 class TApplication : public QApplication {

@@ -33,7 +33,12 @@ CommandLine parseCommandLine(const QStringList& arguments) {
 
     CommandLine result;
     QString error;
-    if (!parser.parse(arguments))
+    // The program takes no operands, so "--" (which would end the options)
+    // is as wrong as any other stray argument.
+    const bool parsed = parser.parse(arguments);
+    if (arguments.indexOf(QStringLiteral("--"), 1) > 0)
+        error = QStringLiteral("Unexpected argument '--'.");
+    else if (!parsed)
         error = parser.errorText();
     else if (!parser.positionalArguments().isEmpty())
         error =

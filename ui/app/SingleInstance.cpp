@@ -3,29 +3,32 @@
 #include <QCoreApplication>
 #include <QDeadlineTimer>
 #include <QDir>
+#include <QFile>
 #include <QFileInfo>
-#include <QLockFile>
 #include <QLoggingCategory>
 #include <QSocketNotifier>
+#include <QSysInfo>
 #include <QThread>
 
 #include <cerrno>
-#include <csignal>
+#include <cstdio>
+#include <cstring>
 #include <fcntl.h>
+#include <sys/file.h>
+#include <sys/socket.h>
+#include <sys/stat.h>
+#include <sys/un.h>
 #include <unistd.h>
 
 Q_LOGGING_CATEGORY(lcInstance, "bv.instance", QtCriticalMsg)
 
 namespace {
-int g_pipe[2] = {-1, -1};
+const char kShow[] = "show";
+constexpr int kShowSize = 4;
+// How long a start waits for a holder that has just taken the lock to open
+// its socket, or to let the lock go.
+constexpr int kAnswerMs = 2000;
 
-extern "C" void onShowRequest(int) {
-    const int saved = errno;
-    const char byte = 1;
-    // A full pipe already holds a pending request.
-    [[maybe_unused]] const ssize_t n = ::write(g_pipe[1], &byte, 1);
-    errno = saved;
-}
 // Like the ledger's writer: folders it makes are the user's alone.
 void makeFolder(const QString& path) {
     if (path.isEmpty() || QFileInfo(path).exists())
@@ -33,98 +36,237 @@ void makeFolder(const QString& path) {
     makeFolder(QFileInfo(path).absolutePath());
     QDir().mkdir(path, QFileDevice::ReadOwner | QFileDevice::WriteOwner | QFileDevice::ExeOwner);
 }
+
+bool sameFile(const struct stat& a, const struct stat& b) {
+    return a.st_dev == b.st_dev && a.st_ino == b.st_ino;
+}
+
+// Renames `path` to the first free "<path>.moved-N"; the new name, or empty.
+QByteArray moveAside(const QByteArray& path) {
+    for (int n = 1; n < 100; ++n) {
+        const QByteArray target = path + ".moved-" + QByteArray::number(n);
+        if (::renameat2(AT_FDCWD, path.constData(), AT_FDCWD, target.constData(),
+                        RENAME_NOREPLACE) == 0)
+            return target;
+        if (errno == EEXIST)
+            continue;
+        if (errno != EINVAL && errno != ENOSYS)
+            return {};
+        // A file system without RENAME_NOREPLACE: look first.
+        struct stat st;
+        if (::lstat(target.constData(), &st) == 0)
+            continue;
+        return ::rename(path.constData(), target.constData()) == 0 ? target : QByteArray();
+    }
+    return {};
+}
+
+// The socket's address. sun_path holds 107 bytes; a deeper folder is reached
+// through a descriptor of it, whose /proc name is short.
+class SocketAddress {
+public:
+    SocketAddress(const QString& folder, const char* name) {
+        const QByteArray full = QFile::encodeName(folder) + '/' + name;
+        QByteArray path = full;
+        if (path.size() >= qsizetype(sizeof m_addr.sun_path)) {
+            m_dirFd =
+                ::open(QFile::encodeName(folder).constData(), O_PATH | O_DIRECTORY | O_CLOEXEC);
+            if (m_dirFd < 0)
+                return;
+            path = "/proc/self/fd/" + QByteArray::number(m_dirFd) + '/' + name;
+            if (path.size() >= qsizetype(sizeof m_addr.sun_path))
+                return;
+        }
+        m_addr.sun_family = AF_UNIX;
+        std::memcpy(m_addr.sun_path, path.constData(), size_t(path.size()) + 1);
+        m_length = socklen_t(offsetof(sockaddr_un, sun_path) + size_t(path.size()) + 1);
+    }
+    ~SocketAddress() {
+        if (m_dirFd >= 0)
+            ::close(m_dirFd);
+    }
+    SocketAddress(const SocketAddress&) = delete;
+    SocketAddress& operator=(const SocketAddress&) = delete;
+
+    bool isValid() const { return m_length > 0; }
+    const sockaddr* get() const { return reinterpret_cast<const sockaddr*>(&m_addr); }
+    socklen_t length() const { return m_length; }
+
+private:
+    sockaddr_un m_addr{};
+    socklen_t m_length = 0;
+    int m_dirFd = -1;
+};
+
+// True when the holder's socket took the request (or holds one already).
+bool sendShow(const QString& folder, const char* name) {
+    const SocketAddress address(folder, name);
+    if (!address.isValid())
+        return false;
+    const int fd = ::socket(AF_UNIX, SOCK_DGRAM | SOCK_CLOEXEC, 0);
+    if (fd < 0)
+        return false;
+    const ssize_t sent = ::sendto(fd, kShow, kShowSize, MSG_DONTWAIT | MSG_NOSIGNAL, address.get(),
+                                  address.length());
+    const bool queued = sent == kShowSize || (sent < 0 && errno == EAGAIN);
+    ::close(fd);
+    return queued;
+}
+
+const char kSocketName[] = ".Vantrel.socket";
 } // namespace
 
 SingleInstance::SingleInstance(const QString& folder, QObject* parent)
-    : QObject(parent), m_fileName(folder + QStringLiteral("/.Vantrel.lock")) {}
+    : QObject(parent), m_folder(folder), m_fileName(folder + QStringLiteral("/.Vantrel.lock")),
+      m_socketName(folder + QLatin1Char('/') + QLatin1String(kSocketName)) {}
 
 SingleInstance::~SingleInstance() {
-    if (m_notifier) {
-        ::signal(SIGUSR1, SIG_IGN);
+    if (m_socketFd >= 0) {
         delete m_notifier;
-        m_notifier = nullptr;
-        ::close(g_pipe[0]);
-        ::close(g_pipe[1]);
-        g_pipe[0] = g_pipe[1] = -1;
+        ::close(m_socketFd);
+        ::unlink(QFile::encodeName(m_socketName).constData());
     }
-    // m_lock's destructor removes the file.
+    if (m_lockFd >= 0) {
+        // Removed while still held, and only while the name is still ours.
+        if (holdsPath())
+            ::unlink(QFile::encodeName(m_fileName).constData());
+        ::close(m_lockFd);
+    }
 }
 
-// The handler has to be in place before the lock is taken: from then on a
-// second start may send the signal, whose default action would end us.
-bool SingleInstance::listen() {
-    if (g_pipe[0] >= 0)
-        return false; // one listener per process
-    if (::pipe2(g_pipe, O_CLOEXEC | O_NONBLOCK) != 0)
-        return false;
-    struct sigaction action {};
-    action.sa_handler = onShowRequest;
-    sigemptyset(&action.sa_mask);
-    action.sa_flags = SA_RESTART;
-    if (::sigaction(SIGUSR1, &action, nullptr) != 0) {
-        ::close(g_pipe[0]);
-        ::close(g_pipe[1]);
-        g_pipe[0] = g_pipe[1] = -1;
-        return false;
+// The lock as a regular file of our own, opened without following a link and
+// without waiting on a FIFO; anything else in its place is moved aside. A
+// file with a second name (a hard link to, say, the ledger) is moved aside
+// too: writing our id into it would overwrite the other file.
+int SingleInstance::openLock() {
+    const QByteArray path = QFile::encodeName(m_fileName);
+    for (int attempt = 0; attempt < 3; ++attempt) {
+        struct stat st;
+        bool misplaced =
+            ::lstat(path.constData(), &st) == 0 && !(S_ISREG(st.st_mode) && st.st_nlink == 1);
+        if (!misplaced) {
+            constexpr int kFlags = O_NOFOLLOW | O_NONBLOCK | O_CLOEXEC;
+            int fd = ::open(path.constData(), O_RDWR | O_CREAT | kFlags, 0600);
+            if (fd < 0 && errno == EACCES) // a read-only lock file locks all the same
+                fd = ::open(path.constData(), O_RDONLY | kFlags);
+            if (fd >= 0) {
+                if (::fstat(fd, &st) == 0 && S_ISREG(st.st_mode) && st.st_nlink == 1)
+                    return fd;
+                ::close(fd);
+                misplaced = true;
+            } else if (errno == ELOOP || errno == EISDIR || errno == ENXIO || errno == EAGAIN) {
+                misplaced = true; // swapped since lstat
+            } else {
+                qCWarning(lcInstance) << "cannot open" << m_fileName << std::strerror(errno);
+                return -1;
+            }
+        }
+        const QByteArray moved = moveAside(path);
+        if (moved.isEmpty()) {
+            qCWarning(lcInstance) << "cannot move aside" << m_fileName << std::strerror(errno);
+            m_notice = QStringLiteral("Unable to write to ") + m_fileName;
+            return -1;
+        }
+        m_notice = QStringLiteral("%1 was not a regular file. It was moved to %2, and a new "
+                                  "lock file was made")
+                       .arg(m_fileName, QFile::decodeName(moved));
     }
-    m_notifier = new QSocketNotifier(g_pipe[0], QSocketNotifier::Read, this);
+    return -1;
+}
+
+// Whether the lock's name still leads to the file we hold: a holder that
+// ended removed it, and a newer start may have made a new one.
+bool SingleInstance::holdsPath() const {
+    struct stat held, named;
+    return ::fstat(m_lockFd, &held) == 0 &&
+           ::stat(QFile::encodeName(m_fileName).constData(), &named) == 0 && sameFile(held, named);
+}
+
+void SingleInstance::writeInfo() {
+    const QByteArray info = QByteArray::number(QCoreApplication::applicationPid()) + '\n' +
+                            QCoreApplication::applicationName().toUtf8() + '\n' +
+                            QSysInfo::machineHostName().toUtf8() + '\n';
+    if (::ftruncate(m_lockFd, 0) != 0 ||
+        ::write(m_lockFd, info.constData(), size_t(info.size())) != info.size())
+        qCWarning(lcInstance) << "cannot write" << m_fileName; // it locks all the same
+}
+
+// Only the lock's holder gets here, so a socket file found is a killed copy's.
+void SingleInstance::listen() {
+    const QByteArray path = QFile::encodeName(m_socketName);
+    struct stat st;
+    if (::lstat(path.constData(), &st) == 0) {
+        if (S_ISSOCK(st.st_mode) || S_ISLNK(st.st_mode))
+            ::unlink(path.constData());
+        else
+            moveAside(path);
+    }
+    const SocketAddress address(m_folder, kSocketName);
+    m_socketFd = ::socket(AF_UNIX, SOCK_DGRAM | SOCK_CLOEXEC | SOCK_NONBLOCK, 0);
+    if (m_socketFd < 0 || !address.isValid() ||
+        ::bind(m_socketFd, address.get(), address.length()) != 0) {
+        qCWarning(lcInstance) << "cannot receive show requests" << std::strerror(errno);
+        if (m_socketFd >= 0)
+            ::close(m_socketFd);
+        m_socketFd = -1;
+        return;
+    }
+    ::chmod(path.constData(), 0600);
+    m_notifier = new QSocketNotifier(m_socketFd, QSocketNotifier::Read, this);
     connect(m_notifier, &QSocketNotifier::activated, this, &SingleInstance::drain);
-    return true;
 }
 
+// A bounded batch per wake-up; a flood of requests shows the window once.
 void SingleInstance::drain() {
-    char buffer[64];
     bool requested = false;
-    while (::read(g_pipe[0], buffer, sizeof buffer) > 0)
-        requested = true;
+    for (int i = 0; i < 64; ++i) {
+        char buffer[16];
+        const ssize_t n = ::recv(m_socketFd, buffer, sizeof buffer, MSG_DONTWAIT);
+        if (n < 0)
+            break;
+        requested |= n == kShowSize && std::memcmp(buffer, kShow, kShowSize) == 0;
+    }
     if (requested)
         emit showRequested();
 }
 
 SingleInstance::Start SingleInstance::start(OnRunning onRunning) {
-    if (!listen())
-        qCWarning(lcInstance) << "cannot receive show requests";
-    makeFolder(QFileInfo(m_fileName).absolutePath());
-    m_lock = std::make_unique<QLockFile>(m_fileName);
-    // Only a dead holder makes a lock stale, never its age: a copy may run
-    // for months.
-    m_lock->setStaleLockTime(0);
-    if (m_lock->tryLock(0))
-        return Start::First;
-
-    if (m_lock->error() != QLockFile::LockFailedError) {
-        // Without a writable folder no copy can write the ledger either, so
-        // running unguarded cannot count a minute twice.
-        qCWarning(lcInstance) << "cannot lock" << m_fileName << m_lock->error();
-        m_lock.reset();
-        return Start::Unguarded;
-    }
-    qint64 pid = 0;
-    QString host, app;
-    bool known = m_lock->getLockInfo(&pid, &host, &app);
-    if (!known) {
-        // A holder writes its id right after creating the file; one that
-        // stays empty was left by a copy that died in between.
-        const QDeadlineTimer deadline(2000);
-        while (!known && !deadline.hasExpired()) {
-            QThread::msleep(20);
-            known = m_lock->getLockInfo(&pid, &host, &app);
+    makeFolder(m_folder);
+    const QDeadlineTimer deadline(kAnswerMs);
+    for (;;) {
+        if (m_lockFd < 0)
+            m_lockFd = openLock();
+        if (m_lockFd < 0)
+            return Start::Unguarded;
+        if (::flock(m_lockFd, LOCK_EX | LOCK_NB) == 0) {
+            if (holdsPath()) {
+                writeInfo();
+                listen();
+                return Start::First;
+            }
+            // Its holder ended and removed it meanwhile: take the current one.
+            ::close(m_lockFd);
+            m_lockFd = -1;
+        } else if (errno != EWOULDBLOCK) {
+            // Without locks (some network file systems) no copy can guard the
+            // ledger; counting goes on.
+            qCWarning(lcInstance) << "cannot lock" << m_fileName << std::strerror(errno);
+            ::close(m_lockFd);
+            m_lockFd = -1;
+            return Start::Unguarded;
+        } else if (onRunning == OnRunning::StaySilent ||
+                   (m_reached = sendShow(m_folder, kSocketName))) {
+            ::close(m_lockFd);
+            m_lockFd = -1;
+            return Start::AlreadyRunning;
         }
+        if (deadline.hasExpired()) {
+            if (m_lockFd < 0)
+                return Start::Unguarded;
+            ::close(m_lockFd);
+            m_lockFd = -1;
+            return Start::AlreadyRunning;
+        }
+        QThread::msleep(20);
     }
-    // A running holder keeps the file locked from before it writes its id.
-    // So a file with an id that nobody holds is stale, even when the id now
-    // belongs to a live process of the same name (a copy for another folder
-    // that got the number again) or to us.
-    if (m_lock->removeStaleLockFile() && m_lock->tryLock(0))
-        return Start::First;
-    // Signalling ourselves is safe only with our own handler in place.
-    const bool self = pid == QCoreApplication::applicationPid();
-    if (onRunning == OnRunning::AskToShow && known && pid > 0 && (!self || g_pipe[0] >= 0)) {
-        if (::kill(static_cast<pid_t>(pid), SIGUSR1) == 0)
-            m_ownerPid = pid;
-        else
-            qCWarning(lcInstance) << "cannot reach the running copy" << pid;
-    }
-    m_lock.reset();
-    return Start::AlreadyRunning;
 }

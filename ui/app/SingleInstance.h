@@ -1,19 +1,23 @@
 #pragma once
-// One running copy per ledger folder. The first copy holds a lock file in the
-// folder for its whole run; a later start finds it held, asks the holder to
-// bring its main window forward, and ends. A lock left by a crashed copy is
-// taken over: its process is gone (or the number now belongs to another
-// program), and no process holds the file's lock any more.
+// One running copy per ledger folder. The first copy holds an flock on
+// `.Vantrel.lock` in the folder for its whole run; a later start finds it held,
+// asks the holder to bring its main window forward, and ends. A lock whose
+// holder is gone is simply taken: the kernel drops an flock with its holder.
 //
-// QtCore only. The request travels as SIGUSR1 to the holder's process id,
-// turned into a Qt signal through a pipe that the handler writes to.
+// The request travels as a datagram to a local socket in the same folder,
+// bound by the lock's holder only. No process id read from a file is ever
+// signalled: the file may name any process (another PID namespace, another
+// host on a shared home, or a plain corrupted file). The lock file's first
+// line is our process id, for people and tests; nothing reads it back.
+//
+// Whatever sits where the lock belongs (a FIFO, a link, a directory, a huge
+// file) is moved aside, never read, never deleted.
+//
+// QtCore only.
 
 #include <QObject>
 #include <QString>
 
-#include <memory>
-
-class QLockFile;
 class QSocketNotifier;
 
 class SingleInstance : public QObject {
@@ -21,7 +25,7 @@ class SingleInstance : public QObject {
 public:
     enum class Start {
         First,          // this copy holds the lock
-        AlreadyRunning, // another copy holds it (and was asked to show itself, see OnRunning)
+        AlreadyRunning, // another copy holds it (see reachedRunningCopy)
         Unguarded,      // no lock could be made (e.g. the folder cannot be written)
     };
     // What a later start does when another copy holds the lock.
@@ -36,19 +40,31 @@ public:
 
     Start start(OnRunning onRunning = OnRunning::AskToShow);
     QString lockFileName() const { return m_fileName; }
-    // The holder that was asked to show itself (AlreadyRunning, AskToShow); 0 otherwise.
-    qint64 ownerPid() const { return m_ownerPid; }
+    QString socketName() const { return m_socketName; }
+    // AlreadyRunning with AskToShow: the holder got the request. False when
+    // the holder does not answer (not one of ours, hung, on another host).
+    bool reachedRunningCopy() const { return m_reached; }
+    // What the user should be told about the lock once the program runs
+    // (something else was in its place); empty when all was well.
+    QString notice() const { return m_notice; }
 
 signals:
     // Another start asked this copy to show its window.
     void showRequested();
 
 private:
-    bool listen();
+    int openLock();
+    bool holdsPath() const;
+    void writeInfo();
+    void listen();
     void drain();
 
+    QString m_folder;
     QString m_fileName;
-    std::unique_ptr<QLockFile> m_lock;
+    QString m_socketName;
+    QString m_notice;
+    int m_lockFd = -1;
+    int m_socketFd = -1;
+    bool m_reached = false;
     QSocketNotifier* m_notifier = nullptr;
-    qint64 m_ownerPid = 0;
 };

@@ -6,6 +6,10 @@
 #include <QGuiApplication>
 #include <QMenu>
 
+#ifdef __GLIBC__
+#include <malloc.h>
+#endif
+
 TDBusMenuExporter::TDBusMenuExporter(QDBusConnection bus, const QString& path, QMenu* menu,
                                      QObject* parent)
     : QObject(parent), m_bus(std::move(bus)), m_path(path), m_menu(menu) {
@@ -17,6 +21,11 @@ TDBusMenuExporter::TDBusMenuExporter(QDBusConnection bus, const QString& path, Q
 
 TDBusMenuExporter::~TDBusMenuExporter() {
     m_bus.unregisterObject(m_path);
+}
+
+void TDBusMenuExporter::refuseCall(QDBusError::ErrorType type, const QString& message) {
+    if (calledFromDBus())
+        sendErrorReply(type, message);
 }
 
 QString TDBusMenuExporter::busLabel(const QString& text) {
@@ -176,23 +185,64 @@ QString TDBusMenuAdaptor::textDirection() const {
                                                                  : QStringLiteral("ltr");
 }
 
+bool TDBusMenuAdaptor::refuseLong(qsizetype size) {
+    if (size <= kMaxListSize)
+        return false;
+    m_exporter->refuseCall(QDBusError::LimitsExceeded,
+                           QStringLiteral("at most %1 entries per call").arg(kMaxListSize));
+#ifdef __GLIBC__
+    // The call's arguments were unpacked before we saw them: up to the bus's
+    // message limit, much of it in small pieces that the heap would keep.
+    // Once they are freed, after this call, the heap gives the pages back.
+    if (!m_trimPending) {
+        m_trimPending = true;
+        QMetaObject::invokeMethod(
+            this,
+            [this] {
+                m_trimPending = false;
+                ::malloc_trim(0);
+            },
+            Qt::QueuedConnection);
+    }
+#endif
+    return true;
+}
+
 uint TDBusMenuAdaptor::GetLayout(int parentId, int recursionDepth, const QStringList& propertyNames,
                                  DBusMenuLayoutItem& layout) {
+    if (refuseLong(propertyNames.size()))
+        return 0;
     layout = m_exporter->layout(parentId, recursionDepth, propertyNames);
     return m_exporter->revision();
 }
 
+// Ids that do not exist are left out, and each id is answered once.
 QList<DBusMenuItem> TDBusMenuAdaptor::GetGroupProperties(const QList<int>& ids,
                                                          const QStringList& propertyNames) {
+    if (refuseLong(ids.size()) || refuseLong(propertyNames.size()))
+        return {};
     DBusMenuItemList items;
+    QSet<int> done;
     for (int id : ids)
-        if (m_exporter->exists(id))
+        if (!done.contains(id) && m_exporter->exists(id)) {
+            done.insert(id);
             items.append({id, m_exporter->properties(id, propertyNames)});
+        }
     return items;
 }
 
 QDBusVariant TDBusMenuAdaptor::GetProperty(int id, const QString& name) {
-    return QDBusVariant(m_exporter->properties(id, {name}).value(name));
+    const QVariant value =
+        m_exporter->exists(id) ? m_exporter->properties(id, {name}).value(name) : QVariant();
+    if (!value.isValid()) {
+        // An empty variant cannot be sent: no answer at all would leave the
+        // caller waiting for its timeout.
+        m_exporter->refuseCall(QDBusError::InvalidArgs, m_exporter->exists(id)
+                                                            ? QStringLiteral("no such property")
+                                                            : QStringLiteral("no such item"));
+        return QDBusVariant(QString());
+    }
+    return QDBusVariant(value);
 }
 
 void TDBusMenuAdaptor::Event(int id, const QString& eventId, const QDBusVariant&, uint) {
@@ -201,6 +251,8 @@ void TDBusMenuAdaptor::Event(int id, const QString& eventId, const QDBusVariant&
 }
 
 QList<int> TDBusMenuAdaptor::EventGroup(const QList<DBusMenuEvent>& events) {
+    if (refuseLong(events.size()))
+        return {};
     QList<int> errors;
     for (const DBusMenuEvent& e : events) {
         if (!m_exporter->exists(e.id))
@@ -217,6 +269,8 @@ bool TDBusMenuAdaptor::AboutToShow(int) {
 
 QList<int> TDBusMenuAdaptor::AboutToShowGroup(const QList<int>& ids, QList<int>& idErrors) {
     idErrors.clear();
+    if (refuseLong(ids.size()))
+        return {};
     for (int id : ids)
         if (!m_exporter->exists(id))
             idErrors.append(id);

@@ -8,6 +8,7 @@
 
 #include <QDBusAbstractAdaptor>
 #include <QDBusConnection>
+#include <QDBusContext>
 #include <QHash>
 #include <QPointer>
 #include <QSet>
@@ -15,7 +16,8 @@
 class QAction;
 class QMenu;
 
-class TDBusMenuExporter : public QObject {
+// QtDBus gives the call's context to an adaptor's parent: the exporter.
+class TDBusMenuExporter : public QObject, protected QDBusContext {
     Q_OBJECT
 public:
     TDBusMenuExporter(QDBusConnection bus, const QString& path, QMenu* menu,
@@ -30,6 +32,9 @@ public:
     bool exists(int id);
     // A click on an item: its action is triggered once the call has returned.
     bool activate(int id);
+
+    // Answers the bus call being handled with an error instead of a result.
+    void refuseCall(QDBusError::ErrorType type, const QString& message);
 
     // "&Close program" as the bus spells it: "_Close program".
     static QString busLabel(const QString& text);
@@ -60,6 +65,11 @@ private:
 
 // The bus interface; it forwards to the exporter, its parent. QtDBus finds
 // parameter types by their spelling, so no aliases in the signatures.
+//
+// Any neighbour on the session bus may call it. The menu has a handful of
+// items, so a list far longer than that is refused with an error reply:
+// a giant answer would stall the program, and one beyond the bus's message
+// limit would cost it its connection.
 class TDBusMenuAdaptor : public QDBusAbstractAdaptor {
     Q_OBJECT
     Q_CLASSINFO("D-Bus Interface", "com.canonical.dbusmenu")
@@ -74,6 +84,9 @@ public:
     QString textDirection() const;
     QString status() const { return QStringLiteral("normal"); }
     QStringList iconThemePath() const { return {}; }
+
+    // Longest list of ids, events or property names a call may carry.
+    static constexpr int kMaxListSize = 256;
 
 public slots:
     uint GetLayout(int parentId, int recursionDepth, const QStringList& propertyNames,
@@ -92,5 +105,8 @@ signals:
     void ItemActivationRequested(int id, uint timestamp);
 
 private:
+    bool refuseLong(qsizetype size);
+
     TDBusMenuExporter* m_exporter;
+    bool m_trimPending = false;
 };

@@ -7,6 +7,7 @@
 #include <QDBusObjectPath>
 #include <QDBusPendingCallWatcher>
 #include <QDBusPendingReply>
+#include <QDBusServiceWatcher>
 #include <QGuiApplication>
 #include <QIcon>
 #include <QLoggingCategory>
@@ -18,6 +19,7 @@ const QString kWatcher = QStringLiteral("org.kde.StatusNotifierWatcher");
 const QString kWatcherPath = QStringLiteral("/StatusNotifierWatcher");
 const QString kItemPath = QStringLiteral("/StatusNotifierItem");
 const QString kMenuPath = QStringLiteral("/MenuBar");
+const QString kHostPrefix = QStringLiteral("org.kde.StatusNotifierHost-");
 
 bool onWayland() {
     return QGuiApplication::platformName().startsWith(QLatin1String("wayland"));
@@ -83,7 +85,7 @@ public slots:
     void Scroll(int, const QString&) {}
     // Lets the window that Activate shows be raised on Wayland.
     void ProvideXdgActivationToken(const QString& token) {
-        if (onWayland() && !token.isEmpty())
+        if (onWayland() && !token.isEmpty() && token.size() <= 1024) // tokens are short
             qputenv("XDG_ACTIVATION_TOKEN", token.toUtf8());
     }
 
@@ -124,6 +126,13 @@ TStatusNotifierItem::TStatusNotifierItem(QDBusConnection bus, const QString& tip
     m_bus.connect(QString(), kWatcherPath, kWatcher,
                   QStringLiteral("StatusNotifierHostUnregistered"), this,
                   SLOT(onHostUnregistered()));
+    // The hosts followed by name: where the watcher and the host are two
+    // processes, the watcher may go on saying "registered" after the only
+    // host crashed, and the icon would be shown nowhere.
+    m_hosts = new QDBusServiceWatcher(QString(), m_bus, QDBusServiceWatcher::WatchForUnregistration,
+                                      this);
+    connect(m_hosts, &QDBusServiceWatcher::serviceUnregistered, this,
+            &TStatusNotifierItem::onHostNameGone);
 
     QDBusMessage request = QDBusMessage::createMethodCall(
         QStringLiteral("org.freedesktop.DBus"), QStringLiteral("/org/freedesktop/DBus"),
@@ -207,6 +216,7 @@ void TStatusNotifierItem::registerWithWatcher() {
 
 void TStatusNotifierItem::forgetWatcher() {
     ++m_generation;
+    m_hosts->setWatchedServices({});
     m_pending = false;
     setState(false, false);
 }
@@ -223,14 +233,50 @@ void TStatusNotifierItem::readHostPresence() {
         bool host = false;
         if (reply.type() == QDBusMessage::ReplyMessage && !reply.arguments().isEmpty())
             host = reply.arguments().constFirst().value<QDBusVariant>().variant().toBool();
-        m_pending = false;
-        setState(m_registered, host);
+        followHosts(host, false);
     });
 }
 
+// Lists the hosts' names and follows them. A host that goes by no name of
+// this form (some shells host in the watcher itself) leaves the watcher's
+// word to decide.
+void TStatusNotifierItem::followHosts(bool watcherSaysHost, bool newHost) {
+    QDBusMessage list = QDBusMessage::createMethodCall(
+        QStringLiteral("org.freedesktop.DBus"), QStringLiteral("/org/freedesktop/DBus"),
+        QStringLiteral("org.freedesktop.DBus"), QStringLiteral("ListNames"));
+    const quint64 generation = m_generation;
+    callAsync(
+        m_bus, list, this, [this, generation, watcherSaysHost, newHost](const QDBusMessage& reply) {
+            if (generation != m_generation)
+                return;
+            QStringList hosts;
+            if (reply.type() == QDBusMessage::ReplyMessage && !reply.arguments().isEmpty())
+                for (const QString& name : reply.arguments().constFirst().toStringList())
+                    if (name.startsWith(kHostPrefix))
+                        hosts << name;
+            m_hosts->setWatchedServices(hosts);
+            if (newHost)
+                m_hostNamesSeen = !hosts.isEmpty(); // the newest host decides how hosts are known
+            else if (!hosts.isEmpty())
+                m_hostNamesSeen = true;
+            qCDebug(lcTray) << "hosts" << hosts << "watcher says" << watcherSaysHost;
+            m_pending = false;
+            setState(m_registered, watcherSaysHost && (!hosts.isEmpty() || !m_hostNamesSeen));
+        });
+}
+
+void TStatusNotifierItem::onHostNameGone(const QString& name) {
+    m_hosts->removeWatchedService(name);
+    qCDebug(lcTray) << "host left" << name;
+    if (m_registered && m_hosts->watchedServices().isEmpty())
+        setState(true, false);
+}
+
 void TStatusNotifierItem::onHostRegistered() {
-    if (m_registered)
-        setState(true, true);
+    if (!m_registered)
+        return;
+    setState(true, true);
+    followHosts(true, true);
 }
 
 void TStatusNotifierItem::onHostUnregistered() {

@@ -12,6 +12,7 @@
 #include <QPoint>
 
 class QMenu;
+class QDBusServiceWatcher;
 
 Q_DECLARE_LOGGING_CATEGORY(lcTray)
 class TDBusMenuExporter;
@@ -55,6 +56,8 @@ private slots:
 private:
     void onNameReply(bool owned);
     void readHostPresence();
+    void followHosts(bool watcherSaysHost, bool newHost);
+    void onHostNameGone(const QString& name);
     void setState(bool registered, bool hostPresent);
 
     QDBusConnection m_bus;
@@ -62,6 +65,8 @@ private:
     QString m_tip;
     SniPixmapList m_pixmaps;
     TDBusMenuExporter* m_menu = nullptr;
+    QDBusServiceWatcher* m_hosts = nullptr; // the hosts' own names on the bus
+    bool m_hostNamesSeen = false;           // hosts with names, whose going counts
     bool m_nameOwned = false;
     bool m_wantRegistration = false;
     bool m_registered = false;

@@ -11,6 +11,7 @@
 #include <QDBusServiceWatcher>
 #include <QGuiApplication>
 #include <QMenu>
+#include <QMouseEvent>
 
 namespace {
 const QString kWatcher = QStringLiteral("org.kde.StatusNotifierWatcher");
@@ -35,7 +36,8 @@ bool onXcb() {
 } // namespace
 
 TTrayIcon::TTrayIcon(QObject* owner, const QString& tip, const QIcon& icon, QMenu* menu)
-    : QObject(owner), m_tip(trayTipText(tip)), m_icon(icon), m_menu(menu) {
+    : QObject(owner), m_tip(trayTipText(tip)), m_icon(icon), m_menu(menu),
+      m_bus(QDBusConnection::sessionBus()) {
     m_grace.setSingleShot(true);
     m_grace.setInterval(kGraceMs);
     connect(&m_grace, &QTimer::timeout, this, [this] {
@@ -46,11 +48,20 @@ TTrayIcon::TTrayIcon(QObject* owner, const QString& tip, const QIcon& icon, QMen
         emit trayMissing();
     });
 
-    QDBusConnection bus = QDBusConnection::sessionBus();
+    watchBus();
+}
+
+void TTrayIcon::watchBus() {
+    QDBusConnection& bus = m_bus;
     if (!bus.isConnected()) {
         setWatcher(false);
         return;
     }
+    // libdbus reports a lost connection as this signal, and QtDBus never
+    // connects again by itself.
+    bus.connect(QString(), QStringLiteral("/org/freedesktop/DBus/Local"),
+                QStringLiteral("org.freedesktop.DBus.Local"), QStringLiteral("Disconnected"), this,
+                SLOT(onBusLost()));
     m_watcher =
         new QDBusServiceWatcher(kWatcher, bus, QDBusServiceWatcher::WatchForOwnerChange, this);
     connect(m_watcher, &QDBusServiceWatcher::serviceOwnerChanged, this,
@@ -65,6 +76,35 @@ TTrayIcon::TTrayIcon(QObject* owner, const QString& tip, const QIcon& icon, QMen
         if (!m_watcherKnown) // a change signal that came first is newer
             setWatcher(reply.isValid() && reply.value());
     });
+}
+
+// The session bus dropped us (a restarted bus, or one that found a message
+// of ours too large): until a new connection brings the item back, the
+// XEmbed icon or the window stands in, as when the last panel goes.
+void TTrayIcon::onBusLost() {
+    qCDebug(lcTray) << "session bus lost";
+    delete m_watcher;
+    m_watcher = nullptr;
+    delete m_item;
+    m_item = nullptr;
+    setWatcher(false);
+    // A few tries, then the stand-ins stay: a bus that keeps dropping us
+    // must not keep us busy.
+    const int loss = ++m_busLosses;
+    for (int delayMs : {0, 2000, 10000, 60000})
+        QTimer::singleShot(delayMs, this, [this, loss] {
+            if (loss != m_busLosses || m_bus.isConnected() || m_busLosses > 10)
+                return;
+            m_bus = QDBusConnection::connectToBus(QDBusConnection::SessionBus,
+                                                  QStringLiteral("bv-session-%1").arg(loss));
+            qCDebug(lcTray) << "bus again" << m_bus.isConnected();
+            if (m_bus.isConnected()) {
+                m_watcherKnown = false; // asked anew
+                watchBus();
+            } else {
+                QDBusConnection::disconnectFromBus(m_bus.name());
+            }
+        });
 }
 
 TTrayIcon::~TTrayIcon() {
@@ -84,8 +124,7 @@ void TTrayIcon::setWatcher(bool present) {
     if (present) {
         if (!m_item) {
             const QList<QImage> images = Artwork::trayIconImages();
-            m_item =
-                new TStatusNotifierItem(QDBusConnection::sessionBus(), m_tip, images, m_menu, this);
+            m_item = new TStatusNotifierItem(m_bus, m_tip, images, m_menu, this);
             connect(m_item, &TStatusNotifierItem::activateRequested, this,
                     [this] { emit activated(QSystemTrayIcon::DoubleClick); });
             connect(m_item, &TStatusNotifierItem::contextMenuRequested, this,
@@ -116,7 +155,16 @@ void TTrayIcon::useXEmbed(bool use) {
         return;
     m_xembed = new QSystemTrayIcon(m_icon, this);
     m_xembed->setToolTip(m_tip);
-    connect(m_xembed, &QSystemTrayIcon::activated, this, &TTrayIcon::activated);
+    connect(m_xembed, &QSystemTrayIcon::activated, this,
+            [this](QSystemTrayIcon::ActivationReason r) {
+                // Qt reports the right button as it goes down; the menu opens as it
+                // comes up, as menus do.
+                if (r == QSystemTrayIcon::Context &&
+                    (QGuiApplication::mouseButtons() & Qt::RightButton))
+                    openMenuOnRelease();
+                else
+                    emit activated(r);
+            });
     m_xembed->show();
     if (!m_nativeTracked) {
         // The X11 platform announces a notification area that appears or
@@ -128,6 +176,38 @@ void TTrayIcon::useXEmbed(bool use) {
             m_nativeTracked = true;
         }
     }
+}
+
+namespace {
+// Sees the right button's release wherever it is delivered: the icon's own
+// widget is Qt's, not ours.
+class TReleaseWatch : public QObject {
+public:
+    TReleaseWatch(std::function<void()> released, QObject* parent)
+        : QObject(parent), m_released(std::move(released)) {
+        qApp->installEventFilter(this);
+    }
+
+protected:
+    bool eventFilter(QObject*, QEvent* event) override {
+        if (event->type() == QEvent::MouseButtonRelease &&
+            static_cast<QMouseEvent*>(event)->button() == Qt::RightButton) {
+            qApp->removeEventFilter(this);
+            QMetaObject::invokeMethod(parent(), m_released, Qt::QueuedConnection);
+            deleteLater();
+        }
+        return false;
+    }
+
+private:
+    std::function<void()> m_released;
+};
+} // namespace
+
+void TTrayIcon::openMenuOnRelease() {
+    if (m_releaseWatch)
+        return;
+    m_releaseWatch = new TReleaseWatch([this] { emit activated(QSystemTrayIcon::Context); }, this);
 }
 
 bool TTrayIcon::isShown() const {
@@ -148,16 +228,20 @@ void TTrayIcon::update() {
         return;
     if (m_watcherPresent && m_item && m_item->isPending())
         return; // the watcher's answer is on its way
-    if (!m_everShown && !m_watcherPresent) {
+    if (!m_everShown) {
+        // At login the panel's watcher may be up long before its host: the
+        // same wait either way.
         if (startWaitMs > 0 && !m_startWaited) {
             m_startWaited = true;
             m_grace.start(startWaitMs);
             return;
         }
-        // Nothing at the start: no reason to wait.
-        m_missing = true;
-        emit trayMissing();
-        return;
+        if (!m_watcherPresent) {
+            // Nothing at the start: no reason to wait.
+            m_missing = true;
+            emit trayMissing();
+            return;
+        }
     }
     m_grace.start(kGraceMs);
 }

@@ -4,6 +4,7 @@
 // elsewhere on X11 it is an XEmbed icon. Which one is used may change while
 // the program runs; nothing outside this unit needs to know.
 
+#include <QDBusConnection>
 #include <QIcon>
 #include <QObject>
 #include <QPoint>
@@ -48,18 +49,24 @@ signals:
 
 private slots:
     void update();
+    void onBusLost();
 
 private:
+    void watchBus();
     void setWatcher(bool present);
     void useXEmbed(bool use);
+    void openMenuOnRelease();
 
     QString m_tip;
     QIcon m_icon;
     QPointer<QMenu> m_menu;
+    QDBusConnection m_bus; // the session bus, or its replacement after a loss
+    int m_busLosses = 0;
     QDBusServiceWatcher* m_watcher = nullptr;
     TStatusNotifierItem* m_item = nullptr;
     QPointer<QSystemTrayIcon> m_xembed;
-    QTimer m_grace; // single-shot; armed only while no tray shows the icon
+    QPointer<QObject> m_releaseWatch; // while the right button is down on the XEmbed icon
+    QTimer m_grace;                   // single-shot; armed only while no tray shows the icon
     bool m_watcherKnown = false;
     bool m_watcherPresent = false;
     bool m_everShown = false;

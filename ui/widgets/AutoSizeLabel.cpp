@@ -4,6 +4,8 @@
 
 TAutoSizeLabel::TAutoSizeLabel(const QString& text, QWidget* parent, int x, int y)
     : QLabel(text, parent) {
+    // Some of these show NetworkManager's names, which may look like markup.
+    setTextFormat(Qt::PlainText);
     move(x, y);
     resize(width(), 13);
 }

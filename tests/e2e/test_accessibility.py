@@ -1,0 +1,161 @@
+#!/usr/bin/python3
+"""What a screen reader finds: the main window's, the about box's and the
+history window's controls read over AT-SPI, each with its role and a name of
+its own, and the main window's tab order walked with the keyboard."""
+
+import os
+import sys
+import time
+
+import dbus
+
+sys.path.insert(0, os.path.dirname(os.path.abspath(__file__)))
+from harness import Desktop  # noqa: E402
+from test_tray import MAIN  # noqa: E402
+
+LAUNCHER = "/usr/libexec/at-spi-bus-launcher"
+
+# (role, name) of the main window's controls, in the order of their tab chain.
+MAIN_CONTROLS = [("combo box", "Choose dialup:"), ("push button", "Reset count"),
+                 ("text", "Hour limit"), ("check box", "Warn me after"),
+                 ("push button", "Hide"), ("push button", "About")]
+ABOUT_CONTROLS = [("push button", "Close")]
+HISTORY_CONTROLS = [("combo box", "Month:"), ("table", "Per entry"),
+                    ("table", "Sessions of the month, newest first"),
+                    ("push button", "Export CSV..."), ("push button", "Close")]
+
+
+def start_accessibility_bus(d):
+    """The session's accessibility bus and its registry, as a desktop starts
+    them; returns the bus's address."""
+    env = d._base_env()
+    env["XDG_RUNTIME_DIR"] = d.runtime_dir
+    d._spawn("a11y", [LAUNCHER, "--launch-immediately"], env=env)
+    bus = dbus.bus.BusConnection(d.session_bus_address)
+    d.wait_for(lambda: bus.name_has_owner("org.a11y.Bus"), what="the accessibility bus")
+    address = str(bus.get_object("org.a11y.Bus", "/org/a11y/bus").GetAddress(
+        dbus_interface="org.a11y.Bus"))
+    # The registry first: Qt embeds its application only where one answers.
+    dbus.bus.BusConnection(address).activate_name_owner("org.a11y.atspi.Registry")
+    return address
+
+
+def walk(acc):
+    yield acc
+    for i in range(acc.childCount):
+        child = acc.getChildAtIndex(i)
+        if child is not None:
+            yield from walk(child)
+
+
+class Reader:
+    """The screen reader's side: the program's tree over AT-SPI."""
+
+    def __init__(self, d, address):
+        # Set for this process only, after the program started: Qt 6.4 misses
+        # the bus when it is given this way.
+        os.environ["AT_SPI_BUS_ADDRESS"] = address
+        import pyatspi
+        self.pyatspi = pyatspi
+        self.d = d
+
+    def app(self):
+        for app in self.pyatspi.Registry.getDesktop(0):
+            if app is not None and app.name == "brantle-vantrel":
+                return app
+        return None
+
+    def window(self, title):
+        def find():
+            app = self.app()
+            for w in (app or []):
+                if w is not None and w.name == title and self.showing(w):
+                    return w
+            return None
+        return self.d.wait_for(find, timeout=20, what="the window %r over AT-SPI" % title)
+
+    def showing(self, acc):
+        return acc.getState().contains(self.pyatspi.STATE_SHOWING)
+
+    def spoken(self, acc):
+        """What a reader speaks for a control: its name, but for a list, whose
+        name is its current item, the label it is labelled by (Qt's way on
+        Linux)."""
+        if acc.getRoleName() != "combo box":
+            return acc.name
+        for relation in acc.getRelationSet():
+            if relation.getRelationType() == self.pyatspi.RELATION_LABELLED_BY:
+                for i in range(relation.getNTargets()):
+                    if relation.getTarget(i).getRoleName() == "label":
+                        return relation.getTarget(i).name
+        return ""
+
+    def controls(self, window):
+        """(role, spoken name) of every control the keyboard can reach."""
+        return [(a.getRoleName(), self.spoken(a)) for a in walk(window)
+                if a.getState().contains(self.pyatspi.STATE_FOCUSABLE) and self.showing(a)
+                and a.getRoleName() not in ("list", "list item", "table cell",
+                                            "table column header", "table row header")]
+
+    def focused(self, window):
+        for a in walk(window):
+            if a.getState().contains(self.pyatspi.STATE_FOCUSED):
+                return a.getRoleName(), self.spoken(a)
+        return None
+
+
+def expect_controls(reader, window, expected):
+    found = reader.controls(window)
+    for control in expected:
+        assert control in found, "%r missing from %r" % (control, found)
+    unnamed = [c for c in found if not c[1].strip()]
+    assert not unnamed, "controls without a name: %r" % unnamed
+
+
+def test_screen_reader_and_keyboard(binary):
+    if not os.path.exists(LAUNCHER):
+        print("at-spi2-core is not installed: skipped")
+        return
+    env = {"QT_LINUX_ACCESSIBILITY_ALWAYS_ON": "1"}
+    with Desktop(faketime=None, env=env) as d:
+        d.add_profile("Office", number="555-0100")
+        d.add_profile("Home", number="555-0199")
+        address = start_accessibility_bus(d)
+        d.start_program(binary)
+        xwindow = d.open_from_tray(MAIN)
+        reader = Reader(d, address)
+        main = reader.window("Brantle Vantrel")
+        expect_controls(reader, main, MAIN_CONTROLS)
+
+        # The tab order, walked: it opens on the list and comes round again.
+        d.wait_for(lambda: reader.focused(main) == MAIN_CONTROLS[0], what="focus on the list")
+        for control in MAIN_CONTROLS[1:] + MAIN_CONTROLS[:1]:
+            d.key("Tab", window=xwindow)
+            d.wait_for(lambda: reader.focused(main) == control, timeout=5,
+                       what="the focus on %r (it is on %r)" % (control, reader.focused(main)))
+
+        # The about box, by keyboard alone: Alt+A opens it, Return closes it
+        # (its Close has the focus).
+        d.key("alt+a", window=xwindow)
+        about = reader.window("About...")
+        expect_controls(reader, about, ABOUT_CONTROLS)
+        box = d.wait_for_window("^About...$")
+        d.xdotool("windowfocus", "--sync", box)  # what a window manager does on a click
+        d.wait_for(lambda: reader.focused(about) == ("push button", "Close"),
+                   what="the focus on Close")
+        d.key("Return")
+        d.wait_for(lambda: not d.find_windows("^About...$"), what="the about box to close")
+
+        # The history window, from the tray menu's History item.
+        x, y, w, h = d.tray_icons()[0]
+        d.click(x + w // 2, y + h // 2, button=3)
+        time.sleep(0.5)  # the menu maps; no window title to wait on
+        d.key("h")
+        history = reader.window("Brantle Vantrel - history")
+        expect_controls(reader, history, HISTORY_CONTROLS)
+
+
+if __name__ == "__main__":
+    binary = os.path.abspath(sys.argv[1] if len(sys.argv) > 1 else "build/brantle-vantrel")
+    test_screen_reader_and_keyboard(binary)
+    print("1 passed, 0 failed")

@@ -1,0 +1,224 @@
+#!/usr/bin/python3
+"""Random calls to the program's exported bus interfaces, as any neighbour on
+the session bus may make them: known and made-up methods, on known and
+made-up paths and interfaces, with random arguments of every D-Bus type
+(now and then very long ones), mixed with the known attack calls. Every call
+must be answered, by a reply or an error, well before the bus's timeout; at
+the end the program runs, its item is still registered, and it answers.
+
+    /usr/bin/python3 tests/reliability/test_dbus_fuzz.py build/brantle-vantrel \\
+        [--seconds 600] [--seed N]
+
+ctest runs it for 30 seconds."""
+
+import argparse
+import os
+import random
+import sys
+import time
+
+import dbus
+import dbus.lowlevel
+
+HERE = os.path.dirname(os.path.abspath(__file__))
+sys.path.insert(0, os.path.join(HERE, "..", "e2e"))
+from harness import Desktop  # noqa: E402
+from test_status_notifier import (ITEM, MENU, PROPS, Panel, answer_time,  # noqa: E402
+                                  hostile_calls)
+
+INTERFACES = [ITEM, MENU, PROPS, "org.freedesktop.DBus.Introspectable",
+              "org.freedesktop.DBus.Peer", "org.example.Nothing"]
+METHODS = ["Activate", "SecondaryActivate", "ContextMenu", "Scroll", "ProvideXdgActivationToken",
+           "GetLayout", "GetGroupProperties", "GetProperty", "Event", "EventGroup",
+           "AboutToShow", "AboutToShowGroup", "Get", "GetAll", "Set", "Introspect", "Ping",
+           "GetMachineId", "NoSuchMethod"]
+PATHS = ["/StatusNotifierItem", "/MenuBar", "/", "/MenuBar/1", "/org/example"]
+WORDS = ["", "clicked", "hovered", "opened", "closed", "label", "enabled", "visible", "type",
+         "children-display", "toggle-state", "Menu", "IconPixmap", "ToolTip", "Status", "\u00e9",
+         "x" * 5000]
+BASIC = "ybnqiuxtdsogh"
+# The real methods' signatures: random values of the right types reach the code.
+KNOWN = [(ITEM, m, sig) for m, sig in (("Activate", "ii"), ("SecondaryActivate", "ii"),
+                                       ("ContextMenu", "ii"), ("Scroll", "is"),
+                                       ("ProvideXdgActivationToken", "s"))] + \
+        [(MENU, m, sig) for m, sig in (("GetLayout", "iias"), ("GetGroupProperties", "aias"),
+                                       ("GetProperty", "is"), ("Event", "isvu"),
+                                       ("AboutToShow", "i"), ("AboutToShowGroup", "ai"))] + \
+        [(PROPS, m, sig) for m, sig in (("Get", "ss"), ("GetAll", "s"), ("Set", "ssv"))]
+
+
+class Fuzzer:
+    def __init__(self, rng):
+        self.rng = rng
+        self.devnull = os.open(os.devnull, os.O_RDONLY)
+
+    def signature(self, depth=0):
+        r = self.rng.random()
+        if depth < 3 and r < 0.15:
+            return "a" + self.signature(depth + 1)
+        if depth < 3 and r < 0.22:
+            return "a{%s%s}" % (self.rng.choice(BASIC[:-1]), self.signature(depth + 1))
+        if depth < 3 and r < 0.3:
+            return "(%s)" % "".join(self.signature(depth + 1)
+                                    for _ in range(self.rng.randint(1, 4)))
+        if depth < 3 and r < 0.38:
+            return "v"
+        # One file descriptor per argument at most: a list of them would
+        # use up the test's own.
+        return self.rng.choice(BASIC if depth == 0 else BASIC[:-1])
+
+    def length(self):
+        r = self.rng.random()
+        return self.rng.randint(0, 3) if r < 0.9 else self.rng.choice([256, 257, 5000, 100000])
+
+    def number(self, bits, signed):
+        lo, hi = (-(1 << (bits - 1)), (1 << (bits - 1)) - 1) if signed else (0, (1 << bits) - 1)
+        return self.rng.choice([lo, hi, 0, 1, -1 if signed else 2, self.rng.randint(lo, hi)])
+
+    def value(self, sig):
+        rng = self.rng
+        c = sig[0]
+        if c == "y":
+            return dbus.Byte(self.number(8, False))
+        if c == "b":
+            return dbus.Boolean(rng.random() < 0.5)
+        if c in "nqiuxt":
+            bits = {"n": 16, "q": 16, "i": 32, "u": 32, "x": 64, "t": 64}[c]
+            kind = {"n": dbus.Int16, "q": dbus.UInt16, "i": dbus.Int32, "u": dbus.UInt32,
+                    "x": dbus.Int64, "t": dbus.UInt64}[c]
+            return kind(self.number(bits, c in "nix"))
+        if c == "d":
+            return dbus.Double(rng.choice([0.0, -1e308, 1e308, float("inf"), float("nan"),
+                                           rng.uniform(-1e6, 1e6)]))
+        if c == "s":
+            return dbus.String(rng.choice(WORDS))
+        if c == "o":
+            return dbus.ObjectPath(rng.choice(PATHS))
+        if c == "g":
+            return dbus.Signature(self.signature())
+        if c == "h":
+            return dbus.types.UnixFd(self.devnull)
+        if c == "v":
+            inner = self.signature(rng.randint(1, 3)).replace("h", "i").replace("v", "s")
+            v = self.value(inner)
+            if isinstance(v, (dbus.Array, dbus.Struct, dbus.Dictionary)):
+                return type(v)(v, signature=v.signature, variant_level=1)
+            return type(v)(v, variant_level=1)
+        if sig.startswith("a{"):
+            key, val = sig[2], sig[3:-1]
+            return dbus.Dictionary({self.value(key): self.value(val)
+                                    for _ in range(min(self.length(), 1000))},
+                                   signature=key + val)
+        if c == "a":
+            inner = sig[1:]
+            n = self.length()
+            if inner in "ybnqiuxt" and n > 3:  # long lists, cheaply
+                return dbus.Array([self.value(inner)] * n, signature=inner)
+            return dbus.Array([self.value(inner) for _ in range(min(n, 300))], signature=inner)
+        if c == "(":
+            return dbus.Struct([self.value(s) for s in split(sig[1:-1])], signature=sig[1:-1])
+        raise ValueError(sig)
+
+
+def split(sig):
+    """The complete types of a signature."""
+    out, i = [], 0
+    while i < len(sig):
+        j = i
+        while sig[j] == "a":
+            j += 1
+        if sig[j] in "({":
+            depth, k = 0, j
+            while True:
+                depth += sig[k] in "({"
+                depth -= sig[k] in ")}"
+                k += 1
+                if depth == 0:
+                    break
+            j = k
+        else:
+            j += 1
+        out.append(sig[i:j])
+        i = j
+    return out
+
+
+def main():
+    parser = argparse.ArgumentParser()
+    parser.add_argument("binary")
+    parser.add_argument("--seconds", type=float, default=30)
+    parser.add_argument("--seed", type=int, default=int(time.time()))
+    args = parser.parse_args()
+    print("seed", args.seed, flush=True)
+    rng = random.Random(args.seed)
+    fuzz = Fuzzer(rng)
+    with Desktop() as d:
+        d._kill("trayer")
+        panel = Panel(d)
+        panel.start_watcher()
+        proc = d.start_program(os.path.abspath(args.binary))
+        item = panel.wait_for_item()
+        layout = panel.layout(item)
+        ids = [i for i, _ in layout]
+        close_id = next(i for i, p in layout if str(p.get("label", "")) == "_Close program")
+        attacks = hostile_calls(ids)
+        calls = errors = dropped = 0
+        slowest = (0.0, None)
+        deadline = time.monotonic() + args.seconds
+        while time.monotonic() < deadline:
+            if rng.random() < 0.05:
+                method, values, _ = rng.choice(attacks)
+                path, interface = "/MenuBar", MENU
+            elif rng.random() < 0.4:
+                interface, method, sig = rng.choice(KNOWN)
+                path = "/MenuBar" if interface == MENU else rng.choice(PATHS[:2])
+                values = [fuzz.value(s) for s in split(sig)]
+                if method in ("Get", "Set", "GetAll"):
+                    values[0] = dbus.String(rng.choice([ITEM, MENU, "x"]))
+            else:
+                method = rng.choice(METHODS)
+                path = rng.choice(PATHS)
+                interface = rng.choice(INTERFACES)
+                values = [fuzz.value(s) for s in
+                          (fuzz.signature() for _ in range(rng.randint(0, 4)))]
+            # "Close program" would end the run; every other item may be clicked.
+            if any(isinstance(v, (dbus.Int32, int)) and v == close_id for v in values) and \
+                    method in ("Event", "EventGroup"):
+                continue
+            if method == "EventGroup" and values and isinstance(values[0], dbus.Array):
+                continue  # its events may name "Close program"
+            msg = dbus.lowlevel.MethodCallMessage(item[0], path, interface, method)
+            try:
+                msg.append(*values)
+            except (TypeError, ValueError, OverflowError):
+                continue
+            t = time.monotonic()
+            try:
+                panel.bus.send_message_with_reply_and_block(msg, 5)
+            except dbus.DBusException as e:
+                errors += 1
+                assert "NoReply" not in e.get_dbus_name(), (method, path, interface, str(e)[:300])
+                if "Disconnected" in e.get_dbus_name():
+                    # The bus dropped our connection, not the program's.
+                    print("the bus dropped the test's connection after %s(%s)" % (
+                        method, msg.get_signature()), flush=True)
+                    dropped += 1
+                    assert dropped < 20
+                    panel = Panel(d)
+            took = time.monotonic() - t
+            slowest = max(slowest, (took, method))
+            calls += 1
+            if calls % 200 == 0:
+                assert proc.poll() is None, proc.returncode
+        print("%d calls (%d answered with an error), slowest %.2f s (%s)" % (
+            calls, errors, slowest[0], slowest[1]), flush=True)
+        assert proc.poll() is None, proc.returncode
+        assert panel.items() == ["%s%s" % item], panel.items()
+        took = answer_time(panel, item)
+        print("answers in %.1f ms" % (took * 1000))
+        assert took < 0.1, took
+    print("1 passed, 0 failed")
+
+
+if __name__ == "__main__":
+    main()
