@@ -422,12 +422,16 @@ TfrmHistory::TfrmHistory(QWidget* parent) : QDialog(parent) {
     lblStatus->setWordWrap(true);
     btnExport = new QPushButton(QStringLiteral("&Export CSV..."), this);
     btnExport->setObjectName("btnExport");
+    btnDataPlans = new QPushButton(QStringLiteral("Data &plans..."), this);
+    btnDataPlans->setObjectName("btnDataPlans");
+    connect(btnDataPlans, &QPushButton::clicked, this, &TfrmHistory::dataPlansRequested);
     btnClose = new QPushButton(QStringLiteral("&Close"), this);
     btnClose->setObjectName("btnClose");
     connect(btnExport, &QPushButton::clicked, this, &TfrmHistory::btnExportClick);
     connect(btnClose, &QPushButton::clicked, this, &QWidget::close);
     auto* bottom = new QHBoxLayout;
     bottom->addWidget(lblStatus, 1);
+    bottom->addWidget(btnDataPlans);
     bottom->addWidget(btnExport);
     bottom->addWidget(btnClose);
 

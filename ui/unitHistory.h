@@ -73,11 +73,14 @@ public:
     QTableView* tblSessions = nullptr;
     QLabel* lblStatus = nullptr;
     QPushButton* btnExport = nullptr;
+    QPushButton* btnDataPlans = nullptr;
     QPushButton* btnClose = nullptr;
 
     void btnExportClick();
 
 signals:
+    // "Data plans..." was clicked; the main window opens the dialog.
+    void dataPlansRequested();
     // A read is done and shown.
     void loaded();
 

@@ -14,6 +14,7 @@
 #include "ui/widgets/ryxTile.h"
 #include "ui/unit1st_of_Month_Notification.h"
 #include "ui/unitAbout.h"
+#include "ui/unitDataPlans.h"
 #include "ui/unitHistory.h"
 #include "ui/unitOvertimeWarning.h"
 #include "ui/unitStartup.h"
@@ -146,16 +147,19 @@ TfrmMain::TfrmMain(QWidget* parent) : QDialog(parent) {
     TrayPopup->setObjectName("TrayPopup");
     TrayPop_ShowWindow = TrayPopup->addAction("&Show window");
     TrayPop_History = TrayPopup->addAction("&History...");
+    TrayPop_DataPlans = TrayPopup->addAction("&Data plans...");
     TrayPop_About = TrayPopup->addAction("&About...");
     TrayPop_sep1 = TrayPopup->addSeparator();
     TrayPop_CloseProgram = TrayPopup->addAction("&Close program");
     TrayPop_ShowWindow->setObjectName("TrayPop_ShowWindow");
     TrayPop_History->setObjectName("TrayPop_History");
+    TrayPop_DataPlans->setObjectName("TrayPop_DataPlans");
     TrayPop_About->setObjectName("TrayPop_About");
     TrayPop_sep1->setObjectName("TrayPop_sep1");
     TrayPop_CloseProgram->setObjectName("TrayPop_CloseProgram");
     connect(TrayPop_ShowWindow, &QAction::triggered, this, &TfrmMain::TrayPop_ShowWindowClick);
     connect(TrayPop_History, &QAction::triggered, this, &TfrmMain::TrayPop_HistoryClick);
+    connect(TrayPop_DataPlans, &QAction::triggered, this, &TfrmMain::TrayPop_DataPlansClick);
     connect(TrayPop_About, &QAction::triggered, this, &TfrmMain::btnAboutClick);
     connect(TrayPop_CloseProgram, &QAction::triggered, this, &TfrmMain::TrayPop_CloseProgramClick);
 }
@@ -590,13 +594,29 @@ void TfrmMain::TrayPop_ShowWindowClick() {
 
 void TfrmMain::TrayPop_HistoryClick() {
     // One window, read anew each time it is asked for.
-    if (!m_history)
+    if (!m_history) {
         m_history = new TfrmHistory();
+        connect(m_history, &TfrmHistory::dataPlansRequested, this, &TfrmMain::TrayPop_DataPlansClick);
+    }
     m_history->load();
     m_history->setWindowState(m_history->windowState() & ~Qt::WindowMinimized);
     m_history->show();
     m_history->raise();
     m_history->activateWindow();
+}
+
+void TfrmMain::TrayPop_DataPlansClick() {
+    // One dialog, read anew each time it is asked for.
+    if (!m_dataPlans)
+        m_dataPlans = new TfrmDataPlans();
+    QStringList entries;
+    for (int i = 0; i < cboDialups->count(); ++i)
+        entries << cboDialups->itemText(i);
+    m_dataPlans->load(entries);
+    m_dataPlans->setWindowState(m_dataPlans->windowState() & ~Qt::WindowMinimized);
+    m_dataPlans->show();
+    m_dataPlans->raise();
+    m_dataPlans->activateWindow();
 }
 
 void TfrmMain::TrayPop_CloseProgramClick() {

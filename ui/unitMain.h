@@ -26,6 +26,7 @@ class QTimer;
 class TAutoSizeLabel;
 class DesktopNotifier;
 class TUpDown;
+class TfrmDataPlans;
 class TfrmHistory;
 class TryxTile;
 
@@ -69,6 +70,7 @@ public:
     QMenu* TrayPopup = nullptr;
     QAction* TrayPop_ShowWindow = nullptr;
     QAction* TrayPop_History = nullptr;
+    QAction* TrayPop_DataPlans = nullptr;
     QAction* TrayPop_About = nullptr;
     QAction* TrayPop_sep1 = nullptr;
     QAction* TrayPop_CloseProgram = nullptr;
@@ -85,6 +87,7 @@ public:
     void tmrVerifyFirstofMonthTimer();
     void TrayPop_ShowWindowClick();
     void TrayPop_HistoryClick();
+    void TrayPop_DataPlansClick();
     void TrayPop_CloseProgramClick();
     void ZorvRasConnectConnectionStatus(TZorvRasConnect* Sender, TCStatus status);
     void ZorvRasConnectStatusChange(TZorvRasConnect* Sender, bool StatusChanged);
@@ -116,6 +119,7 @@ private:
     void armCountTimer(bool atTick);
     bool m_positioned = false;
     qint64 m_countOrigin = 0;                      // tmrCount's phase, kept while it is parked
+    QPointer<TfrmDataPlans> m_dataPlans;
     QPointer<TfrmHistory> m_history;               // made when asked for, freed when closed
     QString m_warnLimitText = QStringLiteral("0"); // what the edit shows, or will
     ras::ByteSampler m_bytes;                      // the data of the counted connection

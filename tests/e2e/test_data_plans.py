@@ -4,7 +4,7 @@ the private session bus gets each level once per period, a restart does not
 warn again, the next period warns afresh, the notice's action opens the
 history window; with no server, a box that does not block.
 
-Usage: test_data_plans.py path/to/brantle-vantrel
+Usage: test_data_plans.py path/to/brantle-vantrel [--shot path.png]
 """
 
 import os
@@ -22,6 +22,7 @@ NOTIFY = "org.freedesktop.Notifications"
 NOTIFY_PATH = "/org/freedesktop/Notifications"
 HISTORY_WINDOW = "^Brantle Vantrel - history$"
 BOX = "^Brantle Vantrel - data plan$"
+DIALOG = "^Brantle Vantrel - data plans$"
 MB = 1000 * 1000
 
 
@@ -148,5 +149,34 @@ def test_box_without_a_server(binary):
         assert len(d.find_windows(BOX)) == 1
 
 
+def test_dialog_from_the_tray_menu(binary):
+    """The XEmbed tray's menu, key D; --shot keeps a picture (docs/data-plans.png)."""
+    with Desktop(faketime="@2010-05-12 10:00:00 x60", env={"TZ": "UTC"}) as d:
+        seed(d, "[Office]\nDataAllowanceMB=10000\nBillingDay=17\n[Phone]\nDataAllowanceMB=2000\n"
+             "BillingDay=31\nWarnPercent=90\n",
+             ["2010-05-01T10:00+00:00,Office,5800000000,300000000",
+              "2010-05-03T10:00+00:00,Phone,150000000,20000000"])
+        d.add_profile("Office", number="555-0100")
+        d.add_profile("Phone", number="*99#")
+        d.add_profile("Home", number="555-0199")
+        d.start_program(binary)
+        x, y, w, h = d.wait_for(d.tray_icons, what="the tray icon")[0]
+
+        def opened():
+            # The key goes to the menu the click of the round before opened.
+            d.key("d")
+            if not d.find_windows(DIALOG):
+                d.click(x + w // 2, y + h // 2, button=3)
+            return d.find_windows(DIALOG)
+
+        window = d.wait_for(opened, timeout=40, interval=2, what="the data plans dialog")[0]
+        if "--shot" in sys.argv:
+            d.wait_for(lambda: d.window_geometry(window)[2] > 300, what="the dialog laid out")
+            d.screenshot(sys.argv[sys.argv.index("--shot") + 1])
+        d.key("Escape", window=window)
+        d.wait_for(lambda: not d.find_windows(DIALOG), what="Escape to close the dialog")
+
+
 if __name__ == "__main__":
-    run_tests(test_notices_once_per_period_and_level, test_box_without_a_server)
+    run_tests(test_notices_once_per_period_and_level, test_box_without_a_server,
+              test_dialog_from_the_tray_menu)

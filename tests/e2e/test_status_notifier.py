@@ -137,7 +137,7 @@ def test_item_activate_menu_and_close(binary):
         assert pix[0] == 0 and pix[(16 * 32 + 14) * 4] == 255
 
         layout = panel.layout(item)
-        assert menu_entries(layout) == ["_Show window", "_History...", "_About...", "-", "_Close program"], \
+        assert menu_entries(layout) == ["_Show window", "_History...", "_Data plans...", "_About...", "-", "_Close program"], \
             menu_entries(layout)
         assert all(p.get("enabled", True) and p.get("visible", True) for _, p in layout)
         assert not d.find_windows(MAIN), "with a tray the window starts hidden"

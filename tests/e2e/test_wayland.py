@@ -114,7 +114,7 @@ def test_wayland_client(binary):
         d.wait_for(lambda: mapped(d, "Brantle Vantrel - warning"), timeout=30,
                    what="the overtime warning")
         layout = panel.layout(item)
-        assert menu_entries(layout)[:3] == ["_Show window", "_History...", "_About..."], menu_entries(layout)
+        assert menu_entries(layout)[:4] == ["_Show window", "_History...", "_Data plans...", "_About..."], menu_entries(layout)
         panel.click(item, item_id(layout, "_About..."))
         d.wait_for(lambda: mapped(d, "About..."), timeout=20, what="the about box")
         assert not stderr_lines(d), "\n".join(stderr_lines(d))
