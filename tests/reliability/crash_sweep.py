@@ -42,7 +42,8 @@ ENTRY = "Office"
 LEDGER = "Vantrel Data.ini"
 OPTIONS = "Vantrel Options.ini"
 HISTORY = "Vantrel History.csv"  # appended, not replaced
-FILES = (LEDGER, OPTIONS, HISTORY)
+PLANS = "Vantrel Plans.ini"
+FILES = (LEDGER, OPTIONS, HISTORY, PLANS)
 LOCK = ".Vantrel.lock"
 MAIN = "^Brantle Vantrel$"
 WARNING = "^Brantle Vantrel - warning$"
@@ -71,6 +72,9 @@ LAST = b"[\xff\xfe bytes]\nMinutes=1\n[Last]\nHours=2"
 # ...with the minute's bytes, after a history of the old two-column form.
 STAMPED = re.compile(rb"^\d{4}-\d\d-\d\dT\d\d:\d\d[+-]\d\d:\d\d,%s,\d+,\d+$" % ENTRY.encode())
 HISTORY_SEED = b"time,entry\n2010-05-12T09:59+00:00,Office\n"
+# 2 MB used of a 1 MB plan: the first counted minute records the notice.
+PLAN_HISTORY_SEED = b"time,entry,received,sent\n2010-05-10T09:59+00:00,Office,2000000,0\n"
+PLANS_SEED = b"[Home]\nDataAllowanceMB=5\n[Office]\nDataAllowanceMB=1\nBillingDay=1\n"
 
 
 def ledger(office):
@@ -85,11 +89,12 @@ class Path:
     reminder that a restart shows again."""
 
     def __init__(self, name, seed, prepare=None, trigger=None, armed=True,
-                 faketime=None, answer=None, options=None, history=None, speed=120):
+                 faketime=None, answer=None, options=None, history=None, plans=None, speed=120):
         self.name = name
         self.seed = seed
         self.options = options
         self.history = history
+        self.plans = plans
         self.prepare = prepare
         self.trigger = trigger
         self.armed = armed  # False: counted from the start of the process
@@ -163,6 +168,8 @@ PATHS = [
     Path("lock file", ledger(b"Minutes=50\nWarnOverTime=0\n"), armed=False),
     Path("counted minute", ledger(b"Minutes=50\nHours=7\nWarnOverTime=0\n"),
          history=HISTORY_SEED, trigger=connect_for_one_tick),
+    Path("data plan notice", ledger(b"Minutes=50\nHours=7\nWarnOverTime=0\n"),
+         history=PLAN_HISTORY_SEED, plans=PLANS_SEED, trigger=connect_for_one_tick),
     Path("carry", ledger(b"Minutes=59\nHours=7\nWarnOverTime=0\n"),
          trigger=connect_for_one_tick),
     Path("limit edit", ledger(b"Minutes=5\nWarnHourCount=0\nWarnOverTime=0\n"),
@@ -264,7 +271,7 @@ class Sweep:
         else:
             os.makedirs(self.folder)
         for name, data in ((LEDGER, path.seed), (OPTIONS, path.options),
-                           (HISTORY, path.history)):
+                           (HISTORY, path.history), (PLANS, path.plans)):
             if data is not None:
                 with open(os.path.join(self.folder, name), "wb") as f:
                     f.write(data)
