@@ -17,9 +17,10 @@
 #include <set>
 
 namespace {
-// Decimal, at most three places: a megabyte of a gigabyte. No sign, no
-// exponent, nothing else.
-const QRegularExpression kAmount(QStringLiteral("\\d{0,7}(\\.\\d{0,3})?"));
+// Decimal, at most three places (a megabyte of a gigabyte) and six digits
+// before them, so 999,999 GB stays within what the file reads back. No
+// sign, no exponent, nothing else.
+const QRegularExpression kAmount(QStringLiteral("\\d{0,6}(\\.\\d{0,3})?"));
 
 QString amountText(std::int64_t mb, bool& inGB) {
     inGB = mb >= 1000;

@@ -151,4 +151,9 @@ TEST_F(DataPlansTest, BadInputIsRefusedAndNothingWritten) {
         EXPECT_EQ(now.find("WarnPercent=100"), std::string::npos) << c.typed;
         EXPECT_EQ(now.find("-"), std::string::npos) << c.typed;
     }
+    // The largest allowance the field takes is one the file reads back.
+    QTest::keyClicks(amount, "123456.0005");
+    EXPECT_EQ(amount->text(), "512345.000");
+    EXPECT_EQ(plans::loadPlan(IniFile(filePath(PlansFileName())), "Office").allowanceMB,
+              512'345'000);
 }
