@@ -505,6 +505,10 @@ TEST_F(NetworkManagerTest, BadRepliesAreSkippedOrCut) {
     mock.setProperty(NmMockBus::kManager, NmMockBus::kManagerIface, "ActiveConnections", 42u);
     mock.setProperty(ac, NmMockBus::kActiveIface, "State", 2u);
     EXPECT_TRUE(waitForDescribed({repeat("n", 256) + "|unknown|" + repeat("n", 128) + "|8192"}));
+    // A negative number must not wrap into some other state; the rename marks it read.
+    mock.setProperty(ac, NmMockBus::kActiveIface, "State", qint32(-2));
+    mock.setProperty(ac, NmMockBus::kActiveIface, "Id", "Renamed");
+    EXPECT_TRUE(waitForDescribed({"Renamed|unknown|" + repeat("n", 128) + "|8192"}));
 }
 
 TEST_F(NetworkManagerTest, ByteCountersAreThoseOfEachConnectionsOwnInterface) {
