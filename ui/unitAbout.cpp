@@ -5,6 +5,7 @@
 
 #include <QDesktopServices>
 #include <QGroupBox>
+#include <QKeyEvent>
 #include <QLabel>
 #include <QMouseEvent>
 #include <QPushButton>
@@ -62,7 +63,10 @@ TfrmAbout::TfrmAbout() : TDialogBase("About...", 249, 212, "Tahoma") {
     btnClose->setDefault(true);
     connect(btnClose, &QPushButton::clicked, this, &TfrmAbout::btnCloseClick);
 
-    setTabOrder(GroupBox1, btnClose);
+    // The links can be reached with Tab, after the button, and opened with
+    // Enter or Space, so the box needs no mouse.
+    setTabOrder(btnClose, lblWebPage);
+    setTabOrder(lblWebPage, lblEmail);
     btnClose->setFocus();
 }
 
@@ -77,11 +81,42 @@ QLabel* TfrmAbout::addLinkLabel(const char* name, const QString& text, int x, in
     pal.setColor(QPalette::WindowText, QColor::fromRgb(rgbOfTColor(clBlue)));
     label->setPalette(pal);
     label->setCursor(Qt::PointingHandCursor);
+    label->setFocusPolicy(Qt::TabFocus);
     label->installEventFilter(this);
     return label;
 }
 
 bool TfrmAbout::eventFilter(QObject* watched, QEvent* event) {
+    if (watched == lblWebPage || watched == lblEmail) {
+        auto* label = static_cast<QLabel*>(watched);
+        switch (event->type()) {
+        case QEvent::FocusIn:
+        case QEvent::FocusOut: {
+            // A label draws no focus mark of its own: the focused link is
+            // drawn in the selection's colours, which moves no text.
+            const bool focused = event->type() == QEvent::FocusIn;
+            QPalette pal = label->palette();
+            pal.setColor(QPalette::Window, palette().color(QPalette::Highlight));
+            pal.setColor(QPalette::WindowText, focused ? palette().color(QPalette::HighlightedText)
+                                                       : QColor::fromRgb(rgbOfTColor(clBlue)));
+            label->setPalette(pal);
+            label->setAutoFillBackground(focused);
+            return false;
+        }
+        case QEvent::KeyPress: {
+            const int key = static_cast<QKeyEvent*>(event)->key();
+            if (key != Qt::Key_Return && key != Qt::Key_Enter && key != Qt::Key_Space)
+                return false;
+            if (label == lblWebPage)
+                lblWebPageClick();
+            else
+                lblEmailClick();
+            return true;
+        }
+        default:
+            break;
+        }
+    }
     // A label's click: the left button released over the label it went down on.
     if ((watched == lblWebPage || watched == lblEmail) &&
         (event->type() == QEvent::MouseButtonPress ||

@@ -15,7 +15,7 @@ import dbus
 
 sys.path.insert(0, os.path.dirname(os.path.abspath(__file__)))
 from harness import Desktop  # noqa: E402
-from test_tray import MAIN, close_until, ledger_bytes, seed_ledger  # noqa: E402
+from test_tray import MAIN, close_until  # noqa: E402
 
 WATCHER = "org.kde.StatusNotifierWatcher"
 ITEM = "org.kde.StatusNotifierItem"
@@ -118,8 +118,8 @@ def test_item_activate_menu_and_close(binary):
         panel = Panel(d)
         panel.start_watcher()
         d.add_profile("Office", number="555-0100")
-        seed_ledger(d, b"[Office]\r\nMinutes=7\r\nHours=2\r\nWarnOverTime=1\r\n")
-        before = ledger_bytes(d)
+        d.seed_ledger(b"[Office]\r\nMinutes=7\r\nHours=2\r\nWarnOverTime=1\r\n")
+        before = d.ledger_bytes()
         d.start_program(binary)
         item = panel.wait_for_item()
         assert item[0].startswith(ITEM + "-"), item
@@ -167,7 +167,7 @@ def test_item_activate_menu_and_close(binary):
         panel.click(item, item_id(layout, "_Close program"))
         d.wait_for(lambda: proc.poll() is not None, timeout=20, what="the program to end")
         assert proc.returncode == 0, proc.returncode
-        assert ledger_bytes(d) == before, "the ledger must be left as it was"
+        assert d.ledger_bytes() == before, "the ledger must be left as it was"
         assert not os.path.exists(os.path.join(d.data_dir(), ".Vantrel.lock"))
 
 

@@ -14,17 +14,6 @@ from harness import Desktop, HarnessError  # noqa: E402
 MAIN = "^Brantle Vantrel$"
 
 
-def seed_ledger(d, text):
-    os.makedirs(d.data_dir(), exist_ok=True)
-    with open(os.path.join(d.data_dir(), "Vantrel Data.ini"), "wb") as f:
-        f.write(text)
-
-
-def ledger_bytes(d):
-    with open(os.path.join(d.data_dir(), "Vantrel Data.ini"), "rb") as f:
-        return f.read()
-
-
 def send_close(d, window):
     """What a window manager does for the close box: WM_DELETE_WINDOW."""
     from Xlib import X, display, protocol
@@ -74,8 +63,8 @@ def close_program_from_menu(d, proc, icon):
 def test_tray_icon_window_and_close(binary):
     with Desktop() as d:
         d.add_profile("Office", number="555-0100")
-        seed_ledger(d, b"; kept as it is\r\n[Office]\r\nMinutes=7\r\nHours=2\r\nWarnOverTime=1\r\n")
-        before = ledger_bytes(d)
+        d.seed_ledger(b"; kept as it is\r\n[Office]\r\nMinutes=7\r\nHours=2\r\nWarnOverTime=1\r\n")
+        before = d.ledger_bytes()
         started = time.monotonic()
         d.start_program(binary)
         icons = d.wait_for(d.tray_icons, what="the tray icon")
@@ -94,7 +83,7 @@ def test_tray_icon_window_and_close(binary):
         proc = d._procs["program"]
         close_program_from_menu(d, proc, icons[0])
         assert proc.returncode == 0, proc.returncode
-        assert ledger_bytes(d) == before, "the ledger must be left as it was"
+        assert d.ledger_bytes() == before, "the ledger must be left as it was"
 
 
 def test_without_notification_area(binary):

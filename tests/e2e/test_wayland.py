@@ -14,7 +14,6 @@ import tempfile
 sys.path.insert(0, os.path.dirname(os.path.abspath(__file__)))
 from harness import Desktop  # noqa: E402
 from test_status_notifier import Panel, item_id, menu_entries  # noqa: E402
-from test_tray import seed_ledger  # noqa: E402
 
 SOCKET = "wl-test"
 
@@ -92,7 +91,7 @@ def test_wayland_client(binary):
         d.faketime = "@2010-06-01 10:00:00 x60"
         dev = d.add_device("modem0", "ttyUSB0", d.DEVICE_MODEM)
         office = d.add_profile("Office", number="555-0100")
-        seed_ledger(d, b"[Office]\nMinutes=0\nHours=3\nWarnHourCount=1\nWarnOverTime=1\n")
+        d.seed_ledger(b"[Office]\nMinutes=0\nHours=3\nWarnHourCount=1\nWarnOverTime=1\n")
         shown = titles(d).count("Brantle Vantrel")
         d.start_program(binary)
         item = panel.wait_for_item()

@@ -128,7 +128,7 @@ MUTANTS = [
      "", "a WireGuard profile is not a VPN"),
     ("platform/networkmanager/NmRetry.cpp", "m_next = std::min(m_next * 2, m_most);",
      "m_next = m_next * 2;", "the retry delay grows without bound"),
-    ("platform/networkmanager/NetworkManagerRasService.cpp", "if (ok && n >= 0 &&", "if (ok &&",
+    ("platform/networkmanager/NmValues.cpp", "if (ok && n >= 0 &&", "if (ok &&",
      "a negative number from the bus wraps to a huge one"),
     # The window, its controls and the tile.
     ("ui/widgets/ryxTile.cpp", "for (int x = 0; x < width(); x += w)",

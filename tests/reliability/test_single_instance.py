@@ -24,11 +24,7 @@ MAIN = "^Brantle Vantrel$"
 
 
 def total(d):
-    try:
-        with open(os.path.join(d.data_dir(), "Vantrel Data.ini"), "rb") as f:
-            return counted(f.read())
-    except FileNotFoundError:
-        return 0
+    return counted(d.ledger_bytes())
 
 
 def lock_pid(d):

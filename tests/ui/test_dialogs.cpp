@@ -249,7 +249,12 @@ TEST_F(DialogTest, DialogsShareTheirFrameAndKeyboardOrder) {
          "Verdana",
          warning.btnClose,
          {warning.chkDisableWarning, warning.btnClose}},
-        {&about, "About...", {249, 212}, "Tahoma", about.btnClose, {}},
+        {&about,
+         "About...",
+         {249, 212},
+         "Tahoma",
+         about.btnClose,
+         {about.lblWebPage, about.lblEmail, about.btnClose}},
     };
     for (Case& c : cases) {
         c.dialog->show();
@@ -278,9 +283,13 @@ TEST_F(DialogTest, LinksGoToTheShellWithTheirTargets) {
     QTest::mouseClick(d->lblWebPage, Qt::LeftButton);
     QTest::mouseClick(d->lblEmail, Qt::LeftButton);
     QTest::mouseClick(d->lblEmail, Qt::RightButton);
+    d->lblEmail->setFocus(); // by keyboard
+    QTest::keyClick(d->lblEmail, Qt::Key_Return);
+    QTest::keyClick(d->lblEmail, Qt::Key_A);
     d->lblWebPage->setText("https://www.example.org/elsewhere/");
     d->lblWebPageClick();
     EXPECT_EQ(opened, (std::vector<QString>{"https://www.example.org/brantle-vantrel/",
+                                            "mailto:author@example.org?Subject=Brantle Vantrel",
                                             "mailto:author@example.org?Subject=Brantle Vantrel",
                                             "https://www.example.org/elsewhere/"}));
     EXPECT_TRUE(d->isVisible());
