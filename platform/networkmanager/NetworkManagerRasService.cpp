@@ -10,8 +10,9 @@ namespace ras {
 
 NetworkManagerRasService::NetworkManagerRasService(QDBusConnection bus, QObject* parent)
     : QObject(parent),
-      m_link(std::move(bus), {[this] { ReportChange(); }, [this] { retry(); },
-                              [this] { return m_snapshot.unfinished() || m_phonebook.unfinished(); }}),
+      m_link(std::move(bus),
+             {[this] { ReportChange(); }, [this] { retry(); },
+              [this] { return m_snapshot.unfinished() || m_phonebook.unfinished(); }}),
       m_snapshot(m_link), m_phonebook(m_link) {
     if (m_link.connected()) {
         m_watcher = new QDBusServiceWatcher(nm::kService, m_link.bus(),
@@ -74,4 +75,5 @@ DWORD NetworkManagerRasService::RasGetEntryPropertiesA(const char*, const char* 
 
 } // namespace ras
 
+// NOLINTNEXTLINE(bugprone-suspicious-include): the moc output for this file
 #include "moc_NetworkManagerRasService.cpp"

@@ -193,9 +193,8 @@ void Phonebook::setOrder(const QStringList& paths) {
 void Phonebook::fetchList() {
     m_link.send(kSettingsPath, kSettingsIface, QStringLiteral("ListConnections"), {},
                 [this](const QDBusMessage& reply) {
-                    const auto paths = isReply(reply)
-                                           ? asPathList(reply.arguments().constFirst())
-                                           : std::nullopt;
+                    const auto paths =
+                        isReply(reply) ? asPathList(reply.arguments().constFirst()) : std::nullopt;
                     if (!paths) {
                         if (noAnswer(reply) && retryable(reply)) {
                             m_retryList = true;
@@ -247,8 +246,8 @@ void Phonebook::settle(const QString& path, const Details& d) {
         m_profiles.insert(path, std::nullopt);
         return;
     }
-    m_profiles.insert(path,
-                      Profile{utf8Cut(d.id, RAS_MaxEntryName), utf8Cut(d.number, RAS_MaxPhoneNumber)});
+    m_profiles.insert(
+        path, Profile{utf8Cut(d.id, RAS_MaxEntryName), utf8Cut(d.number, RAS_MaxPhoneNumber)});
 }
 
 void Phonebook::rebuild() {

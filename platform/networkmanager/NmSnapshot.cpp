@@ -131,35 +131,35 @@ void Snapshot::fetchActive(const QString& path) {
     it->fetch = fetch;
     it->fetching = true;
     it->sinceFetch.clear(); // older changes are in the answer
-    m_link.send(
-        path, kPropertiesIface, QStringLiteral("GetAll"), {kActiveIface},
-        [this, path, handle, fetch](const QDBusMessage& reply) {
-            auto it = m_actives.find(path);
-            if (it == m_actives.end() || it->handle != handle || it->fetch != fetch)
-                return; // gone, replaced by another connection, or asked again since
-            it->fetching = false;
-            const QVariantMap since = std::exchange(it->sinceFetch, {});
-            auto properties =
-                isReply(reply) ? asPropertyMap(reply.arguments().constFirst()) : std::nullopt;
-            if (!properties) {
-                it->loadFailed = true; // tried again at its next signal
-                if (retryable(reply)) {
-                    m_retryActives.insert(path); // and after a while, if none comes
-                    m_link.retryLater();
-                }
-                return;
-            }
-            it->loaded = true;
-            it->loadFailed = false;
-            m_retryActives.remove(path);
-            m_link.retryWhenAllCame();
-            if (const auto profile = asPath(properties->value(QStringLiteral("Connection"))))
-                it->profile = *profile;
-            // What was signalled while the answer was on its way may be newer.
-            for (auto change = since.begin(); change != since.end(); ++change)
-                properties->insert(change.key(), change.value());
-            applyActive(path, *properties, {});
-        });
+    m_link.send(path, kPropertiesIface, QStringLiteral("GetAll"), {kActiveIface},
+                [this, path, handle, fetch](const QDBusMessage& reply) {
+                    auto it = m_actives.find(path);
+                    if (it == m_actives.end() || it->handle != handle || it->fetch != fetch)
+                        return; // gone, replaced by another connection, or asked again since
+                    it->fetching = false;
+                    const QVariantMap since = std::exchange(it->sinceFetch, {});
+                    auto properties = isReply(reply) ? asPropertyMap(reply.arguments().constFirst())
+                                                     : std::nullopt;
+                    if (!properties) {
+                        it->loadFailed = true; // tried again at its next signal
+                        if (retryable(reply)) {
+                            m_retryActives.insert(path); // and after a while, if none comes
+                            m_link.retryLater();
+                        }
+                        return;
+                    }
+                    it->loaded = true;
+                    it->loadFailed = false;
+                    m_retryActives.remove(path);
+                    m_link.retryWhenAllCame();
+                    if (const auto profile =
+                            asPath(properties->value(QStringLiteral("Connection"))))
+                        it->profile = *profile;
+                    // What was signalled while the answer was on its way may be newer.
+                    for (auto change = since.begin(); change != since.end(); ++change)
+                        properties->insert(change.key(), change.value());
+                    applyActive(path, *properties, {});
+                });
 }
 
 void Snapshot::fetchDevice(const QString& path) {
@@ -178,9 +178,8 @@ void Snapshot::fetchDevice(const QString& path) {
                     it->resolved = true;
                     it->fetching = false;
                     const QVariantMap since = std::exchange(it->sinceFetch, {});
-                    auto properties = isReply(reply)
-                                          ? asPropertyMap(reply.arguments().constFirst())
-                                          : std::nullopt;
+                    auto properties = isReply(reply) ? asPropertyMap(reply.arguments().constFirst())
+                                                     : std::nullopt;
                     if (!properties)
                         properties.emplace();
                     for (auto change = since.begin(); change != since.end(); ++change)
@@ -291,8 +290,7 @@ void Snapshot::applyDevice(const QString& path, const QVariantMap& changed,
         it->state = *state;
     for (const QString& name : invalidated) {
         if (name == QLatin1String("Interface") || name == QLatin1String("IpInterface") ||
-            name == QLatin1String("DeviceType") ||
-            name == QLatin1String("State")) {
+            name == QLatin1String("DeviceType") || name == QLatin1String("State")) {
             fetchDevice(path);
             break;
         }
