@@ -1,15 +1,15 @@
 // The program: the startup window first, then the main window, then the loop.
+#include "accounting/Report.h"
+#include "accounting/unitUtils.h"
+#include "connection/Ras.h"
 #include "ui/app/AppErrors.h"
 #include "ui/app/Artwork.h"
 #include "ui/app/CommandLine.h"
 #include "ui/app/CompositorFrames.h"
 #include "ui/app/SingleInstance.h"
-#include "accounting/Report.h"
-#include "accounting/unitUtils.h"
-#include "connection/Ras.h"
+#include "ui/tray/unitTrayAccess.h"
 #include "ui/unitMain.h"
 #include "ui/unitStartup.h"
-#include "ui/tray/unitTrayAccess.h"
 
 #include <QSessionManager>
 

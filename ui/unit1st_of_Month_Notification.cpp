@@ -1,9 +1,9 @@
 #include "ui/unit1st_of_Month_Notification.h"
 
-#include "ui/app/AppErrors.h"
-#include "ui/app/Artwork.h"
 #include "accounting/Statistics.h"
 #include "accounting/unitUtils.h"
+#include "ui/app/AppErrors.h"
+#include "ui/app/Artwork.h"
 #include "ui/unitMain.h"
 
 #include <QLabel>

@@ -1,24 +1,24 @@
 #include "ui/unitMain.h"
 
-#include "ui/app/AppErrors.h"
-#include "ui/app/Artwork.h"
-#include "ui/app/DesktopNotifier.h"
-#include "ui/widgets/AutoSizeLabel.h"
-#include "ui/widgets/DialogBase.h"
-#include "ui/widgets/Fonts.h"
-#include "ui/widgets/UpDown.h"
 #include "accounting/Clock.h"
 #include "accounting/unitUtils.h"
 #include "connection/RasServiceProvider.h"
 #include "connection/ZorvRasConnect.h"
-#include "ui/widgets/ryxTile.h"
+#include "ui/app/AppErrors.h"
+#include "ui/app/Artwork.h"
+#include "ui/app/DesktopNotifier.h"
+#include "ui/tray/unitTrayAccess.h"
 #include "ui/unit1st_of_Month_Notification.h"
 #include "ui/unitAbout.h"
 #include "ui/unitDataPlans.h"
 #include "ui/unitHistory.h"
 #include "ui/unitOvertimeWarning.h"
 #include "ui/unitStartup.h"
-#include "ui/tray/unitTrayAccess.h"
+#include "ui/widgets/AutoSizeLabel.h"
+#include "ui/widgets/DialogBase.h"
+#include "ui/widgets/Fonts.h"
+#include "ui/widgets/UpDown.h"
+#include "ui/widgets/ryxTile.h"
 
 #include <QAction>
 #include <QCheckBox>
@@ -596,7 +596,8 @@ void TfrmMain::TrayPop_HistoryClick() {
     // One window, read anew each time it is asked for.
     if (!m_history) {
         m_history = new TfrmHistory();
-        connect(m_history, &TfrmHistory::dataPlansRequested, this, &TfrmMain::TrayPop_DataPlansClick);
+        connect(m_history, &TfrmHistory::dataPlansRequested, this,
+                &TfrmMain::TrayPop_DataPlansClick);
     }
     m_history->load();
     m_history->setWindowState(m_history->windowState() & ~Qt::WindowMinimized);

@@ -118,7 +118,7 @@ private:
     void storeWarnLimit();
     void armCountTimer(bool atTick);
     bool m_positioned = false;
-    qint64 m_countOrigin = 0;                      // tmrCount's phase, kept while it is parked
+    qint64 m_countOrigin = 0; // tmrCount's phase, kept while it is parked
     QPointer<TfrmDataPlans> m_dataPlans;
     QPointer<TfrmHistory> m_history;               // made when asked for, freed when closed
     QString m_warnLimitText = QStringLiteral("0"); // what the edit shows, or will

@@ -1,8 +1,8 @@
 #include "ui/unitOvertimeWarning.h"
 
+#include "accounting/unitUtils.h"
 #include "ui/app/AppErrors.h"
 #include "ui/app/Artwork.h"
-#include "accounting/unitUtils.h"
 #include "ui/unitMain.h"
 
 #include <QCheckBox>

@@ -1,10 +1,10 @@
 #include "ui/unitStartup.h"
 
+#include "accounting/unitUtils.h"
+#include "ui/tray/unitTrayAccess.h"
+#include "ui/unitMain.h"
 #include "ui/widgets/AutoSizeLabel.h"
 #include "ui/widgets/Fonts.h"
-#include "accounting/unitUtils.h"
-#include "ui/unitMain.h"
-#include "ui/tray/unitTrayAccess.h"
 
 #include <QApplication>
 #include <QCloseEvent>

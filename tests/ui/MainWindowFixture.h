@@ -7,9 +7,9 @@
 #include "connection/ZorvRasConnect.h"
 #include "platform/fake/FakeRasService.h"
 #include "ui/app/AppErrors.h"
+#include "ui/tray/unitTrayAccess.h"
 #include "ui/unitMain.h"
 #include "ui/unitStartup.h"
-#include "ui/tray/unitTrayAccess.h"
 
 #include <QApplication>
 #include <QFile>

@@ -71,8 +71,8 @@ TEST_F(MainWindowTest, LayoutMatchesTheTable) {
     QStringList items;
     for (QAction* a : w.TrayPopup->actions())
         items << (a->isSeparator() ? "-" : a->text());
-    EXPECT_EQ(items,
-              QStringList({"&Show window", "&History...", "&Data plans...", "&About...", "-", "&Close program"}));
+    EXPECT_EQ(items, QStringList({"&Show window", "&History...", "&Data plans...", "&About...", "-",
+                                  "&Close program"}));
     EXPECT_EQ(w.tmrCount->interval(), 60000);
     EXPECT_EQ(w.tmrVerifyFirstofMonth->interval(), 1000);
     EXPECT_EQ(w.ZorvRasConnect->Language(), english);

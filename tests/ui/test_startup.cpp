@@ -1,10 +1,10 @@
 #include "MainWindowFixture.h"
 
 #include "ui/app/Artwork.h"
-#include "ui/widgets/AutoSizeLabel.h"
+#include "ui/tray/unitTrayAccess.h"
 #include "ui/unitOvertimeWarning.h"
 #include "ui/unitStartup.h"
-#include "ui/tray/unitTrayAccess.h"
+#include "ui/widgets/AutoSizeLabel.h"
 
 #include <QCheckBox>
 #include <QLabel>

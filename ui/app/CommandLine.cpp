@@ -9,8 +9,8 @@ QString usage(const QCommandLineParser& parser) {
     // The parser's own first line names argv[0], or a placeholder while no
     // application object exists.
     const QString text = parser.helpText();
-    return QStringLiteral("Usage: ") + kProgram + QStringLiteral(" [options]\n       ") +
-           kProgram + QStringLiteral(" --report [--month YYYY-MM] [--json]") +
+    return QStringLiteral("Usage: ") + kProgram + QStringLiteral(" [options]\n       ") + kProgram +
+           QStringLiteral(" --report [--month YYYY-MM] [--json]") +
            text.mid(text.indexOf(QLatin1Char('\n')));
 }
 
