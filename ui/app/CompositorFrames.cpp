@@ -8,6 +8,7 @@
 
 #include <cstring>
 #include <poll.h>
+#include <string>
 #include <sys/socket.h>
 #include <sys/un.h>
 #include <unistd.h>
@@ -25,9 +26,11 @@ void put32(QByteArray& out, quint32 value) {
     out.append(reinterpret_cast<const char*>(&value), 4); // the wire uses host byte order
 }
 
-quint32 get32(const QByteArray& in, int at) {
+// The buffer is a std::string: GCC takes a QByteArray's data for its shared
+// one-byte empty array and warns of reads past it.
+quint32 get32(const std::string& in, int at) {
     quint32 value;
-    std::memcpy(&value, in.constData() + at, 4);
+    std::memcpy(&value, in.data() + at, 4);
     return value;
 }
 } // namespace
@@ -62,29 +65,29 @@ bool compositorOffersFrames(const QString& socketPath, int timeoutMs) {
 
     QElapsedTimer clock;
     clock.start();
-    QByteArray in;
+    std::string in;
     for (;;) {
-        while (in.size() >= 8) {
+        while (in.size() >= 8u) {
             const quint32 object = get32(in, 0);
             const quint32 sizeAndOpcode = get32(in, 4);
             const int size = int(sizeAndOpcode >> 16);
             const quint32 opcode = sizeAndOpcode & 0xffff;
             if (size < 8 || size % 4 != 0)
                 return false;
-            if (in.size() < size)
+            if (in.size() < std::size_t(size))
                 break;
             if (object == kRegistry && opcode == 0 &&
                 size >= 16) { // global(name, interface, version)
                 const int length = int(get32(in, 12));
-                if (length > 0 && 16 + length <= size &&
-                    QByteArray(in.constData() + 16, length - 1) == "zxdg_decoration_manager_v1")
+                if (length > 0 && length <= size - 16 &&
+                    in.compare(16, std::size_t(length - 1), "zxdg_decoration_manager_v1") == 0)
                     return true;
             } else if (object == kCallback && opcode == 0) {
                 return false; // every global seen
             } else if (object == kDisplay && opcode == 0) {
                 return false; // a protocol error
             }
-            in.remove(0, size);
+            in.erase(0, std::size_t(size));
         }
         const qint64 left = timeoutMs - clock.elapsed();
         pollfd p{s.fd, POLLIN, 0};
@@ -94,7 +97,7 @@ bool compositorOffersFrames(const QString& socketPath, int timeoutMs) {
         const ssize_t n = ::recv(s.fd, buffer, sizeof buffer, 0);
         if (n <= 0)
             return false;
-        in.append(buffer, int(n));
+        in.append(buffer, std::size_t(n));
     }
 }
 
