@@ -81,7 +81,9 @@ std::string IniFile::LoadText(const std::string& section, const std::string& key
     if (!in)
         return defaultText;
     std::optional<std::string> value = ini::findValue(*in, storedSection, storedKey);
-    return value ? std::move(*value) : defaultText;
+    if (value)
+        return std::move(*value);
+    return defaultText;
 }
 
 void IniFile::StoreText(const std::string& section, const std::string& key,
@@ -182,6 +184,7 @@ void IniFile::StoreFlag(const std::string& section, const std::string& key, bool
 std::vector<IniFile::SectionNumbers>
 IniFile::LoadSectionNumbers(const std::vector<std::string>& keys, std::int32_t defaultValue) const {
     std::vector<std::string> stored;
+    stored.reserve(keys.size());
     for (const std::string& key : keys)
         stored.push_back(ini::encodeName(key, ini::NameKind::Key));
     std::vector<SectionNumbers> out;

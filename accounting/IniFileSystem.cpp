@@ -131,7 +131,13 @@ bool resolveLinks(std::string path, std::string& target) {
         if (n < 0 || static_cast<std::size_t>(n) >= link.size())
             return false; // changed while we read it
         link.resize(static_cast<std::size_t>(n));
-        path = (link.front() == '/') ? link : dirName(path) + "/" + link;
+        if (link.front() == '/') {
+            path = std::move(link);
+        } else {
+            path = dirName(path);
+            path += '/';
+            path += link;
+        }
     }
     errno = ELOOP;
     return false;

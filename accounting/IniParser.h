@@ -30,7 +30,7 @@
 
 namespace ini {
 
-constexpr std::size_t kChunkSize = 64 * 1024;
+constexpr std::size_t kChunkSize = std::size_t{64} * 1024;
 // What a lookup returns at most, as from a 2048-byte buffer.
 constexpr std::size_t kMaxValueLength = 2047;
 // Longest stored (encoded) section or key name; longer names cannot be kept.

@@ -352,7 +352,7 @@ void printJson(const Data& d, std::ostream& out) {
     sep = "\n    ";
     bool anyDay = false;
     for (int day = 1; day <= history::daysInMonth(d.month); ++day) {
-        const int minutes = d.dayMinutes(d.month, day);
+        const std::int64_t minutes = d.dayMinutes(d.month, day);
         if (minutes == 0)
             continue;
         out << sep << "{\"date\": \"" << history::formatMonth(d.month) << "-"

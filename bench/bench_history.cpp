@@ -53,7 +53,7 @@ void writeYear(const char* name = "year") {
     history::Stamp day;
     history::parseStamp("2026-01-01T09:00+01:00", day);
     for (int d = 0; d < 365; ++d) {
-        const history::Stamp start = history::addMinutes(day, d * 1440);
+        const history::Stamp start = history::addMinutes(day, std::int64_t{d} * 1440);
         for (int m = 0; m < 480; ++m) {
             history::Traffic data;
             data.add(1'000'000 + static_cast<std::uint64_t>(d * 7919 + m * 104729) % 40'000'000,

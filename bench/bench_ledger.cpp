@@ -23,7 +23,7 @@ std::string makeLedger(int sections) {
     const char* dir = ::mkdtemp(dirTemplate);
     if (!dir)
         std::abort();
-    const std::string path = std::string(dir) + "/Vantrel Data.ini";
+    std::string path = std::string(dir) + "/Vantrel Data.ini";
     std::ofstream out(path, std::ios::binary);
     for (int i = 0; i < sections; ++i)
         out << "[Dial-up entry " << i << "]\nMinutes=" << i % 60

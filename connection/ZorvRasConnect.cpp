@@ -88,7 +88,7 @@ TZorvRasConnect::TZorvRasConnect(QObject* owner, std::shared_ptr<RasService> ser
             throw RasError("There is TZorvRasConnect component already on this form");
     }
 
-    m_connBuffer.reset(new RASCONNA[kMaxConnections]);
+    m_connBuffer = std::make_unique<RASCONNA[]>(kMaxConnections);
 
     ReadEntries();
     m_language = croatian;
