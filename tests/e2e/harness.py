@@ -512,6 +512,21 @@ class Desktop:
                 if time.monotonic() >= deadline:
                     raise
 
+    def open_from_menu(self, key, title, timeout=40):
+        """Opens the tray icon's menu and presses an item's key until a window
+        titled `title` shows; returns its id."""
+        x, y, w, h = self.wait_for(self.tray_icons, timeout=30, what="the tray icon")[0]
+
+        def opened():
+            # The key goes to the menu the click of the round before opened.
+            self.key(key)
+            if not self.find_windows(title):
+                self.click(x + w // 2, y + h // 2, button=3)
+            return self.find_windows(title)
+
+        return self.wait_for(opened, timeout=timeout, interval=2,
+                             what="a window titled %r from the menu" % title)[0]
+
     def x_property(self, window, name):
         """A window's X property: text (8-bit), a list (cardinals), or None when unset."""
         from Xlib import display

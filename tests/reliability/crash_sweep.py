@@ -48,6 +48,7 @@ LOCK = ".Vantrel.lock"
 MAIN = "^Brantle Vantrel$"
 WARNING = "^Brantle Vantrel - warning$"
 REMINDER = "^Brantle Vantrel - notification$"
+PLANS_DIALOG = "^Brantle Vantrel - data plans$"
 FIRST_OF_MONTH = "@2004-03-01 10:00:00"
 
 # Client coordinates of what the paths click, from the windows' layouts.
@@ -58,6 +59,7 @@ DISABLE_WARNING = (8 + 6, 96 + 8)  # the overtime warning's check box
 CLOSE_WARNING = (112 + 32, 128 + 11)
 YES = (18 + 32, 80 + 11)
 NO_NO_REMIND = (18 + 131, 112 + 11)
+ALLOWANCE = (115, 44)  # the first row's allowance in the data plans dialog
 
 # Sections around the counted one, so a write that disturbs them shows.
 OTHERS = (b"; kept by hand\n"
@@ -156,6 +158,15 @@ def close_warning(sweep, proc):
     sweep.d.click_in(warning, *CLOSE_WARNING)
 
 
+def open_plans(sweep, proc):
+    sweep.d.open_from_menu("d", PLANS_DIALOG)
+
+
+def set_allowance(sweep, proc):
+    sweep.d.click_in(sweep.d.wait_for_window(PLANS_DIALOG, timeout=30), *ALLOWANCE)
+    sweep.d.type_text("2")
+
+
 def wait_for_reminder(sweep, proc):
     sweep.d.wait_for_window(REMINDER, timeout=30)
 
@@ -170,6 +181,8 @@ PATHS = [
          history=HISTORY_SEED, trigger=connect_for_one_tick),
     Path("data plan notice", ledger(b"Minutes=50\nHours=7\nWarnOverTime=0\n"),
          history=PLAN_HISTORY_SEED, plans=PLANS_SEED, trigger=connect_for_one_tick),
+    Path("set an allowance", ledger(b"Minutes=5\nWarnOverTime=0\n"), plans=PLANS_SEED,
+         prepare=open_plans, trigger=set_allowance, speed=60),
     Path("carry", ledger(b"Minutes=59\nHours=7\nWarnOverTime=0\n"),
          trigger=connect_for_one_tick),
     Path("limit edit", ledger(b"Minutes=5\nWarnHourCount=0\nWarnOverTime=0\n"),
