@@ -24,6 +24,11 @@ HISTORY_CONTROLS = [("combo box", "Month:"), ("table", "Per entry"),
                     ("table", "Sessions of the month, newest first"),
                     ("push button", "Export CSV..."), ("push button", "Close")]
 
+# The first row's editable fields, at their client coordinates.
+PLANS_FIELDS = [((115, 44), ("text", "Office: allowance")),
+                ((260, 44), ("spin button", "Office: billing day")),
+                ((325, 44), ("spin button", "Office: warn at"))]
+
 
 def start_accessibility_bus(d):
     """The session's accessibility bus and its registry, as a desktop starts
@@ -73,6 +78,20 @@ class Reader:
                     return w
             return None
         return self.d.wait_for(find, timeout=20, what="the window %r over AT-SPI" % title)
+
+    def listen_for_focus(self):
+        self.focus_events = []
+        self.pyatspi.Registry.registerEventListener(
+            lambda e: e.detail1 and self.focus_events.append((e.source.getRoleName(), e.source.name)),
+            "object:state-changed:focused")
+
+    def last_focus(self):
+        """What a reader speaks on a focus change; it also reaches controls
+        the tree leaves out, as the widgets in a table's cells."""
+        from gi.repository import GLib
+        while GLib.MainContext.default().iteration(False):
+            pass
+        return self.focus_events[-1] if self.focus_events else None
 
     def showing(self, acc):
         return acc.getState().contains(self.pyatspi.STATE_SHOWING)
@@ -153,6 +172,15 @@ def test_screen_reader_and_keyboard(binary):
         d.key("h")
         history = reader.window("Brantle Vantrel - history")
         expect_controls(reader, history, HISTORY_CONTROLS)
+
+        dialog = d.open_from_menu("d", "^Brantle Vantrel - data plans$")
+        plans = reader.window("Brantle Vantrel - data plans")
+        expect_controls(reader, plans, [("table", "Data plans")])
+        reader.listen_for_focus()
+        for point, control in PLANS_FIELDS:
+            d.click_in(dialog, *point)
+            d.wait_for(lambda: reader.last_focus() == control, timeout=5,
+                       what="%r focused (last: %r)" % (control, reader.last_focus()))
 
 
 if __name__ == "__main__":

@@ -21,6 +21,7 @@ WATCHER = "org.kde.StatusNotifierWatcher"
 ITEM = "org.kde.StatusNotifierItem"
 MENU = "com.canonical.dbusmenu"
 PROPS = "org.freedesktop.DBus.Properties"
+PLANS_DIALOG = "^Brantle Vantrel - data plans$"
 WATCHER_SCRIPT = os.path.join(os.path.dirname(os.path.abspath(__file__)), "sni_watcher.py")
 
 
@@ -162,6 +163,13 @@ def test_item_activate_menu_and_close(binary):
         d.wait_for(menu_at_point, timeout=20, what="the menu at the host's point")
         d.key("Escape")
         d.wait_for(lambda: not menu_at_point(), timeout=20, what="the menu to close")
+
+        # The plans dialog, from the menu as a panel clicks it.
+        panel.click(item, item_id(layout, "_Data plans..."))
+        dialog = d.wait_for_window(PLANS_DIALOG)
+        assert d.x_property(dialog, "_NET_WM_NAME") == "Brantle Vantrel - data plans"
+        d.key("Escape", window=dialog)
+        d.wait_for(lambda: not d.find_windows(PLANS_DIALOG), what="the dialog to close")
 
         proc = d._procs["program"]
         panel.click(item, item_id(layout, "_Close program"))
