@@ -1,15 +1,9 @@
 #!/usr/bin/python3
-"""Random calls to the program's exported bus interfaces, as any neighbour on
-the session bus may make them: known and made-up methods, on known and
-made-up paths and interfaces, with random arguments of every D-Bus type
-(now and then very long ones), mixed with the known attack calls. Every call
-must be answered, by a reply or an error, well before the bus's timeout; at
-the end the program runs, its item is still registered, and it answers.
+"""Random calls to the program's bus interfaces, as any neighbour may make
+them, with arguments of every type, mixed with the known attacks: each must
+be answered well before the bus's timeout, and the item stays registered.
 
-    /usr/bin/python3 tests/reliability/test_dbus_fuzz.py build/brantle-vantrel \\
-        [--seconds 600] [--seed N]
-
-ctest runs it for 30 seconds."""
+    test_dbus_fuzz.py build/brantle-vantrel [--seconds 600] [--seed N]"""
 
 import argparse
 import os
@@ -37,6 +31,10 @@ WORDS = ["", "clicked", "hovered", "opened", "closed", "label", "enabled", "visi
          "children-display", "toggle-state", "Menu", "IconPixmap", "ToolTip", "Status", "\u00e9",
          "x" * 5000]
 BASIC = "ybnqiuxtdsogh"
+INTEGERS = {"y": (dbus.Byte, 8, False), "n": (dbus.Int16, 16, True),
+            "q": (dbus.UInt16, 16, False), "i": (dbus.Int32, 32, True),
+            "u": (dbus.UInt32, 32, False), "x": (dbus.Int64, 64, True),
+            "t": (dbus.UInt64, 64, False)}
 # The real methods' signatures: random values of the right types reach the code.
 KNOWN = [(ITEM, m, sig) for m, sig in (("Activate", "ii"), ("SecondaryActivate", "ii"),
                                        ("ContextMenu", "ii"), ("Scroll", "is"),
@@ -78,15 +76,11 @@ class Fuzzer:
     def value(self, sig):
         rng = self.rng
         c = sig[0]
-        if c == "y":
-            return dbus.Byte(self.number(8, False))
+        if c in INTEGERS:
+            kind, bits, signed = INTEGERS[c]
+            return kind(self.number(bits, signed))
         if c == "b":
             return dbus.Boolean(rng.random() < 0.5)
-        if c in "nqiuxt":
-            bits = {"n": 16, "q": 16, "i": 32, "u": 32, "x": 64, "t": 64}[c]
-            kind = {"n": dbus.Int16, "q": dbus.UInt16, "i": dbus.Int32, "u": dbus.UInt32,
-                    "x": dbus.Int64, "t": dbus.UInt64}[c]
-            return kind(self.number(bits, c in "nix"))
         if c == "d":
             return dbus.Double(rng.choice([0.0, -1e308, 1e308, float("inf"), float("nan"),
                                            rng.uniform(-1e6, 1e6)]))
@@ -120,27 +114,8 @@ class Fuzzer:
         raise ValueError(sig)
 
 
-def split(sig):
-    """The complete types of a signature."""
-    out, i = [], 0
-    while i < len(sig):
-        j = i
-        while sig[j] == "a":
-            j += 1
-        if sig[j] in "({":
-            depth, k = 0, j
-            while True:
-                depth += sig[k] in "({"
-                depth -= sig[k] in ")}"
-                k += 1
-                if depth == 0:
-                    break
-            j = k
-        else:
-            j += 1
-        out.append(sig[i:j])
-        i = j
-    return out
+def split(sig):  # the complete types of a signature
+    return [str(t) for t in dbus.Signature(sig)]
 
 
 def main():
@@ -162,7 +137,7 @@ def main():
         ids = [i for i, _ in layout]
         close_id = next(i for i, p in layout if str(p.get("label", "")) == "_Close program")
         attacks = hostile_calls(ids)
-        calls = errors = dropped = 0
+        calls = dropped = 0
         slowest = (0.0, None)
         deadline = time.monotonic() + args.seconds
         while time.monotonic() < deadline:
@@ -196,7 +171,6 @@ def main():
             try:
                 panel.bus.send_message_with_reply_and_block(msg, 5)
             except dbus.DBusException as e:
-                errors += 1
                 assert "NoReply" not in e.get_dbus_name(), (method, path, interface, str(e)[:300])
                 if "Disconnected" in e.get_dbus_name():
                     # The bus dropped our connection, not the program's.
@@ -210,12 +184,10 @@ def main():
             calls += 1
             if calls % 200 == 0:
                 assert proc.poll() is None, proc.returncode
-        print("%d calls (%d answered with an error), slowest %.2f s (%s)" % (
-            calls, errors, slowest[0], slowest[1]), flush=True)
+        print("%d calls, slowest %.2f s (%s)" % (calls, *slowest), flush=True)
         assert proc.poll() is None, proc.returncode
         assert panel.items() == ["%s%s" % item], panel.items()
         took = answer_time(panel, item)
-        print("answers in %.1f ms" % (took * 1000))
         assert took < 0.1, took
     print("1 passed, 0 failed")
 

@@ -1,13 +1,8 @@
 #!/usr/bin/python3
-"""A power cut is not a crash: what is not yet flushed may vanish. The real
-program runs under strace while a user takes it through its writes (the
-first-of-month Yes, a carry, counted minutes, the limit's arrow, the warning
-switch, Reset count), and every replacement of a file must go: write the
-temporary file, fsync it, rename it over the file, fsync the folder, before
-the next write begins.
-
-Usage: test_write_order.py path/to/brantle-vantrel
-"""
+"""A power cut is not a crash: what is not flushed may vanish. Under strace,
+through the program's writes, every replacement must write its temporary
+file, fsync it, rename it over the file and fsync the folder, in that order,
+before the next write begins."""
 
 import glob
 import os
@@ -18,15 +13,14 @@ HERE = os.path.dirname(os.path.abspath(__file__))
 sys.path.insert(0, os.path.join(HERE, "..", "e2e"))
 sys.path.insert(0, HERE)
 from crash_sweep import (LEDGER, MAIN, OPTIONS, RESET, REMINDER, UP_ARROW, WARN_BOX,  # noqa: E402
-                         YES, Failure, ledger)
-from harness import Desktop  # noqa: E402
+                         YES, ledger)
+from harness import Desktop, run_tests  # noqa: E402
 
 CALL = re.compile(r'^(\w+)\((.*)\)\s+= (-?\d+)')
 STRING = re.compile(r'"((?:[^"\\]|\\.)*)"')
 
 
-def check_trace(lines, folder):
-    """Checks the order of one thread's calls; returns the replaced files' names."""
+def check_trace(lines, folder):  # one thread's calls; returns the files replaced
     fds = {}  # fd -> path
     written = {}  # temporary path -> flushed since its last write
     replaced = []
@@ -41,7 +35,7 @@ def check_trace(lines, folder):
             fds[result] = paths[0]
             if ".tmp-" in paths[0] and "O_CREAT" in args:
                 if unflushed_folder:
-                    raise Failure("a new write began before the folder was flushed after %s"
+                    raise AssertionError("a new write began before the folder was flushed after %s"
                                   % unflushed_folder)
                 written[paths[0]] = False
         elif call == "write" and result > 0:
@@ -56,19 +50,19 @@ def check_trace(lines, folder):
                 unflushed_folder = None
         elif call in ("rename", "renameat", "renameat2") and len(paths) == 2 and os.path.dirname(paths[1]) == folder:
             if paths[0] not in written:
-                raise Failure("%s renamed from %s, which was not written as a temporary file"
+                raise AssertionError("%s renamed from %s, which was not written as a temporary file"
                               % (paths[1], paths[0]))
             if not written.pop(paths[0]):
-                raise Failure("%s renamed over %s before it was flushed" % (paths[0], paths[1]))
+                raise AssertionError("%s renamed over %s before it was flushed" % (paths[0], paths[1]))
             if result == 0:
                 replaced.append(os.path.basename(paths[1]))
                 unflushed_folder = paths[1]
     if unflushed_folder:
-        raise Failure("the folder was never flushed after %s" % unflushed_folder)
+        raise AssertionError("the folder was never flushed after %s" % unflushed_folder)
     return replaced
 
 
-def main(binary):
+def test_write_order(binary):
     with Desktop(faketime="@2004-03-01 10:00:00 x60") as d:
         folder = d.data_dir()
         os.makedirs(folder)
@@ -113,12 +107,8 @@ def main(binary):
     counts = {name: replaced.count(name) for name in (LEDGER, OPTIONS)}
     # carry, minute, Yes's reset, limit, switch, Reset count: at least six.
     if counts[LEDGER] < 6 or counts[OPTIONS] < 1:
-        raise Failure("too few replacements seen: %s" % counts)
-    print("%d replacements in order: %s" % (len(replaced), counts))
-    print("1 passed, 0 failed")
+        raise AssertionError("too few replacements seen: %s" % counts)
 
 
 if __name__ == "__main__":
-    if len(sys.argv) != 2:
-        sys.exit(__doc__)
-    main(os.path.abspath(sys.argv[1]))
+    run_tests(test_write_order)
