@@ -3,6 +3,7 @@
 session buses with python-dbusmock's NetworkManager, and the program under
 libfaketime. Every process gets its own group and is killed on leaving."""
 
+import contextlib
 import os
 import random
 import re
@@ -144,10 +145,8 @@ class Desktop:
         for name in reversed(list(self._procs)):
             self._kill(name)
         if self.bus is not None:
-            try:
+            with contextlib.suppress(Exception):
                 self.bus.close()
-            except Exception:
-                pass
             self.bus = None
         for f in self._logs.values():
             f.close()
@@ -174,23 +173,13 @@ class Desktop:
         proc = self._procs.pop(name, None)
         if proc is None:
             return
-        for sig in (signal.SIGCONT, signal.SIGTERM):
-            try:
+        # SIGKILL last, for whatever is left of the group.
+        for sig in (signal.SIGCONT, signal.SIGTERM, signal.SIGKILL):
+            with contextlib.suppress(ProcessLookupError):
                 os.killpg(proc.pid, sig)
-            except ProcessLookupError:
-                break
-        try:
-            proc.wait(timeout)
-        except subprocess.TimeoutExpired:
-            pass
-        try:
-            os.killpg(proc.pid, signal.SIGKILL)  # whatever is left of the group
-        except ProcessLookupError:
-            pass
-        try:
-            proc.wait(timeout)
-        except subprocess.TimeoutExpired:
-            pass
+            if sig != signal.SIGCONT:
+                with contextlib.suppress(subprocess.TimeoutExpired):
+                    proc.wait(timeout)
 
     def _base_env(self):
         env = dict(os.environ)
@@ -250,9 +239,10 @@ class Desktop:
         self.bus_address = self._spawn_bus("system-bus")
         self.bus = dbus.bus.BusConnection(self.bus_address)
 
-    def _spawn_bus(self, name):
+    def _spawn_bus(self, name, address=None):
         log = self._open_log(name)
-        proc = subprocess.Popen(["dbus-daemon", "--session", "--nofork", "--print-address=1"],
+        proc = subprocess.Popen(["dbus-daemon", "--session", "--nofork", "--print-address=1"] +
+                                (["--address=" + address] if address else []),
                                 env=self._base_env(), stdin=subprocess.DEVNULL,
                                 stdout=subprocess.PIPE, stderr=log, start_new_session=True)
         self._procs[name] = proc
@@ -366,10 +356,8 @@ class Desktop:
     def kill_program(self):
         """SIGKILL to the program's group, as a crash; also reaps one already dead."""
         proc = self._procs.pop("program")
-        try:
+        with contextlib.suppress(ProcessLookupError):
             os.killpg(proc.pid, signal.SIGKILL)
-        except ProcessLookupError:
-            pass
         proc.wait(30)
         log = self._logs.pop("program", None)
         if log:
@@ -448,34 +436,18 @@ class Desktop:
 
     @staticmethod
     def read_ini(path):
-        # As the program reads it: names without regard to case, the first
-        # duplicate wins. A missing file reads as {}.
+        """{section: {key: value}} as text; a missing file reads as {}."""
         try:
             with open(path, "rb") as f:
                 raw = f.read()
         except FileNotFoundError:
             return {}
-        result, folded = {}, {}
-        section = None
-        for line in raw.decode("utf-8", "surrogateescape").splitlines():
-            stripped = line.strip()
-            if stripped.startswith("[") and "]" in stripped:
-                name = stripped[1:stripped.index("]")]
-                key = name.lower()
-                if key not in folded:
-                    folded[key] = name
-                    result[name] = {}
-                section = result[folded[key]]
-                section.setdefault("\0keys", set())
-            elif section is not None and "=" in line:
-                key, value = line.split("=", 1)
-                key = key.strip()
-                if key.lower() not in section["\0keys"]:
-                    section["\0keys"].add(key.lower())
-                    section[key] = value.strip()
-        for values in result.values():
-            values.pop("\0keys", None)
-        return result
+
+        def text(b):
+            return b.decode("utf-8", "surrogateescape")
+
+        return {text(name): {text(k): text(v) for k, v in keys.items()}
+                for name, keys in parse_strict(raw).items()}
 
     # ---- waiting and windows ----
 

@@ -4,7 +4,6 @@ the test's own watcher (sni_watcher.py) on the private session bus."""
 
 import os
 import re
-import subprocess
 import sys
 import time
 
@@ -326,13 +325,7 @@ def test_session_bus_lost_and_back(binary):
         d.wait_for_window(MAIN, timeout=30)
         assert proc.poll() is None
 
-        log = d._open_log("session-bus")
-        bus = subprocess.Popen(["dbus-daemon", "--session", "--nofork", "--print-address=1",
-                                "--address=" + address], env=d._base_env(),
-                               stdin=subprocess.DEVNULL, stdout=subprocess.PIPE, stderr=log,
-                               start_new_session=True)
-        d._procs["session-bus"] = bus
-        d.session_bus_address = bus.stdout.readline().decode().strip()
+        d.session_bus_address = d._spawn_bus("session-bus", address)
         panel = Panel(d)
         panel.start_watcher()
         panel.wait_for_item(timeout=90)

@@ -8,7 +8,8 @@ calls of the writes and SIGKILLs before call N; a dry run counts them.
 
 Each file must be byte for byte its old content until its replacement's
 rename, and the dry run's after it; a temporary file is left only by a kill
-between its creation and its rename; a restart counts on and clears it.
+between its creation and its rename; a restart counts on and clears it. The
+dry runs' calls must come in the order a power cut needs.
 --torn makes a chosen write() write half its bytes first."""
 
 import argparse
@@ -24,6 +25,7 @@ import types
 HERE = os.path.dirname(os.path.abspath(__file__))
 sys.path.insert(0, os.path.join(HERE, "..", "e2e"))
 from harness import DEVICE_IFACE, FAKETIME_LIB, Desktop, HarnessError, counted, parse_strict  # noqa: E402
+from crash_test import ledger  # noqa: E402
 
 ENTRY = "Office"
 LEDGER = "Vantrel Data.ini"
@@ -48,15 +50,6 @@ YES = (18 + 32, 80 + 11)
 NO_NO_REMIND = (18 + 131, 112 + 11)
 ALLOWANCE = (115, 44)  # the first row's allowance in the data plans dialog
 
-# Sections around the counted one, so a write that disturbs them shows.
-OTHERS = (b"; kept by hand\n"
-          b"[Home]\n"
-          b"Minutes = 12 \n"
-          b"Hours=3\n"
-          b"\n")
-LAST = b"[\xff\xfe bytes]\nMinutes=1\n[Last]\nHours=2"
-
-
 # A history record of the counted profile: local time to the minute and offset.
 # ...with the minute's bytes, after a history of the old two-column form.
 STAMPED = re.compile(rb"^\d{4}-\d\d-\d\dT\d\d:\d\d[+-]\d\d:\d\d,%s,\d+,\d+$" % ENTRY.encode())
@@ -64,10 +57,6 @@ HISTORY_SEED = b"time,entry\n2010-05-12T09:59+00:00,Office\n"
 # 2 MB used of a 1 MB plan: the first counted minute records the notice.
 PLAN_HISTORY_SEED = b"time,entry,received,sent\n2010-05-10T09:59+00:00,Office,2000000,0\n"
 PLANS_SEED = b"[Home]\nDataAllowanceMB=5\n[Office]\nDataAllowanceMB=1\nBillingDay=1\n"
-
-
-def ledger(office):
-    return OTHERS + b"[" + ENTRY.encode() + b"]\n" + office + LAST
 
 
 # ---- the paths ------------------------------------------------------------
@@ -208,6 +197,31 @@ class Calls:
                         for _, call, path in self.entries)
 
 
+def check_order(calls, folder):
+    """What a power cut, unlike a kill, needs: a replacement writes and flushes
+    its temporary file, renames it over the file and flushes the folder, all
+    before the next one begins."""
+    flushed = {}  # temporary file -> flushed since its last write
+    unflushed_folder = None  # a rename whose folder is not flushed yet
+    for n, call, path in calls.entries:
+        name = os.path.basename(path)
+        if path.rstrip("/") == folder.rstrip("/"):
+            if call in ("fsync", "fdatasync"):
+                unflushed_folder = None
+        elif ".tmp-" in name:
+            if call == "open" and unflushed_folder:
+                raise AssertionError("call %d: a write began before the folder was flushed "
+                                     "after %s" % (n, unflushed_folder))
+            flushed[name] = call in ("fsync", "fdatasync")
+        elif call == "rename":
+            temps = [t for t in flushed if t.startswith("." + name + ".tmp-")]
+            if not temps or not all(flushed.pop(t) for t in temps):
+                raise AssertionError("call %d: %s replaced by no flushed temporary file" % (n, name))
+            unflushed_folder = name
+    if unflushed_folder:
+        raise AssertionError("the folder was never flushed after %s" % unflushed_folder)
+
+
 class Sweep:
     def __init__(self, d, binary, injector, torn):
         self.d = d
@@ -331,6 +345,7 @@ class Sweep:
             one_tick = path.trigger is not connect_for_one_tick or \
                 counted(new[LEDGER]) == counted(old[LEDGER]) + 1
             if calls.entries and one_tick and (new != old or not path.armed):
+                check_order(calls, self.folder)
                 return calls, old, new
         raise AssertionError("%s: no clean dry run: %s" % (path.name, calls.describe()))
 

@@ -24,28 +24,17 @@ HISTORY = "Vantrel History.csv"
 RECORD = re.compile(rb"\d{4}-\d\d-\d\dT\d\d:\d\d[+-]\d\d:\d\d," + ENTRY.encode() +
                     rb",\d+,\d+\Z")
 
-# Varied on purpose: a comment before the first section, an encoded name, odd
-# blanks and a blank line at the end of a section, a section after the one
-# being counted, and a final line without a line break.
-SEED_LEDGER = (
-    b"; kept by hand\n"
-    b"[Home]\n"
-    b"Minutes = 12 \n"
-    b"Hours=3\n"
-    b"WarnHourCount=10\n"
-    b"\n"
-    b"[%ENC%x%5D%0AMinutes%3D999]\n"
-    b"Minutes=7\n"
-    b"[" + ENTRY.encode() + b"]\n"
-    b"Minutes=50\n"
-    b"Hours=7\n"
-    b"WarnOverTime=0\n"
-    b"\n"
-    b"[\xff\xfe bytes]\n"
-    b"Minutes=1\n"
-    b"[Last]\n"
-    b"Hours=2"
-)
+
+def ledger(office):
+    """The counted entry's section among others varied on purpose: a comment
+    first, an encoded name, odd blanks, a blank line ending a section, and a
+    last line without a line break."""
+    return (b"; kept by hand\n[Home]\nMinutes = 12 \nHours=3\nWarnHourCount=10\n\n"
+            b"[%ENC%x%5D%0AMinutes%3D999]\nMinutes=7\n[" + ENTRY.encode() + b"]\n" + office +
+            b"\n[\xff\xfe bytes]\nMinutes=1\n[Last]\nHours=2")
+
+
+SEED_LEDGER = ledger(b"Minutes=50\nHours=7\nWarnOverTime=0\n")
 
 
 def chunks(raw):
