@@ -1,7 +1,8 @@
 #!/usr/bin/python3
-"""Random calls to the program's bus interfaces, as any neighbour may make
-them, with arguments of every type, mixed with the known attacks: each must
-be answered well before the bus's timeout, and the item stays registered.
+"""Calls to the program's bus interfaces as any neighbour may make them: the
+known attacks, each with its expected answer, then random calls with
+arguments of every type, mixed with the attacks. Each must be answered well
+before the bus's timeout, and the item stays registered.
 
     test_dbus_fuzz.py build/brantle-vantrel [--seconds 600] [--seed N]"""
 
@@ -17,8 +18,7 @@ import dbus.lowlevel
 HERE = os.path.dirname(os.path.abspath(__file__))
 sys.path.insert(0, os.path.join(HERE, "..", "e2e"))
 from harness import Desktop  # noqa: E402
-from test_status_notifier import (ITEM, MENU, PROPS, Panel, answer_time,  # noqa: E402
-                                  hostile_calls)
+from test_status_notifier import ITEM, MENU, PROPS, Panel, no_warnings  # noqa: E402
 
 INTERFACES = [ITEM, MENU, PROPS, "org.freedesktop.DBus.Introspectable",
               "org.freedesktop.DBus.Peer", "org.example.Nothing"]
@@ -43,6 +43,69 @@ KNOWN = [(ITEM, m, sig) for m, sig in (("Activate", "ii"), ("SecondaryActivate",
                                        ("GetProperty", "is"), ("Event", "isvu"),
                                        ("AboutToShow", "i"), ("AboutToShowGroup", "ai"))] + \
         [(PROPS, m, sig) for m, sig in (("Get", "ss"), ("GetAll", "s"), ("Set", "ssv"))]
+
+
+def rss_kib(pid):
+    with open("/proc/%d/status" % pid) as f:
+        return int(next(l for l in f if l.startswith("VmRSS:")).split()[1])
+
+
+def answer_time(panel, item):  # the best of three GetLayout round trips
+    menu = panel.menu(item)
+    times = []
+    for _ in range(3):
+        t = time.monotonic()
+        menu.GetLayout(0, -1, NO_NAMES, dbus_interface=MENU, timeout=10)
+        times.append(time.monotonic() - t)
+    return min(times)
+
+
+NO_NAMES = dbus.Array([], signature="s")
+
+
+def hostile_calls(ids):  # (method, arguments, the error expected or a check)
+    huge = dbus.Array(range(1000000), signature="i")
+    click = (0, "clicked", dbus.Int32(0, variant_level=1), dbus.UInt32(0))
+
+    def each_known_once(answer):
+        return sorted(int(i) for i, _ in answer) == sorted(ids)
+
+    return [
+        ("GetLayout", (0, -1, NO_NAMES), lambda a: True),
+        ("GetGroupProperties", (huge, NO_NAMES), "LimitsExceeded"),
+        ("GetGroupProperties", (dbus.Array(ids * 20 + [9999, -1], signature="i"), NO_NAMES),
+         each_known_once),
+        ("GetLayout", (0, -1, dbus.Array(["label"] * 100000, signature="s")), "LimitsExceeded"),
+        ("GetProperty", (9999, "label"), "InvalidArgs"),
+        ("GetProperty", (ids[0], "no-such-property"), "InvalidArgs"),
+        ("GetProperty", (ids[0], "label"), lambda a: str(a) == "_Show window"),
+        ("EventGroup", (dbus.Array([click] * 1000, signature="(isvu)"),), "LimitsExceeded"),
+        ("AboutToShowGroup", (huge,), "LimitsExceeded"),
+        ("Event", (-5, "clicked", dbus.Int32(0, variant_level=1), dbus.UInt32(0)),
+         lambda a: True),
+    ]
+
+
+def known_attacks(d, proc, panel, item, attacks):
+    """Each answered as expected, with memory kept bounded."""
+    answer_time(panel, item)
+    rss_before = rss_kib(proc.pid)
+    menu = panel.menu(item)
+    for method, args, expected in attacks:
+        try:
+            answer = menu.get_dbus_method(method, MENU)(*args, timeout=10)
+            assert callable(expected) and expected(answer), (method, expected, answer)
+        except dbus.DBusException as e:
+            assert isinstance(expected, str) and expected in e.get_dbus_name(), \
+                (method, e.get_dbus_name(), str(e)[:200])
+        assert proc.poll() is None, method
+    # No token is taken beyond a sane size, no point is out of reach.
+    panel.call(item, "ProvideXdgActivationToken", "x" * (4 << 20))
+    panel.call(item, "Scroll", 2**31 - 1, "diagonal")
+    assert answer_time(panel, item) < 0.1
+    if "ASAN_OPTIONS" not in os.environ:  # the sanitizer keeps freed memory
+        assert rss_kib(proc.pid) - rss_before < 5 * 1024
+    no_warnings(d)
 
 
 class Fuzzer:
@@ -137,6 +200,7 @@ def main():
         ids = [i for i, _ in layout]
         close_id = next(i for i, p in layout if str(p.get("label", "")) == "_Close program")
         attacks = hostile_calls(ids)
+        known_attacks(d, proc, panel, item, attacks)
         calls = dropped = 0
         slowest = (0.0, None)
         deadline = time.monotonic() + args.seconds
