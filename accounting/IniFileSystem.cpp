@@ -299,6 +299,12 @@ bool DiskIniFileSystem::replace(const std::string& path, const Producer& produce
     return true;
 }
 
+void removeStaleTempFiles(const std::string& path) {
+    std::string target;
+    if (resolveLinks(path, target))
+        removeStaleTemps(dirName(target), baseName(target));
+}
+
 std::shared_ptr<IniFileSystem> diskIniFileSystem() {
     static const std::shared_ptr<IniFileSystem> fs = std::make_shared<DiskIniFileSystem>();
     return fs;

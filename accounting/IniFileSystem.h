@@ -40,6 +40,10 @@ public:
 
 std::shared_ptr<IniFileSystem> diskIniFileSystem();
 
+// What replace() removes before each write; a file written seldom calls it
+// at start-up, so that a crash's temporary file does not linger until then.
+void removeStaleTempFiles(const std::string& path);
+
 // Appends `line` to the file at `path` with one write() on an O_APPEND
 // descriptor, then flushes it to disk. A new file, and a missing folder, are
 // made, and `header` goes before the line in the same write. A file that does

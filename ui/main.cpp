@@ -1,4 +1,5 @@
 // The program: the startup window first, then the main window, then the loop.
+#include "accounting/IniFileSystem.h"
 #include "accounting/Report.h"
 #include "accounting/unitUtils.h"
 #include "connection/Ras.h"
@@ -85,6 +86,9 @@ int main(int argc, char** argv) {
         showMessageBox(applicationTitle(), errorBoxText(text), QMessageBox::Warning);
         return 1;
     }
+
+    // The ledger is written every minute; the plans file can wait months.
+    removeStaleTempFiles(filePath(PlansFileName()));
 
     // At login the panel may come up after us: give it time before the
     // window stands in for a missing tray.

@@ -44,6 +44,7 @@ TfrmDataPlans::TfrmDataPlans(QWidget* parent) : QDialog(parent) {
     tblPlans->setHorizontalHeaderLabels({QStringLiteral("Entry"), QStringLiteral("Allowance"),
                                          QString(), QStringLiteral("Billing day"),
                                          QStringLiteral("Warn at"), QStringLiteral("This period")});
+    tblPlans->setAccessibleName(QStringLiteral("Data plans"));
     tblPlans->verticalHeader()->hide();
     tblPlans->setSelectionMode(QAbstractItemView::NoSelection);
     tblPlans->horizontalHeader()->setSectionResizeMode(colUsage, QHeaderView::Stretch);
@@ -113,6 +114,11 @@ void TfrmDataPlans::addRow(const QString& entry, const plans::Plan& plan) {
     warn->setRange(1, 99);
     warn->setSuffix(QStringLiteral(" %"));
     warn->setValue(plan.warnPercent);
+    // Cell widgets have no label of their own for a screen reader.
+    amount->setAccessibleName(QStringLiteral("%1: allowance").arg(entry));
+    unit->setAccessibleName(QStringLiteral("%1: unit").arg(entry));
+    day->setAccessibleName(QStringLiteral("%1: billing day").arg(entry));
+    warn->setAccessibleName(QStringLiteral("%1: warn at").arg(entry));
     tblPlans->setCellWidget(row, colAllowance, amount);
     tblPlans->setCellWidget(row, colUnit, unit);
     tblPlans->setCellWidget(row, colDay, day);

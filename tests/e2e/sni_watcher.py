@@ -1,21 +1,12 @@
 #!/usr/bin/python3
-"""A StatusNotifierWatcher and host for tests, on the session bus.
+"""A StatusNotifierWatcher and host for tests, on the session bus. Its
+introspection lists the properties, which Qt reads through it.
 
-    /usr/bin/python3 sni_watcher.py [--no-host] [--queue] [--sticky-host]
-    /usr/bin/python3 sni_watcher.py --host-only
+    sni_watcher.py [--no-host] [--queue] [--sticky-host] | --host-only
 
-With --queue it waits in line for the name and takes over when the watcher
-before it leaves: a panel replaced without a gap.
-
-With --sticky-host the watcher hosts nothing itself: it says a host is
-registered from the first RegisterStatusNotifierHost on, and goes on saying
-so after that host has left, as a watcher living apart from its panel may.
---host-only is such a host: it takes a host name and registers it.
-
-Publishes its introspection data with the properties, as a real watcher does,
-so that clients reading them through introspection see it. Registered items
-are listed as "<bus name><object path>" in RegisteredStatusNotifierItems and
-dropped when their owner leaves the bus."""
+--queue waits in line for the name (a panel replaced without a gap);
+--sticky-host hosts nothing but says a host is registered from the first
+RegisterStatusNotifierHost on, also after it left; --host-only is that host."""
 
 import os
 import signal

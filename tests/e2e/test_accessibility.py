@@ -1,17 +1,14 @@
 #!/usr/bin/python3
-"""What a screen reader finds: the main window's, the about box's and the
-history window's controls read over AT-SPI, each with its role and a name of
-its own, and the main window's tab order walked with the keyboard."""
+"""What a screen reader finds over AT-SPI: the controls of the windows and
+dialogs, each with its role and name, and the main window's tab order."""
 
 import os
 import sys
-import time
 
 import dbus
 
 sys.path.insert(0, os.path.dirname(os.path.abspath(__file__)))
-from harness import Desktop  # noqa: E402
-from test_tray import MAIN  # noqa: E402
+from harness import MAIN, Desktop, run_tests  # noqa: E402
 
 LAUNCHER = "/usr/libexec/at-spi-bus-launcher"
 
@@ -24,10 +21,13 @@ HISTORY_CONTROLS = [("combo box", "Month:"), ("table", "Per entry"),
                     ("table", "Sessions of the month, newest first"),
                     ("push button", "Export CSV..."), ("push button", "Close")]
 
+# The first row's editable fields, at their client coordinates.
+PLANS_FIELDS = [((115, 44), ("text", "Office: allowance")),
+                ((260, 44), ("spin button", "Office: billing day")),
+                ((325, 44), ("spin button", "Office: warn at"))]
 
-def start_accessibility_bus(d):
-    """The session's accessibility bus and its registry, as a desktop starts
-    them; returns the bus's address."""
+
+def start_accessibility_bus(d):  # and its registry; returns its address
     env = d._base_env()
     env["XDG_RUNTIME_DIR"] = d.runtime_dir
     d._spawn("a11y", [LAUNCHER, "--launch-immediately"], env=env)
@@ -49,8 +49,6 @@ def walk(acc):
 
 
 class Reader:
-    """The screen reader's side: the program's tree over AT-SPI."""
-
     def __init__(self, d, address):
         # Set for this process only, after the program started: Qt 6.4 misses
         # the bus when it is given this way.
@@ -74,13 +72,25 @@ class Reader:
             return None
         return self.d.wait_for(find, timeout=20, what="the window %r over AT-SPI" % title)
 
+    def listen_for_focus(self):
+        self.focus_events = []
+        self.pyatspi.Registry.registerEventListener(
+            lambda e: e.detail1 and self.focus_events.append((e.source.getRoleName(), e.source.name)),
+            "object:state-changed:focused")
+
+    def last_focus(self):
+        """What a reader speaks on a focus change; it also reaches controls
+        the tree leaves out, as the widgets in a table's cells."""
+        from gi.repository import GLib
+        while GLib.MainContext.default().iteration(False):
+            pass
+        return self.focus_events[-1] if self.focus_events else None
+
     def showing(self, acc):
         return acc.getState().contains(self.pyatspi.STATE_SHOWING)
 
     def spoken(self, acc):
-        """What a reader speaks for a control: its name, but for a list, whose
-        name is its current item, the label it is labelled by (Qt's way on
-        Linux)."""
+        # A list's name is its current item: a reader speaks its label.
         if acc.getRoleName() != "combo box":
             return acc.name
         for relation in acc.getRelationSet():
@@ -90,8 +100,7 @@ class Reader:
                         return relation.getTarget(i).name
         return ""
 
-    def controls(self, window):
-        """(role, spoken name) of every control the keyboard can reach."""
+    def controls(self, window):  # (role, spoken name) the keyboard reaches
         return [(a.getRoleName(), self.spoken(a)) for a in walk(window)
                 if a.getState().contains(self.pyatspi.STATE_FOCUSABLE) and self.showing(a)
                 and a.getRoleName() not in ("list", "list item", "table cell",
@@ -146,16 +155,19 @@ def test_screen_reader_and_keyboard(binary):
         d.key("Return")
         d.wait_for(lambda: not d.find_windows("^About...$"), what="the about box to close")
 
-        # The history window, from the tray menu's History item.
-        x, y, w, h = d.tray_icons()[0]
-        d.click(x + w // 2, y + h // 2, button=3)
-        time.sleep(0.5)  # the menu maps; no window title to wait on
-        d.key("h")
+        d.open_from_menu("h", "^Brantle Vantrel - history$")
         history = reader.window("Brantle Vantrel - history")
         expect_controls(reader, history, HISTORY_CONTROLS)
 
+        dialog = d.open_from_menu("d", "^Brantle Vantrel - data plans$")
+        plans = reader.window("Brantle Vantrel - data plans")
+        expect_controls(reader, plans, [("table", "Data plans")])
+        reader.listen_for_focus()
+        for point, control in PLANS_FIELDS:
+            d.click_in(dialog, *point)
+            d.wait_for(lambda: reader.last_focus() == control, timeout=5,
+                       what="%r focused (last: %r)" % (control, reader.last_focus()))
+
 
 if __name__ == "__main__":
-    binary = os.path.abspath(sys.argv[1] if len(sys.argv) > 1 else "build/brantle-vantrel")
-    test_screen_reader_and_keyboard(binary)
-    print("1 passed, 0 failed")
+    run_tests(test_screen_reader_and_keyboard)

@@ -1,21 +1,15 @@
 #!/usr/bin/python3
-"""The program's arguments, as a user or the session gives them: --help,
---version and a wrong argument answer without a display and write nothing; a
-start without a display says so in one line;
---autostart, the login start, leaves a running copy alone, while a start by
-hand still brings its window forward."""
+"""--help, --version, wrong arguments and no display: answered without a
+display, in one line, and nothing written."""
 
 import os
 import re
 import subprocess
 import sys
 import tempfile
-import time
 
 sys.path.insert(0, os.path.dirname(os.path.abspath(__file__)))
-from harness import Desktop, HarnessError  # noqa: E402
-
-MAIN = "^Brantle Vantrel$"
+from harness import run_tests  # noqa: E402
 
 
 def test_answers_without_display(binary):
@@ -55,43 +49,5 @@ def test_answers_without_display(binary):
         assert os.listdir(home) == [], "nothing may be written: %s" % os.listdir(home)
 
 
-def none_shown_for(d, seconds):
-    deadline = time.monotonic() + seconds
-    while time.monotonic() < deadline:
-        if d.find_windows(MAIN):
-            return False
-        time.sleep(0.1)
-    return True
-
-
-def test_login_start_leaves_a_running_copy_alone(binary):
-    with Desktop() as d:
-        d.add_profile("Office", number="555-0100")
-        # The login start of the first copy is an ordinary start.
-        first = d.start_program(binary, ["--autostart"])
-        d.wait_for(d.tray_icons, what="the tray icon")
-        lock = os.path.join(d.data_dir(), ".Vantrel.lock")
-        d.wait_for(lambda: os.path.exists(lock), what="the lock")
-
-        again = d.run([binary, "--autostart"], timeout=60)
-        assert again.returncode == 0, (again.returncode, again.stderr)
-        assert none_shown_for(d, 3), "a login start showed the running copy's window"
-        assert first.poll() is None
-
-        # A start by hand still brings the window forward.
-        by_hand = d.run([binary], timeout=60)
-        assert by_hand.returncode == 0, (by_hand.returncode, by_hand.stderr)
-        try:
-            d.wait_for_window(MAIN, timeout=15)
-        except HarnessError:
-            raise AssertionError("a start by hand did not show the window")
-        assert first.poll() is None
-
-
 if __name__ == "__main__":
-    binary = os.path.abspath(sys.argv[1] if len(sys.argv) > 1 else "build/brantle-vantrel")
-    tests = (test_answers_without_display, test_login_start_leaves_a_running_copy_alone)
-    for test in tests:
-        print("==", test.__name__, flush=True)
-        test(binary)
-    print("%d passed, 0 failed" % len(tests))
+    run_tests(test_answers_without_display)

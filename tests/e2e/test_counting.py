@@ -1,60 +1,105 @@
 #!/usr/bin/python3
-"""Counting online time against the NetworkManager mock, with the clock sped
-up 60 times: a counted minute comes about every real second."""
+"""Counting against the NetworkManager mock, the clock 60 times as fast: the
+program rests while nothing changes, and its count and status label follow
+every change."""
 
 import os
 import sys
-import time
+
+from Xlib import X, display
 
 sys.path.insert(0, os.path.dirname(os.path.abspath(__file__)))
-from harness import Desktop, run_tests  # noqa: E402
+from harness import Desktop, run_tests, settled, stays  # noqa: E402
+
+# The status label's row in the main window, right of "Current status:".
+LABEL = (144, 22, 176, 20)
 
 
-def minutes(d, entry):
-    return d.ledger().get(entry, {}).get("Minutes")
+class Label:
+    def __init__(self, d, window):
+        self.dpy = display.Display(d.display)
+        self.window = self.dpy.create_resource_object("window", window)
+
+    def image(self):
+        return self.window.get_image(*LABEL, X.ZPixmap, 0xFFFFFFFF).data
+
+    def close(self):
+        self.dpy.close()
 
 
-def total(d, entry):  # for the scripts that import it from here
-    return d.total(entry)
+def connect_through_the_states(d, dev, profile, label, not_connected):
+    ac = d.add_active([dev], profile, state=d.AC_ACTIVATING)
+    for state in (d.DEV_PREPARE, d.DEV_CONFIG, d.DEV_NEED_AUTH, d.DEV_IP_CONFIG, d.DEV_IP_CHECK):
+        d.set_device_state(dev, state)
+        # Each state is a new status, shown as "Not connected." as before.
+        stays(lambda: label.image() == not_connected, 0.5)
+    before = d.total("Office")
+    d.set_device_state(dev, d.DEV_ACTIVATED)
+    d.set_active_state(ac, d.AC_ACTIVATED)
+    return ac, before
 
 
-def stays(d, condition, seconds):
-    """Observes for a bounded time that the condition keeps holding."""
-    end = time.monotonic() + seconds
-    while time.monotonic() < end:
-        assert condition(), "changed while it should not have"
-        time.sleep(0.1)
-
-
-def settled(d, value, window=1.5, timeout=15):
-    """Waits until value() has not changed for `window` seconds; returns it."""
-    deadline = time.monotonic() + timeout
-    last, since = value(), time.monotonic()
-    while time.monotonic() < deadline:
-        time.sleep(0.1)
-        now = value()
-        if now != last:
-            last, since = now, time.monotonic()
-        elif time.monotonic() - since >= window:
-            return last
-    raise AssertionError("still changing: %r" % last)
-
-
-def test_two_profiles_one_connected(binary):
+def test_counting_and_label_follow_every_change(binary):
     with Desktop() as d:
         office = d.add_profile("Office", number="555-0100")
         d.add_profile("Home", number="555-0199")
         dev = d.add_device("modem0", "ttyUSB0", d.DEVICE_MODEM)
         d.start_program(binary)
-        d.wait_for(d.tray_icons, what="the tray icon")
-        ac = d.add_active([dev], office, state=d.AC_ACTIVATED)
-        d.wait_for(lambda: minutes(d, "Office") == "3", timeout=30, what="three minutes")
-        d.set_active_state(ac, d.AC_DEACTIVATED)
-        d.remove_active(dev, ac)
-        counted = settled(d, lambda: minutes(d, "Office"))
-        stays(d, lambda: minutes(d, "Office") == counted, 3)
-        assert "Home" not in d.ledger(), d.ledger()
-        assert "Hours" not in d.ledger()["Office"], "no carry yet"
+        label = Label(d, d.open_from_tray())
+        try:
+            not_connected = settled(label.image)
+            stays(lambda: label.image() == not_connected, 1)
+            assert d.total("Office") == 0, d.ledger()
+
+            ac, before = connect_through_the_states(d, dev, office, label, not_connected)
+            assert before == 0, "counted while connecting: %r" % d.ledger()
+            d.wait_for(lambda: label.image() != not_connected, what="the label to change")
+            connected = label.image()
+            d.wait_for(lambda: d.total("Office") == 3, timeout=30, what="three minutes")
+            assert label.image() == connected
+            assert "Hours" not in d.ledger()["Office"], "no carry yet"
+
+            # Deactivating already stops the count.
+            d.set_active_state(ac, d.AC_DEACTIVATING)
+            counted = settled(lambda: d.total("Office"))
+            stays(lambda: d.total("Office") == counted, 3)
+            d.set_active_state(ac, d.AC_DEACTIVATED)
+            d.remove_active(dev, ac)
+            d.wait_for(lambda: label.image() == not_connected, what="Not connected.")
+
+            ac, before = connect_through_the_states(d, dev, office, label, not_connected)
+            assert before == counted, "counted while connecting: %r" % d.ledger()
+            d.wait_for(lambda: label.image() == connected, what="Connected again")
+            d.wait_for(lambda: d.total("Office") >= counted + 2, timeout=30,
+                       what="counting again")
+            assert "Home" not in d.ledger(), d.ledger()
+        finally:
+            label.close()
+
+
+def test_networkmanager_absent_leaving_and_returning(binary):
+    with Desktop(start_mock=False) as d:
+        d.start_program(binary)
+        label = Label(d, d.open_from_tray())
+        try:
+            not_connected = settled(label.image)
+            stays(lambda: d.program_running() and d.ledger() == {}, 2)
+            for _ in range(2):
+                d.start_mock()
+                office = d.add_profile("Office")
+                dev = d.add_device("eth0", "eth0")
+                d.add_active([dev], office, state=d.AC_ACTIVATED)
+                before = d.total("Office")
+                d.wait_for(lambda: d.total("Office") >= before + 2, timeout=30, what="counting")
+                assert label.image() != not_connected
+                # At rest by now; the daemon goes away: counting stops, silently.
+                d.stop_mock()
+                d.wait_for(lambda: label.image() == not_connected, what="Not connected.")
+                counted = settled(lambda: d.total("Office"))
+                stays(lambda: d.total("Office") == counted, 3)
+                assert d.program_running()
+        finally:
+            label.close()
 
 
 def test_carry_and_overtime(binary):
@@ -71,47 +116,6 @@ def test_carry_and_overtime(binary):
         assert (ledger["Hours"], ledger["Minutes"]) in (("2", "0"), ("2", "1")), ledger
 
 
-def test_connecting_counts_nothing_until_connected(binary):
-    with Desktop() as d:
-        office = d.add_profile("Office", number="555-0100")
-        dev = d.add_device("modem0", "ttyUSB0", d.DEVICE_MODEM)
-        d.start_program(binary)
-        d.wait_for(d.tray_icons, what="the tray icon")
-        ac = d.add_active([dev], office, state=d.AC_ACTIVATING)
-        for state in (d.DEV_PREPARE, d.DEV_CONFIG, d.DEV_NEED_AUTH, d.DEV_IP_CONFIG,
-                      d.DEV_IP_CHECK):
-            d.set_device_state(dev, state)
-            stays(d, lambda: minutes(d, "Office") is None, 1.2)
-        d.set_active_state(ac, d.AC_ACTIVATED)
-        d.wait_for(lambda: minutes(d, "Office") == "2", timeout=30, what="counting")
-        d.set_active_state(ac, d.AC_DEACTIVATING)
-        counted = settled(d, lambda: minutes(d, "Office"))
-        stays(d, lambda: minutes(d, "Office") == counted, 3)
-
-
-def test_networkmanager_lost_and_back(binary):
-    with Desktop(start_mock=False) as d:
-        d.start_program(binary)
-        d.wait_for(d.tray_icons, what="the tray icon")
-        stays(d, lambda: d.program_running() and d.ledger() == {}, 2)
-        d.start_mock()
-        office = d.add_profile("Office")
-        dev = d.add_device("eth0", "eth0")
-        d.add_active([dev], office, state=d.AC_ACTIVATED)
-        d.wait_for(lambda: d.total("Office") >= 2, timeout=30, what="counting to start")
-        # The daemon goes away while connected: counting stops, silently.
-        d.stop_mock()
-        counted = settled(d, lambda: d.total("Office"))
-        stays(d, lambda: d.total("Office") == counted, 3)
-        assert d.program_running()
-        # And back again.
-        d.start_mock()
-        office = d.add_profile("Office")
-        dev = d.add_device("eth0", "eth0")
-        d.add_active([dev], office, state=d.AC_ACTIVATED)
-        d.wait_for(lambda: d.total("Office") >= counted + 2, timeout=30, what="counting again")
-
-
 if __name__ == "__main__":
-    run_tests(test_two_profiles_one_connected, test_carry_and_overtime,
-              test_connecting_counts_nothing_until_connected, test_networkmanager_lost_and_back)
+    run_tests(test_counting_and_label_follow_every_change,
+              test_networkmanager_absent_leaving_and_returning, test_carry_and_overtime)

@@ -1,16 +1,7 @@
 #!/usr/bin/python3
-"""The data a counted minute carries, on real kernel counters: a veth pair
-into a network namespace of the test's own, the mock modem's IP interface
-pointed at the host end, and a known number of bytes pushed through with a
-local socket. The history and --report must show those bytes, within the
-protocol's overhead; bytes sent after the last tick of a session are lost
-with it, as the README says.
-
-Needs root (ip netns, veth); where namespaces cannot be made it says so and
-exits 77, which ctest shows as skipped.
-
-Usage: test_data.py path/to/brantle-vantrel
-"""
+"""The bytes a counted minute carries, on real kernel counters: a veth pair
+into a network namespace of the test's own, a known number of bytes pushed
+through. Needs root; exits 77 (skipped) where namespaces cannot be made."""
 
 import json
 import os
@@ -19,9 +10,7 @@ import subprocess
 import sys
 
 sys.path.insert(0, os.path.dirname(os.path.abspath(__file__)))
-from harness import DEVICE_IFACE, Desktop  # noqa: E402
-from test_counting import settled  # noqa: E402
-from test_history import history_lines, report  # noqa: E402
+from harness import DEVICE_IFACE, Desktop, run_tests, settled  # noqa: E402
 
 SKIP = 77
 # Documentation addresses; nothing else on this machine uses them.
@@ -36,7 +25,6 @@ def run(*args, check=True):
 
 
 class Veth:
-    """ns/host/peer names unique to this run; removed on exit."""
 
     def __init__(self):
         tag = "%d" % (os.getpid() % 100000)
@@ -68,9 +56,7 @@ class Veth:
         with open(base + "rx_bytes") as rx, open(base + "tx_bytes") as tx:
             return int(rx.read()), int(tx.read())
 
-    def push(self, count):
-        """Sends `count` bytes to a sink in the namespace; returns when the
-        sink has them all."""
+    def push(self, count):  # returns when the sink in the namespace has them all
         sink = subprocess.Popen(
             ["ip", "netns", "exec", self.ns, "/usr/bin/python3", "-c",
              "import socket,sys\n"
@@ -107,9 +93,8 @@ def can_make_namespaces():
 
 
 def data_lines(d):
-    """(received, sent) of every line of the history that carries data."""
     out = []
-    for line in history_lines(d)[1:]:
+    for line in d.history_lines()[1:]:
         fields = line.split(",")
         if len(fields) == 4:
             out.append((int(fields[2]), int(fields[3])))
@@ -140,17 +125,13 @@ def test_bytes_through_a_veth_pair(binary):
         d.set_active_state(active, d.AC_DEACTIVATED)
         d.remove_active(device, active)
         # No line comes after the disconnect: one tick's time without a change.
-        settled(d, lambda: len(history_lines(d)), window=7, timeout=30)
+        settled(lambda: len(d.history_lines()), window=7, timeout=30)
 
         lines = data_lines(d)
         assert len(lines) == counted, (lines, counted)
         received = sum(r for r, _ in lines)
         sent = sum(s for _, s in lines)
         wire_rx, wire_tx = after[0] - before[0], after[1] - before[1]
-        overhead = (sent - PUSHED) / PUSHED
-        print("pushed %d bytes; counted %d sent, %d received in %d minutes; "
-              "the interface saw %d sent, %d received around the push; overhead %.2f%%"
-              % (PUSHED, sent, received, counted, wire_tx, wire_rx, overhead * 100))
         # The history agrees with the kernel's own counters over the push,
         # give or take stray packets in the rest of the counted minutes.
         assert wire_tx <= sent <= wire_tx + 20_000, (sent, wire_tx)
@@ -160,22 +141,18 @@ def test_bytes_through_a_veth_pair(binary):
         assert PUSHED <= wire_tx <= PUSHED * 1.25, (wire_tx, PUSHED)
         assert sent + received < PUSHED + TAIL, "the tail after the last tick is not counted"
 
-        data = json.loads(report(d, binary, "--json", "--month", "2010-05"))
+        data = json.loads(d.report(binary, "--json", "--month", "2010-05"))
         entry = [e for e in data["entries"] if e["entry"] == "Phone"][0]
         assert (entry["received"], entry["sent"]) == (received, sent), entry
         assert entry["data_minutes"] == counted, entry
         session = data["sessions"][0]
         assert (session["received"], session["sent"]) == (received, sent), session
-        assert "Phone: 0 H., %d Min, " % counted in report(d, binary, "--month", "2010-05")
+        assert "Phone: 0 H., %d Min, " % counted in d.report(binary, "--month", "2010-05")
 
 
 if __name__ == "__main__":
     why = can_make_namespaces()
     if why:
-        print("SKIPPED: network namespaces cannot be made here (%s); this test needs root "
-              "and ip netns" % why)
+        print("SKIPPED: network namespaces cannot be made here (%s)" % why)
         sys.exit(SKIP)
-    binary = os.path.abspath(sys.argv[1] if len(sys.argv) > 1 else "build/brantle-vantrel")
-    print("== test_bytes_through_a_veth_pair", flush=True)
-    test_bytes_through_a_veth_pair(binary)
-    print("1 passed, 0 failed")
+    run_tests(test_bytes_through_a_veth_pair)

@@ -1,11 +1,6 @@
 #!/usr/bin/python3
-"""Data plan notices from the real program: a test notification server on
-the private session bus gets each level once per period, a restart does not
-warn again, the next period warns afresh, the notice's action opens the
-history window; with no server, a box that does not block.
-
-Usage: test_data_plans.py path/to/brantle-vantrel [--shot path.png]
-"""
+"""Data plan notices through a test notification server, the box without
+one, and the dialog. --shot path.png keeps a picture (docs/data-plans.png)."""
 
 import os
 import re
@@ -150,7 +145,6 @@ def test_box_without_a_server(binary):
 
 
 def test_dialog_from_the_tray_menu(binary):
-    """The XEmbed tray's menu, key D; --shot keeps a picture (docs/data-plans.png)."""
     with Desktop(faketime="@2010-05-12 10:00:00 x60", env={"TZ": "UTC"}) as d:
         seed(d, "[Office]\nDataAllowanceMB=10000\nBillingDay=17\n[Phone]\nDataAllowanceMB=2000\n"
              "BillingDay=31\nWarnPercent=90\n",
@@ -160,16 +154,7 @@ def test_dialog_from_the_tray_menu(binary):
         d.add_profile("Phone", number="*99#")
         d.add_profile("Home", number="555-0199")
         d.start_program(binary)
-        x, y, w, h = d.wait_for(d.tray_icons, what="the tray icon")[0]
-
-        def opened():
-            # The key goes to the menu the click of the round before opened.
-            d.key("d")
-            if not d.find_windows(DIALOG):
-                d.click(x + w // 2, y + h // 2, button=3)
-            return d.find_windows(DIALOG)
-
-        window = d.wait_for(opened, timeout=40, interval=2, what="the data plans dialog")[0]
+        window = d.open_from_menu("d", DIALOG)
         if "--shot" in sys.argv:
             d.wait_for(lambda: d.window_geometry(window)[2] > 300, what="the dialog laid out")
             d.screenshot(sys.argv[sys.argv.index("--shot") + 1])

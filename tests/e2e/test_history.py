@@ -1,11 +1,7 @@
 #!/usr/bin/python3
-"""The usage history of the real program: what the counting writes, what
---report makes of it, that a first-of-month reset leaves it alone, and the
-history window opened from the tray menu.
-
-Usage: test_history.py path/to/brantle-vantrel [--shot path.png]
---shot keeps a picture of the history window (docs/history-window.png).
-"""
+"""The usage history: what counting writes, what --report makes of it, a
+reset that leaves it alone, and the history window. --shot path.png keeps a
+picture of the window (docs/history-window.png)."""
 
 import json
 import os
@@ -16,8 +12,7 @@ import time
 from datetime import datetime, timedelta
 
 sys.path.insert(0, os.path.dirname(os.path.abspath(__file__)))
-from harness import Desktop  # noqa: E402
-from test_counting import settled  # noqa: E402
+from harness import Desktop, run_tests, settled  # noqa: E402
 
 HISTORY = "Vantrel History.csv"
 REMINDER = "^Brantle Vantrel - notification$"
@@ -25,30 +20,12 @@ WINDOW = "^Brantle Vantrel - history$"
 YES = (18 + 65 // 2, 80 + 23 // 2)
 
 
-def history_lines(d):
-    try:
-        with open(os.path.join(d.data_dir(), HISTORY), "rb") as f:
-            return f.read().decode().splitlines()
-    except FileNotFoundError:
-        return []
-
-
-def report(d, binary, *args):
-    # No display: the report needs none.
-    env = d.program_env()
-    env.pop("DISPLAY", None)
-    out = subprocess.run([binary, "--report"] + list(args), env=env, capture_output=True,
-                         text=True, timeout=30)
-    assert out.returncode == 0, (out.returncode, out.stderr)
-    return out.stdout
-
-
 def count(d, device, profile, entry, at_least):
     active = d.add_active([device], profile, state=d.AC_ACTIVATED)
     d.wait_for(lambda: d.total(entry) >= at_least, timeout=60, what="%s counting" % entry)
     d.set_active_state(active, d.AC_DEACTIVATED)
     d.remove_active(device, active)
-    return settled(d, lambda: d.total(entry))
+    return settled(lambda: d.total(entry))
 
 
 def test_counting_report_and_reset(binary):
@@ -63,15 +40,14 @@ def test_counting_report_and_reset(binary):
 
         at_office = count(d, device, office, "Office", 3)
         at_home = count(d, device, home, "Home", 2)
-        print("counted %d on Office, %d on Home" % (at_office, at_home))
-        lines = history_lines(d)
+        lines = d.history_lines()
         assert lines[0] == "time,entry,received,sent", lines
         entries = [line.split(",", 1)[1] for line in lines[1:]]
         assert entries == ["Office"] * at_office + ["Home"] * at_home, lines
         assert all(line.startswith("2010-06-01T10:") for line in lines[1:]), lines
 
         # While the program runs, with no display.
-        data = json.loads(report(d, binary, "--json"))
+        data = json.loads(d.report(binary, "--json"))
         assert data["month"] == "2010-06" and data["skipped_lines"] == 0, data
         sessions = [(s["entry"], s["minutes"]) for s in data["sessions"]]
         assert sessions == [("Home", at_home), ("Office", at_office)], data["sessions"]
@@ -84,19 +60,18 @@ def test_counting_report_and_reset(binary):
         d.click_in(window, *YES)
         d.wait_for(lambda: d.total("Office") == 0 and d.total("Home") == 0, timeout=20,
                    what="the reset")
-        data = json.loads(report(d, binary, "--json"))
+        data = json.loads(d.report(binary, "--json"))
         assert [e["total_minutes"] for e in data["ledger"]] == [0, 0], data["ledger"]
         assert data["month_minutes"] == at_office + at_home, data
-        assert len(history_lines(d)) == 1 + at_office + at_home
-        text = report(d, binary)
+        assert len(d.history_lines()) == 1 + at_office + at_home
+        text = d.report(binary)
         assert "Office: 0 H., %d Min" % at_office in text, text
         assert d.program_running()
 
 
 def seed_month(path, rng):
-    """A May of two entries: Office on working days, Home most evenings.
-    The first week's minutes were counted before the data was; from the 8th
-    each minute carries its bytes. Returns (minutes, bytes)."""
+    """A May: Office on working days, Home most evenings; bytes from the 8th
+    on, in the old two-column form before. Returns (minutes, bytes)."""
     lines = ["time,entry"]
     data = 0
 
@@ -126,24 +101,16 @@ def seed_month(path, rng):
     return len(lines) - 1, data
 
 
-def test_history_window(binary, shot=None):
+def test_history_window(binary):
+    shot = os.path.abspath(sys.argv[sys.argv.index("--shot") + 1]) if "--shot" in sys.argv else None
     with Desktop(faketime="@2010-05-28 22:00:00 x60", env={"TZ": "UTC"}) as d:
         os.makedirs(d.data_dir())
         total, data_bytes = seed_month(os.path.join(d.data_dir(), HISTORY), random.Random(5))
         d.add_profile("Office", number="555-0100")
         d.start_program(binary)
-        x, y, w, h = d.wait_for(d.tray_icons, what="the tray icon")[0]
-
-        def opened():
-            if not d.find_windows(WINDOW):
-                d.click(x + w // 2, y + h // 2, button=3)
-                time.sleep(0.5)  # the menu takes the key once it is open
-                d.key("h")
-            return d.find_windows(WINDOW)
-
-        window = d.wait_for(opened, timeout=40, interval=2, what="the history window")[0]
+        window = d.open_from_menu("h", WINDOW)
         time.sleep(1)  # let it paint before the picture
-        data = json.loads(report(d, binary, "--json"))
+        data = json.loads(d.report(binary, "--json"))
         assert data["month"] == "2010-05" and data["month_minutes"] == total, data["month_minutes"]
         assert data["month_received"] + data["month_sent"] == data_bytes, data
         path = shot or os.path.join(d.tmp, "history.png")
@@ -157,19 +124,8 @@ def test_history_window(binary, shot=None):
         subprocess.run(["import", "-window", str(window), data_path], env=d._base_env(),
                        check=True, timeout=30)
         assert os.path.getsize(data_path) > 0
-        print("history window shown, pictures", path, data_path)
         assert d.program_running()
 
 
 if __name__ == "__main__":
-    args = sys.argv[1:]
-    shot = None
-    if "--shot" in args:
-        shot = os.path.abspath(args[args.index("--shot") + 1])
-        del args[args.index("--shot"):args.index("--shot") + 2]
-    binary = os.path.abspath(args[0] if args else "build/brantle-vantrel")
-    print("== test_counting_report_and_reset", flush=True)
-    test_counting_report_and_reset(binary)
-    print("== test_history_window", flush=True)
-    test_history_window(binary, shot)
-    print("2 passed, 0 failed")
+    run_tests(test_counting_report_and_reset, test_history_window)

@@ -1,9 +1,6 @@
 #!/usr/bin/python3
-"""The program as a native Wayland client, under weston's headless backend,
-with a test watcher on the session bus: it registers its item, maps its
-window for Activate and for a second start, shows its dialogs, opens no
-window of its own for ContextMenu, and ends through the exported menu.
-What the client does is read from its protocol log (WAYLAND_DEBUG)."""
+"""The program as a native Wayland client (weston's headless backend, and
+cage), with a test watcher; what it does is read from its protocol log."""
 
 import os
 import re
@@ -12,20 +9,17 @@ import sys
 import tempfile
 
 sys.path.insert(0, os.path.dirname(os.path.abspath(__file__)))
-from harness import Desktop  # noqa: E402
+from harness import Desktop, run_tests  # noqa: E402
 from test_status_notifier import Panel, item_id, menu_entries  # noqa: E402
 
 SOCKET = "wl-test"
 
 
 def titles(d):
-    """Titles of the toplevels the program has mapped, in order."""
     return re.findall(r'xdg_toplevel@\d+\.set_title\("([^"]*)"\)', d.log("program"))
 
 
-def mapped(d, title):
-    """Whether a toplevel with this caption was mapped; Qt appends the
-    program's name to other captions."""
+def mapped(d, title):  # Qt appends the program's name to other captions
     return any(t == title or t.startswith(title + " \u2014 ") for t in titles(d))
 
 
@@ -33,8 +27,7 @@ def popups(d):
     return len(re.findall(r"get_popup\(", d.log("program")))
 
 
-def stderr_lines(d):
-    """What the program wrote itself: not the protocol log, not our debug."""
+def stderr_lines(d):  # not the protocol log, not our debug
     return [line for line in d.log("program").splitlines()
             if line.strip() and not re.match(r"\s*\[\s*\d+\.\d+\]", line)
             and not line.startswith("bv.")]
@@ -125,9 +118,8 @@ def graphics_libraries(pid):
 
 
 def start_cage(d):
-    """cage, a wlroots compositor that draws the frames (-d), on its headless
-    backend. It will not run as root: it runs as nobody, in a runtime folder
-    of its own. Returns its socket's path."""
+    """cage, a compositor that draws the frames (-d). It will not run as root:
+    it runs as nobody, in a runtime folder of its own. Returns its socket."""
     folder = tempfile.mkdtemp(prefix="bv-cage-")  # nobody cannot enter the harness's folder
     d.cage_folder = folder
     os.chmod(folder, 0o700)
@@ -176,7 +168,4 @@ def frames_left_to_cage(d, binary):
 
 
 if __name__ == "__main__":
-    binary = os.path.abspath(sys.argv[1] if len(sys.argv) > 1 else "build/brantle-vantrel")
-    test_wayland_client(binary)
-    test_frames_drawn_by_the_compositor(binary)
-    print("2 passed, 0 failed")
+    run_tests(test_wayland_client, test_frames_drawn_by_the_compositor)

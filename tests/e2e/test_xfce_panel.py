@@ -1,18 +1,14 @@
 #!/usr/bin/python3
-"""The icon in a real panel: xfce4-panel's notification area under Xvfb
-(a StatusNotifierItem host and watcher), clicked with xdotool as a user
-would. A left click opens the main window; a right click shows the
-program's own menu, whose "Close program" ends it."""
+"""The icon in a real panel, xfce4-panel's notification area (a
+StatusNotifierItem host and watcher), clicked as a user would."""
 
 import os
 import subprocess
 import sys
-import time
 
 sys.path.insert(0, os.path.dirname(os.path.abspath(__file__)))
-from harness import Desktop  # noqa: E402
+from harness import MAIN, Desktop, run_tests  # noqa: E402
 from test_status_notifier import WATCHER, Panel, no_warnings  # noqa: E402
-from test_tray import MAIN, close_until  # noqa: E402
 
 XFCONFD = "/usr/lib/x86_64-linux-gnu/xfce4/xfconf/xfconfd"
 PANEL_HEIGHT = 30
@@ -69,9 +65,7 @@ def start_panel(d):
 
 
 def icon_position(d, shot):
-    """The centre of the rightmost icon drawn in the panel's strip: the
-    furthest right column, in the top PANEL_HEIGHT rows, that differs from
-    the panel's own background at its left end."""
+    """The centre of the rightmost thing drawn unlike the panel's background."""
     d.screenshot(shot)
     out = subprocess.run(["convert", shot, "-crop", "x%d+0+0" % PANEL_HEIGHT, "+repage",
                           "-depth", "8", "txt:-"], capture_output=True, text=True).stdout
@@ -106,12 +100,11 @@ def test_left_and_right_click_in_xfce_panel(binary):
 
         at = d.wait_for(lambda: (lambda p: p if p != empty else None)(icon_position(d, shot)),
                         timeout=30, what="the icon drawn in the panel")
-        print("icon at", at)
         assert not d.find_windows(MAIN), "the window starts hidden"
 
         d.click(*at)
         window = d.wait_for_window(MAIN)
-        close_until(d, window, lambda: not d.find_windows(MAIN), "the window to hide")
+        d.close_until(window, lambda: not d.find_windows(MAIN), "the window to hide")
 
         # The right button: the panel draws our exported menu at the icon.
         d.click(*at, button=3)
@@ -129,8 +122,7 @@ def test_left_and_right_click_in_xfce_panel(binary):
         assert proc.returncode == 0, proc.returncode
 
 
-def menu_geometry(d):
-    """The panel's pop-up menu: a mapped window of its plug-in below the panel."""
+def menu_geometry(d):  # a mapped window of the plug-in below the panel
     for window in d.find_windows("^wrapper-2.0$"):
         x, y, w, h = d.window_geometry(window)
         if y >= PANEL_HEIGHT and h > 40:
@@ -139,6 +131,4 @@ def menu_geometry(d):
 
 
 if __name__ == "__main__":
-    binary = os.path.abspath(sys.argv[1] if len(sys.argv) > 1 else "build/brantle-vantrel")
-    test_left_and_right_click_in_xfce_panel(binary)
-    print("1 passed, 0 failed")
+    run_tests(test_left_and_right_click_in_xfce_panel)

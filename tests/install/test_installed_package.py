@@ -1,7 +1,6 @@
 #!/usr/bin/python3
-"""The program as the package installs it, extracted with dpkg-deb into a
-temporary root: it starts, docks its icon, its window carries the theme
-icon in all its sizes, and "Close program" ends it.
+"""The program as the package installs it, extracted into a temporary root:
+it docks, its window carries the theme icon's sizes, and Close program ends it.
 Usage: test_installed_package.py <folder with the .deb>"""
 
 import glob
@@ -12,14 +11,10 @@ import tempfile
 
 HERE = os.path.dirname(os.path.abspath(__file__))
 sys.path.insert(0, os.path.join(HERE, "..", "e2e"))
-from harness import Desktop  # noqa: E402
-from test_tray import close_program_from_menu  # noqa: E402
-
-MAIN = "^Brantle Vantrel$"
+from harness import MAIN, Desktop  # noqa: E402
 
 
-def icon_sizes(d, window):
-    """The sizes in a window's _NET_WM_ICON."""
+def icon_sizes(d, window):  # of a window's _NET_WM_ICON
     data = d.x_property(window, "_NET_WM_ICON") or []
     sizes, i = [], 0
     while i + 2 <= len(data):
@@ -36,13 +31,12 @@ def main(folder):
         binary = os.path.join(root, "usr", "bin", "brantle-vantrel")
         with Desktop() as d:
             d.add_profile("Office", number="555-0100")
-            proc = d.start_program(binary)
-            icon = d.wait_for(d.tray_icons, what="the tray icon")[0]
+            d.start_program(binary)
+            d.wait_for(d.tray_icons, what="the tray icon")
             window = d.open_from_tray(MAIN)
             sizes = d.wait_for(lambda: icon_sizes(d, window), what="the window's icon")
             assert (256, 256) in sizes and (16, 16) in sizes, sizes
-            close_program_from_menu(d, proc, icon)
-            assert proc.returncode == 0, proc.returncode
+            assert d.close_from_menu() == 0
     print("installed package passed")
 
 

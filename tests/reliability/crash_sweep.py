@@ -1,28 +1,16 @@
 #!/usr/bin/python3
-"""Crashes the real program at every step of every write, one step at a
-time, and checks what a restart finds.
+"""Crashes the program at every step of every write, one step per start, and
+checks what a restart finds. faultinject.c (LD_PRELOAD) numbers the system
+calls of the writes and SIGKILLs before call N; a dry run counts them.
 
     /usr/bin/python3 tests/reliability/crash_sweep.py build/brantle-vantrel \\
         build/tests/reliability/bv_faultinject.so [--torn] [--repeat N] [--path NAME]
 
-The fault injector (faultinject.c, loaded with LD_PRELOAD before
-libfaketime) numbers the system calls of the writes into the ledger folder
-and sends SIGKILL just before call N. For every write path a dry run first
-counts its calls; then for every N from 1 to that count the sweep seeds the
-folder, starts the program under the end-to-end harness (Xvfb, trayer, the
-NetworkManager mock, the clock 60 times as fast), triggers the path as a
-user would, sees the program die at call N, and checks:
-  - each file is byte for byte what it was before the write, until the call
-    that renames its replacement into place, and what the dry run left after
-    it: never anything else, so it parses and no other section changes;
-  - at most one temporary file is left, and only by a kill between its
-    creation and its rename;
-  - a restart without the injector counts on (a re-asked first-of-month
-    reminder is answered the same way first), and afterwards no temporary
-    file is left.
---torn also makes the Nth call, when it is a write(), write half its bytes
-before the kill. --repeat sweeps every path N times.
-"""
+Each file must be byte for byte its old content until its replacement's
+rename, and the dry run's after it; a temporary file is left only by a kill
+between its creation and its rename; a restart counts on and clears it. The
+dry runs' calls must come in the order a power cut needs.
+--torn makes a chosen write() write half its bytes first."""
 
 import argparse
 import os
@@ -32,11 +20,12 @@ import socket
 import subprocess
 import sys
 import time
+import types
 
 HERE = os.path.dirname(os.path.abspath(__file__))
 sys.path.insert(0, os.path.join(HERE, "..", "e2e"))
-from harness import DEVICE_IFACE, FAKETIME_LIB, Desktop, HarnessError  # noqa: E402
-from crash_test import Failure, parse_strict  # noqa: E402
+from harness import DEVICE_IFACE, FAKETIME_LIB, Desktop, HarnessError, counted, parse_strict  # noqa: E402
+from crash_test import ledger  # noqa: E402
 
 ENTRY = "Office"
 LEDGER = "Vantrel Data.ini"
@@ -48,6 +37,7 @@ LOCK = ".Vantrel.lock"
 MAIN = "^Brantle Vantrel$"
 WARNING = "^Brantle Vantrel - warning$"
 REMINDER = "^Brantle Vantrel - notification$"
+PLANS_DIALOG = "^Brantle Vantrel - data plans$"
 FIRST_OF_MONTH = "@2004-03-01 10:00:00"
 
 # Client coordinates of what the paths click, from the windows' layouts.
@@ -58,15 +48,7 @@ DISABLE_WARNING = (8 + 6, 96 + 8)  # the overtime warning's check box
 CLOSE_WARNING = (112 + 32, 128 + 11)
 YES = (18 + 32, 80 + 11)
 NO_NO_REMIND = (18 + 131, 112 + 11)
-
-# Sections around the counted one, so a write that disturbs them shows.
-OTHERS = (b"; kept by hand\n"
-          b"[Home]\n"
-          b"Minutes = 12 \n"
-          b"Hours=3\n"
-          b"\n")
-LAST = b"[\xff\xfe bytes]\nMinutes=1\n[Last]\nHours=2"
-
+ALLOWANCE = (115, 44)  # the first row's allowance in the data plans dialog
 
 # A history record of the counted profile: local time to the minute and offset.
 # ...with the minute's bytes, after a history of the old two-column form.
@@ -77,31 +59,16 @@ PLAN_HISTORY_SEED = b"time,entry,received,sent\n2010-05-10T09:59+00:00,Office,20
 PLANS_SEED = b"[Home]\nDataAllowanceMB=5\n[Office]\nDataAllowanceMB=1\nBillingDay=1\n"
 
 
-def ledger(office):
-    return OTHERS + b"[" + ENTRY.encode() + b"]\n" + office + LAST
-
-
 # ---- the paths ------------------------------------------------------------
 
-class Path:
-    """One write path. `prepare` brings the program to the moment before the
-    write; `trigger` makes it. Both get (sweep, proc). `answer` re-answers a
-    reminder that a restart shows again."""
-
-    def __init__(self, name, seed, prepare=None, trigger=None, armed=True,
-                 faketime=None, answer=None, options=None, history=None, plans=None, speed=120):
-        self.name = name
-        self.seed = seed
-        self.options = options
-        self.history = history
-        self.plans = plans
-        self.prepare = prepare
-        self.trigger = trigger
-        self.armed = armed  # False: counted from the start of the process
-        self.faketime = faketime
-        self.answer = answer
-        # How much faster the clock runs: 120 makes a minute every 0.5 s.
-        self.speed = speed
+def Path(name, seed, **given):
+    """`prepare` brings the program to just before the write, `trigger` makes
+    it; `answer` answers again a reminder that a restart shows again; not
+    `armed`: counted from the process's start; `speed`: 120 is a minute in 0.5 s."""
+    values = dict(prepare=None, trigger=None, armed=True, faketime=None, answer=None,
+                  options=None, history=None, plans=None, speed=120)
+    values.update(given)
+    return types.SimpleNamespace(name=name, seed=seed, **values)
 
 
 def connect_for_one_tick(sweep, proc):
@@ -125,8 +92,7 @@ def clicker(point, window=MAIN):
     return trigger
 
 
-def pixels(sweep, window, x, y, size=10):
-    """A square of the window's pixels around (x, y), with the pointer away."""
+def pixels(sweep, window, x, y, size=10):  # around (x, y), the pointer away
     sweep.d.xdotool("mousemove", 0, 0)
     return subprocess.run(["import", "-window", str(window), "-crop",
                            "%dx%d+%d+%d" % (size, size, x - size // 2, y - size // 2), "rgb:-"],
@@ -148,12 +114,21 @@ def overtime_warning(sweep, proc):
             return
         except HarnessError:
             pass
-    raise Failure("the warning's box could not be ticked")
+    raise AssertionError("the warning's box could not be ticked")
 
 
 def close_warning(sweep, proc):
     warning = sweep.d.find_windows(WARNING)[0]
     sweep.d.click_in(warning, *CLOSE_WARNING)
+
+
+def open_plans(sweep, proc):
+    sweep.d.open_from_menu("d", PLANS_DIALOG)
+
+
+def set_allowance(sweep, proc):
+    sweep.d.click_in(sweep.d.wait_for_window(PLANS_DIALOG, timeout=30), *ALLOWANCE)
+    sweep.d.type_text("2")
 
 
 def wait_for_reminder(sweep, proc):
@@ -170,6 +145,8 @@ PATHS = [
          history=HISTORY_SEED, trigger=connect_for_one_tick),
     Path("data plan notice", ledger(b"Minutes=50\nHours=7\nWarnOverTime=0\n"),
          history=PLAN_HISTORY_SEED, plans=PLANS_SEED, trigger=connect_for_one_tick),
+    Path("set an allowance", ledger(b"Minutes=5\nWarnOverTime=0\n"), plans=PLANS_SEED,
+         prepare=open_plans, trigger=set_allowance, speed=60),
     Path("carry", ledger(b"Minutes=59\nHours=7\nWarnOverTime=0\n"),
          trigger=connect_for_one_tick),
     Path("limit edit", ledger(b"Minutes=5\nWarnHourCount=0\nWarnOverTime=0\n"),
@@ -192,11 +169,6 @@ PATHS = [
 
 # ---- checks -----------------------------------------------------------------
 
-def counted(raw):
-    values = parse_strict(raw or b"").get(ENTRY.encode(), {})
-    return int(values.get(b"Hours", b"0")) * 60 + int(values.get(b"Minutes", b"0"))
-
-
 class Calls:
     """The injector's log: [(n, call, path)]."""
 
@@ -214,8 +186,7 @@ class Calls:
             pass
 
     def committed_at(self, name):
-        """The call that puts a file's new content in place: the rename of its
-        replacement, or the first write on a file that is appended to."""
+        """The rename of a file's replacement, or an appended file's first write."""
         for n, call, path in self.entries:
             if call in ("rename", "write") and os.path.basename(path) == name:
                 return n
@@ -224,6 +195,31 @@ class Calls:
     def describe(self):
         return " ".join(call if not path.endswith(("/", "brantle-vantrel")) else call + "(folder)"
                         for _, call, path in self.entries)
+
+
+def check_order(calls, folder):
+    """What a power cut, unlike a kill, needs: a replacement writes and flushes
+    its temporary file, renames it over the file and flushes the folder, all
+    before the next one begins."""
+    flushed = {}  # temporary file -> flushed since its last write
+    unflushed_folder = None  # a rename whose folder is not flushed yet
+    for n, call, path in calls.entries:
+        name = os.path.basename(path)
+        if path.rstrip("/") == folder.rstrip("/"):
+            if call in ("fsync", "fdatasync"):
+                unflushed_folder = None
+        elif ".tmp-" in name:
+            if call == "open" and unflushed_folder:
+                raise AssertionError("call %d: a write began before the folder was flushed "
+                                     "after %s" % (n, unflushed_folder))
+            flushed[name] = call in ("fsync", "fdatasync")
+        elif call == "rename":
+            temps = [t for t in flushed if t.startswith("." + name + ".tmp-")]
+            if not temps or not all(flushed.pop(t) for t in temps):
+                raise AssertionError("call %d: %s replaced by no flushed temporary file" % (n, name))
+            unflushed_folder = name
+    if unflushed_folder:
+        raise AssertionError("the folder was never flushed after %s" % unflushed_folder)
 
 
 class Sweep:
@@ -255,11 +251,7 @@ class Sweep:
                    for _, call, path in Calls(self.log).entries)
 
     def read(self, name):
-        try:
-            with open(os.path.join(self.folder, name), "rb") as f:
-                return f.read()
-        except FileNotFoundError:
-            return None
+        return self.d.read_file(name)
 
     def temps(self):
         return sorted(n for n in os.listdir(self.folder) if ".tmp-" in n)
@@ -298,27 +290,15 @@ class Sweep:
             # The lock names this process once it has been taken: the killed
             # copy's icon may linger in the panel a moment longer.
             self.d.wait_for(lambda: proc.poll() is not None or
-                            (self.lock_holder() == proc.pid and self.d.tray_icons()),
+                            (self.d.lock_pid() == proc.pid and self.d.tray_icons()),
                             timeout=30, what="the program to start")
         return proc
-
-    def lock_holder(self):
-        data = self.read(LOCK) or b""
-        return int(data.split(b"\n")[0]) if data[:1].isdigit() else None
-
-    def forget(self, proc):
-        proc.wait(30)
-        self.d._procs.pop("program", None)
-        log = self.d._logs.pop("program", None)
-        if log:
-            log.close()
 
     def stop(self):
         self.d.stop_program()
         self.disconnect()
 
-    def stable_log(self, quiet=1.0, timeout=30):
-        """Waits until no call has been logged for `quiet` seconds."""
+    def stable_log(self, quiet=1.0, timeout=30):  # no call logged for `quiet` s
         deadline = time.monotonic() + timeout
         last, since = -1, time.monotonic()
         while time.monotonic() < deadline:
@@ -328,10 +308,9 @@ class Sweep:
             elif time.monotonic() - since >= quiet:
                 return Calls(self.log)
             time.sleep(0.05)
-        raise Failure("the program keeps writing")
+        raise AssertionError("the program keeps writing")
 
-    def run_path(self, path, kill_at):
-        """Seeds, starts, prepares and triggers; returns (proc, old files)."""
+    def run_path(self, path, kill_at):  # returns (proc, the files before)
         self.seed(path)
         proc = self.start(path, kill_at)
         if path.prepare:
@@ -342,9 +321,7 @@ class Sweep:
         if path.trigger is connect_for_one_tick:
             path.trigger(self, proc)
         elif path.trigger:
-            # A click on a window that has only just appeared can get lost;
-            # a user would click again. Once the write has begun, the first
-            # click's calls are the ones counted.
+            # A click on a window just mapped can get lost; a user would click again.
             for _ in range(3):
                 path.trigger(self, proc)
                 try:
@@ -355,8 +332,7 @@ class Sweep:
                     pass
         return proc, old
 
-    def dry_run(self, path):
-        """The calls the path makes and the files it leaves."""
+    def dry_run(self, path):  # the calls the path makes and the files it leaves
         for _ in range(3):
             proc, old = self.run_path(path, 0)
             calls = self.stable_log()
@@ -369,8 +345,9 @@ class Sweep:
             one_tick = path.trigger is not connect_for_one_tick or \
                 counted(new[LEDGER]) == counted(old[LEDGER]) + 1
             if calls.entries and one_tick and (new != old or not path.armed):
+                check_order(calls, self.folder)
                 return calls, old, new
-        raise Failure("%s: no clean dry run: %s" % (path.name, calls.describe()))
+        raise AssertionError("%s: no clean dry run: %s" % (path.name, calls.describe()))
 
     def point(self, path, n, calls, old, new):
         proc, before = self.run_path(path, n)
@@ -385,11 +362,11 @@ class Sweep:
         except Exception:
             shot = os.path.join(os.environ.get("TMPDIR", "/tmp"), "crash_sweep_failure.png")
             self.d.screenshot(shot)
-            raise Failure("%s, call %d: the program was not killed (screen: %s)" % (
+            raise AssertionError("%s, call %d: the program was not killed (screen: %s)" % (
                 path.name, n, shot))
         if proc.returncode != -signal.SIGKILL:
-            raise Failure("%s, call %d: the program ended with %s" % (path.name, n, proc.returncode))
-        self.forget(proc)
+            raise AssertionError("%s, call %d: the program ended with %s" % (path.name, n, proc.returncode))
+        self.d.kill_program()
         self.disconnect()
 
         after = {}
@@ -406,7 +383,7 @@ class Sweep:
             if expected is None and after[name] == b"" and opened:
                 pass  # an appended file made, its first write not yet done
             elif after[name] != expected:
-                raise Failure("%s, call %d (%s): %s is\n%r\nexpected\n%r" % (
+                raise AssertionError("%s, call %d (%s): %s is\n%r\nexpected\n%r" % (
                     path.name, n, calls.entries[n - 1][1], name, after[name], expected))
             if after[name] is not None and name != HISTORY:
                 parse_strict(after[name])
@@ -415,7 +392,7 @@ class Sweep:
         pending = len(opened) - len(renamed)
         temps = self.temps()
         if len(temps) != pending:
-            raise Failure("%s, call %d: temporary files %s, expected %d" % (
+            raise AssertionError("%s, call %d: temporary files %s, expected %d" % (
                 path.name, n, temps, pending))
 
         # The restart counts on, and the next write removes the temporary file.
@@ -430,7 +407,7 @@ class Sweep:
         self.d.wait_for(lambda: counted(self.read(LEDGER)) > base or proc.poll() is not None,
                         timeout=30, what="counting after the restart")
         if proc.poll() is not None:
-            raise Failure("%s, call %d: the restart ended:\n%s" % (
+            raise AssertionError("%s, call %d: the restart ended:\n%s" % (
                 path.name, n, self.d.log("program")[-2000:]))
         self.d.wait_for(lambda: not self.temps(), timeout=10,
                         what="the temporary files %s to go" % self.temps())
@@ -453,7 +430,7 @@ def sweep_path(sweep, path):
                 break
             sweep.stop()
         else:
-            raise Failure("%s, call %d: the preparation never matched the dry run" % (path.name, n))
+            raise AssertionError("%s, call %d: the preparation never matched the dry run" % (path.name, n))
     return total
 
 
@@ -482,8 +459,4 @@ def main():
 
 
 if __name__ == "__main__":
-    try:
-        main()
-    except (Failure, HarnessError) as e:
-        print("FAILED: %s" % e)
-        sys.exit(1)
+    main()

@@ -1,26 +1,11 @@
-/* A test-only LD_PRELOAD library that kills its process with SIGKILL at a
- * chosen system call of the program's writes, so that a sweep can crash it at
- * every step of every write in turn. It is never linked into the program.
- *
- * Counted: calls on files in the folder BV_FI_DIR (the folder itself
- * included), in program order:
- *   open   an open that creates a file or opens it for writing
- *   write  each write() on a file opened there
- *   fsync  fsync() or fdatasync() on such a file or on the folder
- *   rename a rename whose source or target lies there
- * Reads of the files are not counted.
- *
- * Environment:
- *   BV_FI_DIR      the folder (required; without it nothing is counted)
- *   BV_FI_KILL_AT  N: SIGKILL just before the Nth counted call (0: never)
- *   BV_FI_TORN     1: when the Nth call is a write(), write its first half
- *                  and then kill, as a crash in the middle of a write would
- *   BV_FI_ARM      a file: counting starts at the first counted open after
- *                  it exists, so a sweep can skip the start-up's writes
- *   BV_FI_LOG      a file that gets one line per counted call:
- *                  "<n> <call> <path>", and "kill" before a kill
- */
-#define _GNU_SOURCE
+/* A test-only LD_PRELOAD library that SIGKILLs its process at a chosen
+ * system call of the writes into the folder BV_FI_DIR: an open for writing,
+ * each write(), fsync()/fdatasync(), a rename in or out, in program order.
+ *   BV_FI_KILL_AT  N: kill just before the Nth counted call (0: never)
+ *   BV_FI_TORN     1: a chosen write() writes half its bytes first
+ *   BV_FI_ARM      a file: counting starts at the first open after it exists
+ *   BV_FI_LOG      gets "<n> <call> <path>" per call, " kill" on the chosen one
+ * _GNU_SOURCE comes from the build. */
 #include <dlfcn.h>
 #include <errno.h>
 #include <fcntl.h>
@@ -260,14 +245,18 @@ int renameat2(int fromDir, const char* from, int toDir, const char* to, unsigned
     return real_renameat2(fromDir, from, toDir, to, flags);
 }
 
-/* The checked forms that fortified callers use. */
+/* The checked forms that fortified callers use: the names are glibc's. */
+// NOLINTNEXTLINE(bugprone-reserved-identifier)
 int __open_2(const char* path, int flags) {
     return open(path, flags, 0);
 }
 
+// NOLINTNEXTLINE(bugprone-reserved-identifier)
 int __openat_2(int dirFd, const char* path, int flags) {
     return openat(dirFd, path, flags, 0);
 }
 
+// NOLINTNEXTLINE(bugprone-reserved-identifier)
 int __open64_2(const char* path, int flags) __attribute__((alias("__open_2")));
+// NOLINTNEXTLINE(bugprone-reserved-identifier)
 int __openat64_2(int dirFd, const char* path, int flags) __attribute__((alias("__openat_2")));

@@ -1,9 +1,6 @@
 #!/usr/bin/python3
-"""One copy counts: a second start for the same ledger folder brings the
-running copy's main window forward and exits with status 0; a lock left by a
-copy killed with SIGKILL does not block the next start; another folder gets
-its own copy. A lock held by a stranger naming any process signals nobody;
-whatever stands where the lock belongs is moved aside, and the start goes on."""
+"""One copy per ledger folder counts; a lock left by a killed copy, held by a
+stranger, or replaced by something else never stops a start or signals anyone."""
 
 import fcntl
 import os
@@ -16,35 +13,11 @@ import time
 
 HERE = os.path.dirname(os.path.abspath(__file__))
 sys.path.insert(0, os.path.join(HERE, "..", "e2e"))
-from harness import Desktop  # noqa: E402
-from crash_test import counted, kill_group  # noqa: E402
-from test_tray import close_until  # noqa: E402
-
-MAIN = "^Brantle Vantrel$"
+from harness import MAIN, Desktop, counted, run_tests, stays  # noqa: E402
 
 
 def total(d):
     return counted(d.ledger_bytes())
-
-
-def lock_pid(d):
-    """The number the lock names; None while it is not a regular file."""
-    fd = os.open(os.path.join(d.data_dir(), ".Vantrel.lock"),
-                 os.O_RDONLY | os.O_NONBLOCK | os.O_NOFOLLOW)
-    try:
-        if not stat.S_ISREG(os.fstat(fd).st_mode):
-            return None
-        return int(os.read(fd, 32).split(b"\n")[0])
-    finally:
-        os.close(fd)
-
-
-def rate_over(d, seconds):
-    """Minutes counted in `seconds` real seconds (one a second at x60)."""
-    start, begin = total(d), time.monotonic()
-    while time.monotonic() - begin < seconds:
-        time.sleep(0.1)
-    return total(d) - start
 
 
 def test_second_start_shows_the_first(binary):
@@ -52,29 +25,36 @@ def test_second_start_shows_the_first(binary):
         office = d.add_profile("Office", number="555-0100")
         dev = d.add_device("modem0", "ttyUSB0", d.DEVICE_MODEM)
         d.add_active([dev], office, state=d.AC_ACTIVATED)
-        first = d.start_program(binary)
+        # The login start of the first copy is an ordinary start.
+        first = d.start_program(binary, ["--autostart"])
         d.wait_for(d.tray_icons, what="the tray icon")
         d.wait_for(lambda: total(d) >= 1, timeout=30, what="counting")
-        assert lock_pid(d) == first.pid
+        assert d.lock_pid() == first.pid
         assert not d.find_windows(MAIN), "the main window starts hidden"
 
+        # A second login start leaves the running copy alone; one by hand shows it.
+        again = d.run([binary, "--autostart"], timeout=60)
+        assert again.returncode == 0, (again.returncode, again.stderr)
+        stays(lambda: not d.find_windows(MAIN), 3)
         for attempt in range(3):
             second = d.run([binary], timeout=60)
             assert second.returncode == 0, (second.returncode, second.stderr)
             window = d.wait_for_window(MAIN, timeout=15)
-            assert first.poll() is None and lock_pid(d) == first.pid
+            assert first.poll() is None and d.lock_pid() == first.pid
             d.click_in(window, 116, 171)  # Hide
             d.wait_for(lambda: not d.find_windows(MAIN), what="the window hidden")
         # Still one minute a real second, not two.
-        assert rate_over(d, 4) <= 5
+        start = total(d)
+        time.sleep(4)
+        assert total(d) - start <= 5
 
         # A copy killed outright leaves its lock; the next start takes it over.
-        kill_group(d, first)
+        d.kill_program()
         assert os.path.exists(os.path.join(d.data_dir(), ".Vantrel.lock"))
         before = total(d)
         again = d.start_program(binary)
         d.wait_for(lambda: total(d) > before, timeout=30, what="counting after the kill")
-        assert lock_pid(d) == again.pid
+        assert d.lock_pid() == again.pid
         assert d.run([binary], timeout=60).returncode == 0
         assert again.poll() is None
 
@@ -102,9 +82,8 @@ def test_other_folder_runs_its_own_copy(binary):
 
 
 def test_stranger_holding_the_lock_is_not_signalled(binary):
-    """The lock held by a process that is not ours, naming a live process, the
-    same number plus 2^32, and 2^32 minus a group leader (kill(-P) would reach
-    the whole group): the start signals nobody, says why it gives up, exits 1."""
+    """Held by a stranger, naming a live process, it plus 2^32, and 2^32 minus
+    a group leader (kill(-P) would reach the group): exit 1, nobody signalled."""
     with Desktop() as d:
         os.makedirs(d.data_dir(), mode=0o700)
         lock = os.path.join(d.data_dir(), ".Vantrel.lock")
@@ -120,7 +99,7 @@ def test_stranger_holding_the_lock_is_not_signalled(binary):
                                           text=True, start_new_session=True)
                 try:
                     box = d.wait_for_window(MAIN, timeout=30)
-                    close_until(d, box, lambda: second.poll() is not None, "the start to end")
+                    d.close_until(box, lambda: second.poll() is not None, "the start to end")
                     _, err = second.communicate(timeout=30)
                 finally:
                     if second.poll() is None:
@@ -135,9 +114,7 @@ def test_stranger_holding_the_lock_is_not_signalled(binary):
 
 
 def test_strangers_in_place_of_the_lock_are_moved_aside(binary):
-    """A FIFO, a link to /dev/zero, a dangling link and a directory are moved
-    aside, never read or deleted, and the user is told; a 50 MB file is
-    reused without reading it. The program then runs as usual."""
+    """Moved aside, unread, and the user told; a 50 MB file is reused unread."""
     with Desktop() as d:
         os.makedirs(d.data_dir(), mode=0o700)
         lock = os.path.join(d.data_dir(), ".Vantrel.lock")
@@ -159,7 +136,7 @@ def test_strangers_in_place_of_the_lock_are_moved_aside(binary):
             make(lock)
             proc = d.start_program(binary)
             d.wait_for(lambda: proc.poll() is not None or
-                       (lock_pid(d) == proc.pid and d.tray_icons()),
+                       (d.lock_pid() == proc.pid and d.tray_icons()),
                        timeout=30, what="the start with %s" % what)
             assert proc.poll() is None, (what, proc.returncode)
             assert os.path.getsize(lock) < 100, what
@@ -168,17 +145,12 @@ def test_strangers_in_place_of_the_lock_are_moved_aside(binary):
                 continue
             assert kind(os.lstat(aside).st_mode), what
             box = d.wait_for_window(MAIN, timeout=30)  # the main window starts hidden
-            close_until(d, box, lambda: not d.find_windows(MAIN), "the notice closed")
+            d.close_until(box, lambda: not d.find_windows(MAIN), "the notice closed")
             assert proc.poll() is None, what
             os.rmdir(aside) if kind is stat.S_ISDIR else os.unlink(aside)
 
 
 if __name__ == "__main__":
-    binary = os.path.abspath(sys.argv[1] if len(sys.argv) > 1 else "build/brantle-vantrel")
-    tests = (test_second_start_shows_the_first, test_other_folder_runs_its_own_copy,
-             test_stranger_holding_the_lock_is_not_signalled,
-             test_strangers_in_place_of_the_lock_are_moved_aside)
-    for test in tests:
-        print("==", test.__name__, flush=True)
-        test(binary)
-    print("%d passed, 0 failed" % len(tests))
+    run_tests(test_second_start_shows_the_first, test_other_folder_runs_its_own_copy,
+              test_stranger_holding_the_lock_is_not_signalled,
+              test_strangers_in_place_of_the_lock_are_moved_aside)
