@@ -7,14 +7,9 @@
 #include "ui/unitDataPlans.h"
 #include "ui/unitHistory.h"
 
-#include <QComboBox>
-#include <QDir>
-#include <QLineEdit>
 #include <QMenu>
-#include <QPushButton>
 #include <QSpinBox>
 #include <QTableWidget>
-#include <QTest>
 
 #include <fstream>
 
@@ -29,10 +24,7 @@ protected:
                 delete w;
         MainWindowTest::TearDown();
     }
-    std::string plansText() {
-        std::ifstream in(PlansFileName().toStdString(), std::ios::binary);
-        return std::string(std::istreambuf_iterator<char>(in), {});
-    }
+    static std::string plansText() { return fileBytes(PlansFileName()).toStdString(); }
     TfrmDataPlans* open() {
         window->TrayPop_DataPlans->trigger();
         const auto found = openDialogs<TfrmDataPlans>();

@@ -5,25 +5,13 @@
 #include "accounting/History.h"
 #include "ui/unitHistory.h"
 
-#include <QComboBox>
-#include <QDir>
-#include <QFile>
-#include <QLabel>
-#include <QPointer>
-#include <QPushButton>
 #include <QRadioButton>
 #include <QTableWidget>
-#include <QTest>
 
 #include <fstream>
 #include <optional>
 
 namespace {
-
-std::string fileText(const QString& path) {
-    QFile file(path);
-    return file.open(QIODevice::ReadOnly) ? file.readAll().toStdString() : std::string();
-}
 
 class HistoryWindowTest : public MainWindowTest {
 protected:
@@ -36,11 +24,9 @@ protected:
         std::ofstream(HistoryFileName().toStdString(), std::ios::binary) << text;
     }
     static std::string minutes(const char* from, int count, const std::string& entry) {
-        history::Stamp s;
-        EXPECT_TRUE(history::parseStamp(from, s));
         std::string text;
         for (int i = 0; i < count; ++i)
-            text += history::formatRecord(history::addMinutes(s, i), entry);
+            text += history::formatRecord(history::addMinutes(*stamp(from), i), entry);
         return text;
     }
     TfrmHistory* open() {
@@ -67,7 +53,7 @@ protected:
 } // namespace
 
 TEST_F(HistoryWindowTest, TablesShowTheMonthsTheEntriesAndTheSessions) {
-    setAppClock(std::make_shared<FixedClock>(QDate(2026, 12, 15)));
+    today(2026, 12, 15);
     writeHistory(std::string(history::kHeader) + minutes("2026-10-31T23:00+01:00", 90, "Office") +
                  minutes("2026-11-30T23:59+01:00", 3, "Office") + "junk\n" +
                  minutes("2026-12-08T10:00+01:00", 75, "Home") +
@@ -123,7 +109,7 @@ TEST_F(HistoryWindowTest, TablesShowTheMonthsTheEntriesAndTheSessions) {
 }
 
 TEST_F(HistoryWindowTest, DataColumnsTooltipsAndTheChartsSwitch) {
-    setAppClock(std::make_shared<FixedClock>(QDate(2026, 12, 15)));
+    today(2026, 12, 15);
     history::Traffic minute;
     minute.add(1'100'000'000, 95'000'000);
     // November before the data was counted; December with it.
@@ -155,7 +141,7 @@ TEST_F(HistoryWindowTest, DataColumnsTooltipsAndTheChartsSwitch) {
 }
 
 TEST_F(HistoryWindowTest, ExportWritesTheMonthsSessionsWhereTheDialogSays) {
-    setAppClock(std::make_shared<FixedClock>(QDate(2026, 12, 15)));
+    today(2026, 12, 15);
     writeHistory(minutes("2026-12-08T10:00+01:00", 2, "Office") +
                  minutes("2026-12-08T11:00+01:00", 1, "Home, \"2\""));
     create();
@@ -170,7 +156,7 @@ TEST_F(HistoryWindowTest, ExportWritesTheMonthsSessionsWhereTheDialogSays) {
     });
     h->btnExport->click();
     EXPECT_TRUE(suggested.endsWith("2026-12.csv")) << suggested.toStdString();
-    EXPECT_EQ(fileText(target),
+    EXPECT_EQ(fileBytes(target),
               "entry,start,end,minutes\n"
               "\"Home, \"\"2\"\"\",2026-12-08T11:00+01:00,2026-12-08T11:01+01:00,1\n"
               "Office,2026-12-08T10:00+01:00,2026-12-08T10:02+01:00,2\n");
@@ -186,10 +172,9 @@ TEST_F(HistoryWindowTest, ExportWritesTheMonthsSessionsWhereTheDialogSays) {
 }
 
 TEST_F(HistoryWindowTest, ABigHistoryIsReadBesideTheLoopAndShownCapped) {
-    setAppClock(std::make_shared<FixedClock>(QDate(2026, 12, 15)));
+    today(2026, 12, 15);
     // More names than are told apart, and more sessions than are listed.
-    history::Stamp t;
-    ASSERT_TRUE(history::parseStamp("2026-12-01T00:00+01:00", t));
+    const history::Stamp t = *stamp("2026-12-01T00:00+01:00");
     std::string text;
     const int names = static_cast<int>(history::kMaxEntries) + 3;
     const int sessions = static_cast<int>(history::kMaxSessions) + 4;
@@ -220,8 +205,7 @@ TEST_F(HistoryWindowTest, ABigHistoryIsReadBesideTheLoopAndShownCapped) {
 
 TEST_F(HistoryWindowTest, ClosingItOrTheProgramMidReadNeitherHangsNorCrashes) {
     std::string text;
-    history::Stamp t;
-    ASSERT_TRUE(history::parseStamp("2026-12-01T00:00+01:00", t));
+    const history::Stamp t = *stamp("2026-12-01T00:00+01:00");
     for (int i = 0; i < 100000; ++i)
         text += history::formatRecord(history::addMinutes(t, i % 40000), i % 2 ? "Office" : "Home");
     writeHistory(text);
@@ -274,7 +258,7 @@ TEST_F(HistoryWindowTest, EachCountedMinuteIsAppendedAfterTheLedger) {
     EXPECT_EQ(s.allTimeTraffic(0).sent, 500u);
     EXPECT_EQ(s.allTimeTraffic(0).minutes, 2);
     EXPECT_FALSE(s.allTimeTraffic(1).recorded());
-    EXPECT_EQ(fileText(HistoryFileName()).rfind(history::kHeader, 0), 0u);
+    EXPECT_TRUE(fileBytes(HistoryFileName()).startsWith(history::kHeader));
 
     // The history cannot be written: reported once the tick is over, and the
     // ledger goes on counting.
