@@ -8,64 +8,6 @@
 #include <QMenu>
 #include <QSignalSpy>
 
-namespace {
-// Every control where the layout table puts it; the labels size themselves.
-void expectTableGeometry(const TfrmMain& w) {
-    const std::pair<const QWidget*, QRect> rects[] = {
-        {w.ryxTile, {0, 0, 321, 189}},        {w.ryxTile1, {2, 15, 301, 88}},
-        {w.imgIcon, {8, 8, 32, 32}},          {w.GroupBox, {8, 48, 305, 105}},
-        {w.lblTotalTime, {120, 48, 90, 13}},  {w.cboDialups, {104, 16, 193, 21}},
-        {w.btnResetCount, {216, 42, 81, 25}}, {w.ud_WarnLimit, {153, 78, 15, 21}},
-        {w.edtWarnLimit, {116, 78, 37, 21}},  {w.chkWarnOverTime, {8, 80, 105, 17}},
-        {w.btnHide, {80, 160, 73, 23}},       {w.btnAbout, {160, 160, 73, 23}}};
-    for (const auto& [control, rect] : rects)
-        EXPECT_EQ(control->geometry(), rect) << control->objectName().toStdString();
-    const std::pair<const QWidget*, QPoint> points[] = {
-        {w.lblNothing1, {48, 8}}, {w.lblNothing2, {48, 24}}, {w.lblConnectionStatus, {144, 24}},
-        {w.lblNothing3, {8, 18}}, {w.lblNothing4, {8, 48}},  {w.lblNothing6, {176, 80}}};
-    for (const auto& [label, at] : points)
-        EXPECT_EQ(label->pos(), at) << label->objectName().toStdString();
-}
-} // namespace
-
-TEST_F(MainWindowTest, LayoutMatchesTheTable) {
-    TfrmMain& w = create();
-    EXPECT_EQ(w.windowTitle(), "Brantle Vantrel");
-    EXPECT_EQ(w.size(), QSize(321, 189));
-    EXPECT_EQ(w.minimumSize(), w.maximumSize()) << "fixed border";
-    EXPECT_FALSE(w.windowFlags() & Qt::WindowMinimizeButtonHint);
-    EXPECT_FALSE(w.windowFlags() & Qt::WindowMaximizeButtonHint);
-    EXPECT_EQ(w.font().pixelSize(), 11);
-
-    expectTableGeometry(w);
-    EXPECT_EQ(w.ud_WarnLimit->maximum(), 32000);
-    EXPECT_EQ(w.ud_WarnLimit->focusPolicy(), Qt::NoFocus);
-    EXPECT_TRUE(w.btnHide->isDefault());
-    // Tab order: the group box's controls, then Hide and About.
-    EXPECT_EQ(tabChain(&w, w.cboDialups, 6),
-              (std::vector<const QWidget*>{w.btnResetCount, w.edtWarnLimit, w.chkWarnOverTime,
-                                           w.btnHide, w.btnAbout, w.cboDialups}));
-
-    QStringList items;
-    for (QAction* a : w.TrayPopup->actions())
-        items << (a->isSeparator() ? "-" : a->text());
-    EXPECT_EQ(items, QStringList({"&Show window", "&History...", "&Data plans...", "&About...", "-",
-                                  "&Close program"}));
-    EXPECT_EQ(w.tmrCount->interval(), 60000);
-    EXPECT_EQ(w.tmrVerifyFirstofMonth->interval(), 1000);
-    EXPECT_EQ(w.ZorvRasConnect->Language(), english);
-}
-
-TEST_F(MainWindowTest, StartSelectsTheFirstEntryAndShowsItsTime) {
-    TfrmMain& w = create();
-    EXPECT_EQ(w.cboDialups->count(), 2);
-    EXPECT_EQ(w.cboDialups->currentText(), "Office");
-    EXPECT_EQ(w.lblTotalTime->text(), "0 H., 0 Min");
-    EXPECT_TRUE(w.chkWarnOverTime->isChecked()) << "an entry without the key warns";
-    EXPECT_FALSE(QFile::exists(DataFileName()))
-        << "showing what a missing key means stores nothing";
-}
-
 TEST_F(MainWindowTest, EmptyPhonebookLeavesTheDesignTextsAndStoresNothing) {
     TfrmMain& w = create({});
     EXPECT_EQ(w.cboDialups->currentIndex(), -1);
@@ -269,27 +211,20 @@ TEST_F(MainWindowTest, CountingTickCarriesAndWarnsInTheTickThatReachesTheLimit) 
     EXPECT_EQ(openDialogs<TfrmOverTimeWarning>().size(), 2u) << "one more every minute";
 }
 
-TEST_F(MainWindowTest, OvertimeRuleReadsTheConnectedEntryNotTheShownOne) {
+// The rule reads the connected entry, not the one shown, and each warning
+// stores its own entry's switch.
+TEST_F(MainWindowTest, WarningsFollowTheConnectedEntryNotTheShownOne) {
     TfrmMain& w = create();
-    ini().StoreTexts("Home", {{"Hours", "8"}, {"WarnHourCount", "8"}});
-    ini().StoreText("Office", "Hours", "1");
+    ini().StoreTexts("Home", {{"WarnHourCount", "1"}, {"Hours", "1"}});
+    ini().StoreText("Office", "Hours", "3");
     connect("Home");
     select(0); // the user looks at another entry
     w.tmrCountTimer();
-    EXPECT_EQ(w.lblTotalTime->text(), "1 H., 0 Min");
-    EXPECT_EQ(openDialogs<TfrmOverTimeWarning>().size(), 1u);
-}
-
-TEST_F(MainWindowTest, WarningCloseStoresItsOwnEntrysSwitch) {
-    TfrmMain& w = create();
-    ini().StoreTexts("Home", {{"WarnHourCount", "1"}, {"Hours", "1"}});
-    connect("Home");
     w.tmrCountTimer();
-    w.tmrCountTimer();
+    EXPECT_EQ(w.lblTotalTime->text(), "3 H., 0 Min");
     auto warnings = openDialogs<TfrmOverTimeWarning>();
     ASSERT_EQ(warnings.size(), 2u);
     disconnect();
-    w.cboDialups->setCurrentIndex(0);
 
     warnings[0]->chkDisableWarning->setChecked(true);
     warnings[0]->btnCloseClick();
@@ -395,14 +330,58 @@ TEST_F(MainWindowTest, EmptyHoursIsAConversionErrorAndHexCountsCarry) {
 
 // The window as the user sees it: made hidden, its caption and limit edit
 // come with the first show, which must move nothing.
-TEST_F(MainWindowTest, ShownWindowKeepsTheLayoutAndShowsWhereTheFocusIs) {
+TEST_F(MainWindowTest, ShownWindowMatchesTheLayoutTableAndShowsWhereTheFocusIs) {
     textControls = false;
     setNotificationAreaProbe([] { return true; });
     TfrmMain& w = create();
     w.TrayPop_ShowWindowClick();
     ASSERT_TRUE(QTest::qWaitForWindowExposed(&w));
     QCoreApplication::processEvents();
-    expectTableGeometry(w);
+    // Every control where the layout table puts it; the labels size themselves.
+    const std::pair<const QWidget*, QRect> rects[] = {
+        {w.ryxTile, {0, 0, 321, 189}},        {w.ryxTile1, {2, 15, 301, 88}},
+        {w.imgIcon, {8, 8, 32, 32}},          {w.GroupBox, {8, 48, 305, 105}},
+        {w.lblTotalTime, {120, 48, 90, 13}},  {w.cboDialups, {104, 16, 193, 21}},
+        {w.btnResetCount, {216, 42, 81, 25}}, {w.ud_WarnLimit, {153, 78, 15, 21}},
+        {w.edtWarnLimit, {116, 78, 37, 21}},  {w.chkWarnOverTime, {8, 80, 105, 17}},
+        {w.btnHide, {80, 160, 73, 23}},       {w.btnAbout, {160, 160, 73, 23}}};
+    for (const auto& [control, rect] : rects)
+        EXPECT_EQ(control->geometry(), rect) << control->objectName().toStdString();
+    const std::pair<const QWidget*, QPoint> points[] = {
+        {w.lblNothing1, {48, 8}}, {w.lblNothing2, {48, 24}}, {w.lblConnectionStatus, {144, 24}},
+        {w.lblNothing3, {8, 18}}, {w.lblNothing4, {8, 48}},  {w.lblNothing6, {176, 80}}};
+    for (const auto& [label, at] : points)
+        EXPECT_EQ(label->pos(), at) << label->objectName().toStdString();
+    EXPECT_EQ(w.windowTitle(), "Brantle Vantrel");
+    EXPECT_EQ(w.size(), QSize(321, 189));
+    EXPECT_EQ(w.minimumSize(), w.maximumSize()) << "fixed border";
+    EXPECT_FALSE(w.windowFlags() & Qt::WindowMinimizeButtonHint);
+    EXPECT_FALSE(w.windowFlags() & Qt::WindowMaximizeButtonHint);
+    EXPECT_EQ(w.font().pixelSize(), 11);
+
+    EXPECT_EQ(w.ud_WarnLimit->focusPolicy(), Qt::NoFocus);
+    EXPECT_TRUE(w.btnHide->isDefault());
+    // Tab order: the group box's controls, then Hide and About.
+    EXPECT_EQ(tabChain(&w, w.cboDialups, 6),
+              (std::vector<const QWidget*>{w.btnResetCount, w.edtWarnLimit, w.chkWarnOverTime,
+                                           w.btnHide, w.btnAbout, w.cboDialups}));
+
+    QStringList items;
+    for (QAction* a : w.TrayPopup->actions())
+        items << (a->isSeparator() ? "-" : a->text());
+    EXPECT_EQ(items, QStringList({"&Show window", "&History...", "&Data plans...", "&About...", "-",
+                                  "&Close program"}));
+    EXPECT_EQ(w.tmrCount->interval(), 60000);
+    EXPECT_EQ(w.tmrVerifyFirstofMonth->interval(), 1000);
+    EXPECT_EQ(w.ZorvRasConnect->Language(), english);
+
+    // The first entry selected, its time shown.
+    EXPECT_EQ(w.cboDialups->count(), 2);
+    EXPECT_EQ(w.cboDialups->currentText(), "Office");
+    EXPECT_EQ(w.lblTotalTime->text(), "0 H., 0 Min");
+    EXPECT_TRUE(w.chkWarnOverTime->isChecked()) << "an entry without the key warns";
+    EXPECT_FALSE(QFile::exists(DataFileName()))
+        << "showing what a missing key means stores nothing";
 
     // The list has the focus, and it shows.
     QTRY_COMPARE_WITH_TIMEOUT(QApplication::focusWidget(), w.cboDialups, 5000);
