@@ -134,7 +134,7 @@ TEST_F(DataPlansTest, BadInputIsRefusedAndNothingWritten) {
         EXPECT_EQ(now.find("BillingDay=0\n"), std::string::npos) << c.typed;
         EXPECT_EQ(now.find("BillingDay=32"), std::string::npos) << c.typed;
         EXPECT_EQ(now.find("WarnPercent=100"), std::string::npos) << c.typed;
-        EXPECT_EQ(now.find("-"), std::string::npos) << c.typed;
+        EXPECT_EQ(now.find('-'), std::string::npos) << c.typed;
     }
     // The largest allowance the field takes is one the file reads back.
     QTest::keyClicks(amount, "123456.0005");

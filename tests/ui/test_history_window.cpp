@@ -149,7 +149,7 @@ TEST_F(HistoryWindowTest, ExportWritesTheMonthsSessionsWhereTheDialogSays) {
     ASSERT_NE(h, nullptr);
 
     QString suggested;
-    const QString target = m_home.path() + "/sessions.csv";
+    QString target = m_home.path() + "/sessions.csv";
     TfrmHistory::setSaveDialog([&](QWidget*, const QString& s) {
         suggested = s;
         return target;
@@ -179,9 +179,10 @@ TEST_F(HistoryWindowTest, ABigHistoryIsReadBesideTheLoopAndShownCapped) {
     const int names = static_cast<int>(history::kMaxEntries) + 3;
     const int sessions = static_cast<int>(history::kMaxSessions) + 4;
     for (int i = 0; i < names; ++i)
-        text += history::formatRecord(history::addMinutes(t, 4 * i), "n" + std::to_string(i));
+        text += history::formatRecord(history::addMinutes(t, std::int64_t{4} * i),
+                                      "n" + std::to_string(i));
     for (int i = names; i < names + sessions; ++i)
-        text += history::formatRecord(history::addMinutes(t, 4 * i), "n0");
+        text += history::formatRecord(history::addMinutes(t, std::int64_t{4} * i), "n0");
     writeHistory(text);
     create();
     window->TrayPop_History->trigger();
