@@ -29,6 +29,7 @@
 #include <gtest/gtest.h>
 
 #include <memory>
+#include <optional>
 #include <vector>
 
 inline QByteArray fileBytes(const QString& path) {
@@ -113,12 +114,14 @@ protected:
         setAppClock(clock);
         return clock;
     }
-    void connect(const std::string& entry, ras::DWORD state = ras::RASCS_Connected) {
+    void connect(const std::string& entry, ras::DWORD state = ras::RASCS_Connected,
+                 std::optional<ras::ConnectionBytes> bytes = {}) {
         ras::FakeRasService::Connection c;
         c.entryName = entry;
         c.deviceType = "modem";
         c.deviceName = "ttyACM0";
         c.state = state;
+        c.bytes = std::move(bytes);
         service->connections = {c};
         window->ZorvRasConnect->TimerTick(nullptr);
     }

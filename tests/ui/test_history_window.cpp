@@ -223,23 +223,12 @@ TEST_F(HistoryWindowTest, ClosingItOrTheProgramMidReadNeitherHangsNorCrashes) {
 
 TEST_F(HistoryWindowTest, EachCountedMinuteIsAppendedAfterTheLedger) {
     create();
-    auto counters = [](std::uint64_t received, std::uint64_t sent) {
-        ras::ConnectionBytes b;
-        b.received = received;
-        b.sent = sent;
-        b.source = "ppp0";
-        return b;
-    };
     // The baseline comes when the connection is reported up, each minute's
     // data from the tick, and a connection without counters has none.
-    ras::FakeRasService::Connection office;
-    office.entryName = "Office";
-    office.bytes = counters(1'000, 200);
-    service->connections = {office};
-    window->ZorvRasConnect->TimerTick(nullptr);
-    service->connections[0].bytes = counters(4'000, 700);
+    connect("Office", ras::RASCS_Connected, ras::ConnectionBytes{1'000, 200, "ppp0"});
+    service->connections[0].bytes = ras::ConnectionBytes{4'000, 700, "ppp0"};
     window->tmrCountTimer();
-    service->connections[0].bytes = counters(4'100, 700);
+    service->connections[0].bytes = ras::ConnectionBytes{4'100, 700, "ppp0"};
     window->tmrCountTimer();
     connect("Home, \"x\"");
     window->tmrCountTimer();
