@@ -9,18 +9,46 @@
 #include "ui/app/AppErrors.h"
 #include "ui/tray/unitTrayAccess.h"
 #include "ui/unitMain.h"
+#include "ui/unitOvertimeWarning.h"
 #include "ui/unitStartup.h"
 
 #include <QApplication>
+#include <QCheckBox>
+#include <QComboBox>
+#include <QDir>
 #include <QFile>
+#include <QLabel>
+#include <QLineEdit>
+#include <QPointer>
+#include <QPushButton>
 #include <QTemporaryDir>
+#include <QTest>
 #include <QTimer>
 #include <QWidget>
 
 #include <gtest/gtest.h>
 
 #include <memory>
+#include <optional>
 #include <vector>
+
+inline QByteArray fileBytes(const QString& path) {
+    QFile file(path);
+    return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray();
+}
+
+// The widgets that Tab visits, in order, starting after `from`.
+inline std::vector<const QWidget*> tabChain(const QWidget* window, const QWidget* from,
+                                            std::size_t n) {
+    std::vector<const QWidget*> chain;
+    const QWidget* at = from;
+    while (chain.size() < n) {
+        at = at->nextInFocusChain();
+        if (at->focusPolicy() & Qt::TabFocus && at->isVisibleTo(window))
+            chain.push_back(at);
+    }
+    return chain;
+}
 
 // A main window over the scripted service, with its ledger in a fresh folder
 // and every modal box answered by the test.
@@ -63,6 +91,12 @@ protected:
         window->tmrVerifyFirstofMonth->stop();
         return *window;
     }
+    // No window, no ledger: the next create() starts from nothing.
+    void discard() {
+        window.reset();
+        ReleaseDataIni();
+        QFile::remove(DataFileName());
+    }
 
     // As when the window is shown; off, as the program starts.
     bool textControls = true;
@@ -71,12 +105,23 @@ protected:
     std::string value(const std::string& section, const std::string& key) {
         return ini().LoadText(section, key, "<missing>");
     }
-    void connect(const std::string& entry, ras::DWORD state = ras::RASCS_Connected) {
+    void select(int index) {
+        window->cboDialups->setCurrentIndex(index);
+        window->cboDialupsClick();
+    }
+    std::shared_ptr<FixedClock> today(int year, int month, int day) {
+        auto clock = std::make_shared<FixedClock>(QDate(year, month, day));
+        setAppClock(clock);
+        return clock;
+    }
+    void connect(const std::string& entry, ras::DWORD state = ras::RASCS_Connected,
+                 std::optional<ras::ConnectionBytes> bytes = {}) {
         ras::FakeRasService::Connection c;
         c.entryName = entry;
         c.deviceType = "modem";
         c.deviceName = "ttyACM0";
         c.state = state;
+        c.bytes = std::move(bytes);
         service->connections = {c};
         window->ZorvRasConnect->TimerTick(nullptr);
     }

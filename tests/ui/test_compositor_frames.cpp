@@ -48,7 +48,7 @@ struct Case {
 
 // Accepts one client, reads its requests, answers and holds the line open
 // until the client hangs up.
-void serve(int listener, QByteArray reply, bool inPieces) {
+void serve(int listener, const QByteArray& reply, bool inPieces) {
     const int c = ::accept(listener, nullptr, nullptr);
     if (c < 0)
         return;
@@ -59,10 +59,9 @@ void serve(int listener, QByteArray reply, bool inPieces) {
             break;
         got += size_t(n);
     }
-    const int step = inPieces ? 3 : reply.size();
-    for (int at = 0; at < reply.size(); at += step)
-        ::send(c, reply.constData() + at, size_t(std::min(step, int(reply.size()) - at)),
-               MSG_NOSIGNAL);
+    const qsizetype step = inPieces ? 3 : reply.size();
+    for (qsizetype at = 0; at < reply.size(); at += step)
+        ::send(c, reply.constData() + at, size_t(std::min(step, reply.size() - at)), MSG_NOSIGNAL);
     char rest;
     ::recv(c, &rest, 1, 0);
     ::close(c);

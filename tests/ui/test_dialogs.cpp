@@ -3,30 +3,11 @@
 #include "tests/core/MemoryIniFileSystem.h"
 #include "ui/unit1st_of_Month_Notification.h"
 #include "ui/unitAbout.h"
-#include "ui/unitOvertimeWarning.h"
 
-#include <QCheckBox>
-#include <QDir>
-#include <QLabel>
-#include <QPointer>
-#include <QPushButton>
 #include <QScreen>
-#include <QTest>
 #include <QUrl>
 
 namespace {
-// The widgets that Tab visits, in order, starting after `from`.
-std::vector<const QWidget*> tabChain(const QWidget* window, const QWidget* from, std::size_t n) {
-    std::vector<const QWidget*> chain;
-    const QWidget* at = from;
-    while (chain.size() < n) {
-        at = at->nextInFocusChain();
-        if (at->focusPolicy() & Qt::TabFocus && at->isVisibleTo(window))
-            chain.push_back(at);
-    }
-    return chain;
-}
-
 void expectCommonDialog(QWidget* d, const QString& caption, QSize client, const QString& family) {
     EXPECT_EQ(d->windowTitle(), caption);
     EXPECT_EQ(d->size(), client);
@@ -64,11 +45,6 @@ protected:
         MainWindowTest::TearDown();
     }
 
-    std::shared_ptr<FixedClock> today(int year, int month, int day) {
-        auto clock = std::make_shared<FixedClock>(QDate(year, month, day));
-        setAppClock(clock);
-        return clock;
-    }
     // The one-shot check as the timer runs it.
     void startCheck() {
         window->tmrVerifyFirstofMonth->start();
@@ -104,24 +80,37 @@ TEST_F(DialogTest, NoReminderAndNoOptionsFileAccessOnOtherDays) {
 
 TEST_F(DialogTest, AnswersMoveTheMonthsKey) {
     create();
-    today(2004, 3, 1);
+    ini().StoreText("Office", "Hours", "5");
+    auto clock = today(2004, 3, 1);
     startCheck();
-    Tfrm1stOfMonthNotification* r = theReminder();
+    QPointer<Tfrm1stOfMonthNotification> r = theReminder();
     ASSERT_TRUE(r) << "an empty options file reminds";
     EXPECT_EQ(r->reminderKey(), "Notify2008");
 
+    // Closed by the title bar: freed, nothing recorded, and the day still unanswered.
+    r->close();
+    flushDeletes();
+    EXPECT_TRUE(r.isNull());
+    EXPECT_FALSE(QFile::exists(OptionsFileName()));
+    EXPECT_EQ(value("Office", "Hours"), "5");
+    startCheck();
+    ASSERT_TRUE(r = theReminder());
+
     // Remind again: "1", and the next start asks again.
-    QPointer<Tfrm1stOfMonthNotification> first = r;
     QTest::mouseClick(r->btnNo_remind, Qt::LeftButton);
     flushDeletes();
-    EXPECT_TRUE(first.isNull()) << "freed when closed";
+    EXPECT_TRUE(r.isNull()) << "freed when closed";
     EXPECT_EQ(option("Notify2008"), "1");
     startCheck();
     ASSERT_TRUE(r = theReminder());
 
-    // Not again this month: "0", and the next start is silent.
+    // Not again this month: "0" under the key of the day shown, even after
+    // midnight, and the next start is silent.
+    clock->setDate(QDate(2004, 3, 2));
     QTest::mouseClick(r->btnNo_NoRemind, Qt::LeftButton);
     EXPECT_EQ(option("Notify2008"), "0");
+    EXPECT_EQ(option("Notify2009"), "<missing>");
+    today(2004, 3, 1);
     startCheck();
     EXPECT_TRUE(openDialogs<Tfrm1stOfMonthNotification>().empty());
 
@@ -134,11 +123,8 @@ TEST_F(DialogTest, AnswersMoveTheMonthsKey) {
 
 TEST_F(DialogTest, YesResetsEverySectionAndRefreshesTheWindow) {
     TfrmMain& w = create();
-    ini().StoreText("Office", "Hours", "5");
-    ini().StoreText("Office", "Minutes", "42");
-    ini().StoreNumber("Office", "WarnHourCount", 9);
-    ini().StoreText("Gone", "Hours", "3"); // an entry no longer in the phonebook
-    ini().StoreText("Gone", "Minutes", "7");
+    ini().StoreTexts("Office", {{"Hours", "5"}, {"Minutes", "42"}, {"WarnHourCount", "9"}});
+    ini().StoreTexts("Gone", {{"Hours", "3"}, {"Minutes", "7"}}); // no longer in the phonebook
     w.cboDialupsClick();
     ASSERT_EQ(w.lblTotalTime->text(), "5 H., 42 Min");
 
@@ -156,34 +142,6 @@ TEST_F(DialogTest, YesResetsEverySectionAndRefreshesTheWindow) {
     EXPECT_EQ(value("Home", "Hours"), "<missing>") << "no section is created";
     EXPECT_EQ(w.lblTotalTime->text(), "0 H., 0 Min");
     EXPECT_TRUE(openDialogs<Tfrm1stOfMonthNotification>().empty());
-}
-
-TEST_F(DialogTest, ClosingByTheTitleBarRecordsNothing) {
-    create();
-    ini().StoreText("Office", "Hours", "5");
-    today(2004, 3, 1);
-    startCheck();
-    QPointer<Tfrm1stOfMonthNotification> r = theReminder();
-    ASSERT_TRUE(r);
-    r->close();
-    flushDeletes();
-    EXPECT_TRUE(r.isNull());
-    EXPECT_FALSE(QFile::exists(OptionsFileName()));
-    EXPECT_EQ(value("Office", "Hours"), "5");
-    startCheck();
-    EXPECT_TRUE(theReminder()) << "the day still counts as unanswered";
-}
-
-TEST_F(DialogTest, AnswerAfterMidnightGoesUnderTheKeyOfTheDayShown) {
-    create();
-    auto clock = today(2004, 12, 1);
-    startCheck();
-    Tfrm1stOfMonthNotification* r = theReminder();
-    ASSERT_TRUE(r);
-    clock->setDate(QDate(2004, 12, 2));
-    QTest::mouseClick(r->btnNo_NoRemind, Qt::LeftButton);
-    EXPECT_EQ(option("Notify2017"), "0");
-    EXPECT_EQ(option("Notify2018"), "<missing>") << "not 1 Jan 2016's key";
 }
 
 TEST_F(DialogTest, FailedWritesAreReportedAndKeepTheReminderOpen) {

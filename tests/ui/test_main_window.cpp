@@ -1,92 +1,12 @@
 #include "MainWindowFixture.h"
 
-#include "ui/unitOvertimeWarning.h"
 #include "ui/widgets/AutoSizeLabel.h"
 #include "ui/widgets/UpDown.h"
 #include "ui/widgets/ryxTile.h"
 
-#include <QCheckBox>
-#include <QComboBox>
 #include <QGroupBox>
-#include <QLabel>
-#include <QLineEdit>
 #include <QMenu>
-#include <QPushButton>
 #include <QSignalSpy>
-#include <QTest>
-#include <QTimer>
-
-namespace {
-QRect geo(const QWidget* w) {
-    return w->geometry();
-}
-// Every control where the layout table puts it.
-void expectTableGeometry(const TfrmMain& w) {
-    EXPECT_EQ(geo(w.ryxTile), QRect(0, 0, 321, 189));
-    EXPECT_EQ(geo(w.ryxTile1), QRect(2, 15, 301, 88));
-    EXPECT_EQ(geo(w.imgIcon), QRect(8, 8, 32, 32));
-    EXPECT_EQ(w.lblNothing1->pos(), QPoint(48, 8));
-    EXPECT_EQ(w.lblNothing2->pos(), QPoint(48, 24));
-    EXPECT_EQ(w.lblConnectionStatus->pos(), QPoint(144, 24));
-    EXPECT_EQ(geo(w.GroupBox), QRect(8, 48, 305, 105));
-    EXPECT_EQ(w.lblNothing3->pos(), QPoint(8, 18));
-    EXPECT_EQ(w.lblNothing4->pos(), QPoint(8, 48));
-    EXPECT_EQ(geo(w.lblTotalTime), QRect(120, 48, 90, 13));
-    EXPECT_EQ(w.lblNothing6->pos(), QPoint(176, 80));
-    EXPECT_EQ(geo(w.cboDialups), QRect(104, 16, 193, 21));
-    EXPECT_EQ(geo(w.btnResetCount), QRect(216, 42, 81, 25));
-    EXPECT_EQ(geo(w.ud_WarnLimit), QRect(153, 78, 15, 21));
-    EXPECT_EQ(geo(w.edtWarnLimit), QRect(116, 78, 37, 21));
-    EXPECT_EQ(geo(w.chkWarnOverTime), QRect(8, 80, 105, 17));
-    EXPECT_EQ(geo(w.btnHide), QRect(80, 160, 73, 23));
-    EXPECT_EQ(geo(w.btnAbout), QRect(160, 160, 73, 23));
-}
-} // namespace
-
-TEST_F(MainWindowTest, LayoutMatchesTheTable) {
-    TfrmMain& w = create();
-    EXPECT_EQ(w.windowTitle(), "Brantle Vantrel");
-    EXPECT_EQ(w.size(), QSize(321, 189));
-    EXPECT_EQ(w.minimumSize(), w.maximumSize()) << "fixed border";
-    EXPECT_FALSE(w.windowFlags() & Qt::WindowMinimizeButtonHint);
-    EXPECT_FALSE(w.windowFlags() & Qt::WindowMaximizeButtonHint);
-    EXPECT_EQ(w.font().pixelSize(), 11);
-
-    expectTableGeometry(w);
-    EXPECT_EQ(w.ud_WarnLimit->maximum(), 32000);
-    EXPECT_EQ(w.ud_WarnLimit->focusPolicy(), Qt::NoFocus);
-    EXPECT_TRUE(w.btnHide->isDefault());
-    // Tab order: the group box's controls, then Hide and About.
-    const QWidget* expected[] = {w.btnResetCount, w.edtWarnLimit, w.chkWarnOverTime,
-                                 w.btnHide,       w.btnAbout,     w.cboDialups};
-    const QWidget* at = w.cboDialups;
-    for (const QWidget* next : expected) {
-        at = at->nextInFocusChain();
-        while (at->focusPolicy() == Qt::NoFocus || !at->isVisibleTo(&w) ||
-               at->parentWidget() == w.cboDialups)
-            at = at->nextInFocusChain();
-        EXPECT_EQ(at, next) << at->objectName().toStdString();
-    }
-
-    QStringList items;
-    for (QAction* a : w.TrayPopup->actions())
-        items << (a->isSeparator() ? "-" : a->text());
-    EXPECT_EQ(items, QStringList({"&Show window", "&History...", "&Data plans...", "&About...", "-",
-                                  "&Close program"}));
-    EXPECT_EQ(w.tmrCount->interval(), 60000);
-    EXPECT_EQ(w.tmrVerifyFirstofMonth->interval(), 1000);
-    EXPECT_EQ(w.ZorvRasConnect->Language(), english);
-}
-
-TEST_F(MainWindowTest, StartSelectsTheFirstEntryAndShowsItsTime) {
-    TfrmMain& w = create();
-    EXPECT_EQ(w.cboDialups->count(), 2);
-    EXPECT_EQ(w.cboDialups->currentText(), "Office");
-    EXPECT_EQ(w.lblTotalTime->text(), "0 H., 0 Min");
-    EXPECT_TRUE(w.chkWarnOverTime->isChecked()) << "an entry without the key warns";
-    EXPECT_FALSE(QFile::exists(DataFileName()))
-        << "showing what a missing key means stores nothing";
-}
 
 TEST_F(MainWindowTest, EmptyPhonebookLeavesTheDesignTextsAndStoresNothing) {
     TfrmMain& w = create({});
@@ -112,9 +32,7 @@ TEST_F(MainWindowTest, EmptyPhonebookLeavesTheDesignTextsAndStoresNothing) {
 
 TEST_F(MainWindowTest, HandlersStoreTheSelectedEntrysSettings) {
     TfrmMain& w = create();
-    w.cboDialups->setCurrentIndex(1);
-    w.cboDialupsClick();
-
+    select(1);
     w.edtWarnLimit->clear();
     EXPECT_EQ(value("Home", "WarnHourCount"), "<missing>") << "an emptied edit stores nothing";
     QTest::keyClicks(w.edtWarnLimit, "1");
@@ -163,56 +81,40 @@ TEST_F(MainWindowTest, UpDownClickStoresWhenTheTextHandlerDidNot) {
 
 TEST_F(MainWindowTest, RefreshStoresOnlyWhatChangesTheLedgersMeaning) {
     TfrmMain& w = create();
-    ini().StoreNumber("Home", "WarnHourCount", 9);
-    ini().StoreText("Home", "Hours", "3");
-    ini().StoreText("Home", "Minutes", "12");
-    w.cboDialups->setCurrentIndex(1);
-    w.cboDialupsClick();
+    ini().StoreTexts("Home", {{"WarnHourCount", "9"}, {"Hours", "3"}, {"Minutes", "12"}});
+    select(1);
     EXPECT_EQ(w.lblTotalTime->text(), "3 H., 12 Min");
     EXPECT_EQ(w.edtWarnLimit->text(), "9");
 
     // Back to an entry without a limit: the edit shows 0, which a missing
     // limit already means, so nothing is stored for it.
     ini().StoreFlag("Office", "WarnOverTime", false);
-    w.cboDialups->setCurrentIndex(0);
-    w.cboDialupsClick();
+    select(0);
     EXPECT_EQ(w.edtWarnLimit->text(), "0");
     EXPECT_EQ(value("Office", "WarnHourCount"), "<missing>");
     EXPECT_FALSE(w.chkWarnOverTime->isChecked());
     // Home again, with its switch unset: ticked, and still unset.
-    w.cboDialups->setCurrentIndex(1);
-    w.cboDialupsClick();
+    select(1);
     EXPECT_TRUE(w.chkWarnOverTime->isChecked());
     EXPECT_EQ(value("Home", "WarnOverTime"), "<missing>");
     EXPECT_EQ(value("Home", "WarnHourCount"), "9");
-    w.cboDialups->setCurrentIndex(0);
 
-    // Stored texts are shown as they stand.
-    ini().StoreText("Office", "Minutes", "abc");
-    w.cboDialupsClick();
+    // Stored texts are shown as they stand; limits out of range are clamped, not cut.
+    ini().StoreTexts("Office", {{"Minutes", "abc"}, {"WarnHourCount", "-5"}});
+    select(0);
     EXPECT_EQ(w.lblTotalTime->text(), "0 H., abc Min");
-}
-
-TEST_F(MainWindowTest, StoredLimitOutsideTheRangeIsClampedNotCut) {
-    TfrmMain& w = create();
+    EXPECT_EQ(w.edtWarnLimit->text(), "0");
     ini().StoreNumber("Home", "WarnHourCount", 70000);
-    ini().StoreNumber("Office", "WarnHourCount", -5);
-    w.cboDialups->setCurrentIndex(1);
-    w.cboDialupsClick();
+    select(1);
     EXPECT_EQ(w.edtWarnLimit->text(), "32000");
     EXPECT_EQ(value("Home", "WarnHourCount"), "32000");
-    w.cboDialups->setCurrentIndex(0);
-    w.cboDialupsClick();
-    EXPECT_EQ(w.edtWarnLimit->text(), "0");
 }
 
 // The program starts without the limit's edit; it comes with the first show.
 // What is stored meanwhile must be what the edit would have stored.
 TEST_F(MainWindowTest, BeforeTheFirstShowTheLimitIsStoredAsTheEditWouldStoreIt) {
     const auto run = [&](bool withEdit) {
-        window.reset();
-        ReleaseDataIni();
-        QFile::remove(DataFileName());
+        discard();
         textControls = withEdit;
         setNotificationAreaProbe([] { return true; }); // the window starts hidden
         TfrmMain& w = create();
@@ -226,9 +128,7 @@ TEST_F(MainWindowTest, BeforeTheFirstShowTheLimitIsStoredAsTheEditWouldStoreIt) 
         select(0, 4);
         select(1, 32000);
         select(1, 40000); // shows the same 32000: nothing stored
-        QFile file(DataFileName());
-        EXPECT_TRUE(file.open(QIODevice::ReadOnly));
-        return file.readAll();
+        return fileBytes(DataFileName());
     };
     const QByteArray withEdit = run(true);
     const QByteArray withoutEdit = run(false);
@@ -244,11 +144,8 @@ TEST_F(MainWindowTest, BeforeTheFirstShowTheLimitIsStoredAsTheEditWouldStoreIt) 
     EXPECT_EQ(w.edtWarnLimit->text(), "32000");
     EXPECT_EQ(w.GroupBox->title(), " Statistics ");
     EXPECT_EQ(w.ud_WarnLimit->buddy(), w.edtWarnLimit);
-    QFile file(DataFileName());
-    ASSERT_TRUE(file.open(QIODevice::ReadOnly));
-    EXPECT_EQ(file.readAll(), withoutEdit);
-    QWidget* next = w.btnResetCount->nextInFocusChain();
-    EXPECT_EQ(next, w.edtWarnLimit);
+    EXPECT_EQ(fileBytes(DataFileName()), withoutEdit);
+    EXPECT_EQ(w.btnResetCount->nextInFocusChain(), w.edtWarnLimit);
     QTest::keyClicks(w.edtWarnLimit, "x");
     EXPECT_EQ(w.edtWarnLimit->text(), "32000") << "digits only";
     QTest::keyClick(w.edtWarnLimit, Qt::Key_Down);
@@ -282,8 +179,7 @@ TEST_F(MainWindowTest, ConnectingSelectsTheConnectedEntryAndShowsTheState) {
 
 TEST_F(MainWindowTest, ResetCountClearsTheSelectedEntryOnly) {
     TfrmMain& w = create();
-    ini().StoreText("Office", "Hours", "5");
-    ini().StoreText("Office", "Minutes", "7");
+    ini().StoreTexts("Office", {{"Hours", "5"}, {"Minutes", "7"}});
     ini().StoreText("Home", "Hours", "2");
     w.btnResetCountClick();
     EXPECT_EQ(value("Office", "Hours"), "0");
@@ -298,9 +194,7 @@ TEST_F(MainWindowTest, CountingTickCarriesAndWarnsInTheTickThatReachesTheLimit) 
     w.tmrCountTimer();
     EXPECT_EQ(value("Office", "Minutes"), "<missing>") << "nothing counted while offline";
 
-    ini().StoreText("Office", "Hours", "4");
-    ini().StoreText("Office", "Minutes", "59");
-    ini().StoreNumber("Office", "WarnHourCount", 5);
+    ini().StoreTexts("Office", {{"Hours", "4"}, {"Minutes", "59"}, {"WarnHourCount", "5"}});
     connect("Office");
     w.tmrCountTimer();
     EXPECT_EQ(value("Office", "Minutes"), "0");
@@ -317,30 +211,20 @@ TEST_F(MainWindowTest, CountingTickCarriesAndWarnsInTheTickThatReachesTheLimit) 
     EXPECT_EQ(openDialogs<TfrmOverTimeWarning>().size(), 2u) << "one more every minute";
 }
 
-TEST_F(MainWindowTest, OvertimeRuleReadsTheConnectedEntryNotTheShownOne) {
+// The rule reads the connected entry, not the one shown, and each warning
+// stores its own entry's switch.
+TEST_F(MainWindowTest, WarningsFollowTheConnectedEntryNotTheShownOne) {
     TfrmMain& w = create();
-    ini().StoreText("Home", "Hours", "8");
-    ini().StoreNumber("Home", "WarnHourCount", 8);
-    ini().StoreText("Office", "Hours", "1");
+    ini().StoreTexts("Home", {{"WarnHourCount", "1"}, {"Hours", "1"}});
+    ini().StoreText("Office", "Hours", "3");
     connect("Home");
-    w.cboDialups->setCurrentIndex(0); // the user looks at another entry
-    w.cboDialupsClick();
-    w.tmrCountTimer();
-    EXPECT_EQ(w.lblTotalTime->text(), "1 H., 0 Min");
-    EXPECT_EQ(openDialogs<TfrmOverTimeWarning>().size(), 1u);
-}
-
-TEST_F(MainWindowTest, WarningCloseStoresItsOwnEntrysSwitch) {
-    TfrmMain& w = create();
-    ini().StoreNumber("Home", "WarnHourCount", 1);
-    ini().StoreText("Home", "Hours", "1");
-    connect("Home");
+    select(0); // the user looks at another entry
     w.tmrCountTimer();
     w.tmrCountTimer();
+    EXPECT_EQ(w.lblTotalTime->text(), "3 H., 0 Min");
     auto warnings = openDialogs<TfrmOverTimeWarning>();
     ASSERT_EQ(warnings.size(), 2u);
     disconnect();
-    w.cboDialups->setCurrentIndex(0);
 
     warnings[0]->chkDisableWarning->setChecked(true);
     warnings[0]->btnCloseClick();
@@ -446,14 +330,58 @@ TEST_F(MainWindowTest, EmptyHoursIsAConversionErrorAndHexCountsCarry) {
 
 // The window as the user sees it: made hidden, its caption and limit edit
 // come with the first show, which must move nothing.
-TEST_F(MainWindowTest, ShownWindowKeepsTheLayoutAndShowsWhereTheFocusIs) {
+TEST_F(MainWindowTest, ShownWindowMatchesTheLayoutTableAndShowsWhereTheFocusIs) {
     textControls = false;
     setNotificationAreaProbe([] { return true; });
     TfrmMain& w = create();
     w.TrayPop_ShowWindowClick();
     ASSERT_TRUE(QTest::qWaitForWindowExposed(&w));
     QCoreApplication::processEvents();
-    expectTableGeometry(w);
+    // Every control where the layout table puts it; the labels size themselves.
+    const std::pair<const QWidget*, QRect> rects[] = {
+        {w.ryxTile, {0, 0, 321, 189}},        {w.ryxTile1, {2, 15, 301, 88}},
+        {w.imgIcon, {8, 8, 32, 32}},          {w.GroupBox, {8, 48, 305, 105}},
+        {w.lblTotalTime, {120, 48, 90, 13}},  {w.cboDialups, {104, 16, 193, 21}},
+        {w.btnResetCount, {216, 42, 81, 25}}, {w.ud_WarnLimit, {153, 78, 15, 21}},
+        {w.edtWarnLimit, {116, 78, 37, 21}},  {w.chkWarnOverTime, {8, 80, 105, 17}},
+        {w.btnHide, {80, 160, 73, 23}},       {w.btnAbout, {160, 160, 73, 23}}};
+    for (const auto& [control, rect] : rects)
+        EXPECT_EQ(control->geometry(), rect) << control->objectName().toStdString();
+    const std::pair<const QWidget*, QPoint> points[] = {
+        {w.lblNothing1, {48, 8}}, {w.lblNothing2, {48, 24}}, {w.lblConnectionStatus, {144, 24}},
+        {w.lblNothing3, {8, 18}}, {w.lblNothing4, {8, 48}},  {w.lblNothing6, {176, 80}}};
+    for (const auto& [label, at] : points)
+        EXPECT_EQ(label->pos(), at) << label->objectName().toStdString();
+    EXPECT_EQ(w.windowTitle(), "Brantle Vantrel");
+    EXPECT_EQ(w.size(), QSize(321, 189));
+    EXPECT_EQ(w.minimumSize(), w.maximumSize()) << "fixed border";
+    EXPECT_FALSE(w.windowFlags() & Qt::WindowMinimizeButtonHint);
+    EXPECT_FALSE(w.windowFlags() & Qt::WindowMaximizeButtonHint);
+    EXPECT_EQ(w.font().pixelSize(), 11);
+
+    EXPECT_EQ(w.ud_WarnLimit->focusPolicy(), Qt::NoFocus);
+    EXPECT_TRUE(w.btnHide->isDefault());
+    // Tab order: the group box's controls, then Hide and About.
+    EXPECT_EQ(tabChain(&w, w.cboDialups, 6),
+              (std::vector<const QWidget*>{w.btnResetCount, w.edtWarnLimit, w.chkWarnOverTime,
+                                           w.btnHide, w.btnAbout, w.cboDialups}));
+
+    QStringList items;
+    for (QAction* a : w.TrayPopup->actions())
+        items << (a->isSeparator() ? "-" : a->text());
+    EXPECT_EQ(items, QStringList({"&Show window", "&History...", "&Data plans...", "&About...", "-",
+                                  "&Close program"}));
+    EXPECT_EQ(w.tmrCount->interval(), 60000);
+    EXPECT_EQ(w.tmrVerifyFirstofMonth->interval(), 1000);
+    EXPECT_EQ(w.ZorvRasConnect->Language(), english);
+
+    // The first entry selected, its time shown.
+    EXPECT_EQ(w.cboDialups->count(), 2);
+    EXPECT_EQ(w.cboDialups->currentText(), "Office");
+    EXPECT_EQ(w.lblTotalTime->text(), "0 H., 0 Min");
+    EXPECT_TRUE(w.chkWarnOverTime->isChecked()) << "an entry without the key warns";
+    EXPECT_FALSE(QFile::exists(DataFileName()))
+        << "showing what a missing key means stores nothing";
 
     // The list has the focus, and it shows.
     QTRY_COMPARE_WITH_TIMEOUT(QApplication::focusWidget(), w.cboDialups, 5000);
@@ -470,23 +398,13 @@ TEST_F(MainWindowTest, ShownWindowKeepsTheLayoutAndShowsWhereTheFocusIs) {
     EXPECT_EQ(w.edtWarnLimit->grab().toImage(), fromStart) << "32000 does not fit";
 }
 
-TEST_F(MainWindowTest, FailureLeavingATimerSlotIsCaughtByTheLoop) {
-    create();
-    QTimer::singleShot(0,
-                       [] { throw IniWriteError("Unable to write to /nowhere/Vantrel Data.ini"); });
-    QTRY_COMPARE_WITH_TIMEOUT(boxes.size(), size_t(1), 5000);
-    EXPECT_EQ(boxes[0].text, "Unable to write to /nowhere/Vantrel Data.ini.");
-    EXPECT_EQ(boxes[0].title, "Brantle Vantrel");
-}
-
 // Names from NetworkManager and texts from the ledger reach labels and boxes
 // as they are: one that looks like markup is shown, never interpreted.
 TEST_F(MainWindowTest, NamesThatLookLikeMarkupAreShownAsText) {
     const std::string hostile = "<img src=/etc/x.png><b>Home</b>";
     TfrmMain& w = create({{"Office", "555-0100"}, {hostile, "555-0199"}});
     w.TrayPop_ShowWindowClick();
-    ini().StoreText(hostile, "Hours", "1");
-    ini().StoreNumber(hostile, "WarnHourCount", 1);
+    ini().StoreTexts(hostile, {{"Hours", "1"}, {"WarnHourCount", "1"}});
     connect(hostile);
     service->connections[0].deviceName = "<i>ttyACM0</i>";
     w.ZorvRasConnect->PollConnections();
@@ -531,9 +449,8 @@ TEST_F(MainWindowTest, ParkedCountingTimerKeepsThePlainTimersMinutes) {
     constexpr qint64 kMinute = 60000, kOrigin = 1000000;
     for (const qint64 offset : {qint64(0), qint64(1000), qint64(30000), qint64(59999)}) {
         SCOPED_TRACE(offset);
-        auto clock = std::make_shared<FixedClock>(QDate(2026, 12, 15));
+        auto clock = today(2026, 12, 15);
         clock->setMonotonicMs(kOrigin);
-        setAppClock(clock);
         TfrmMain& w = create();
         qint64 due = -1; // when the event loop would fire the timer
         std::vector<qint64> counted, wakes;
@@ -587,9 +504,6 @@ TEST_F(MainWindowTest, ParkedCountingTimerKeepsThePlainTimersMinutes) {
         for (const qint64 wake : wakes)
             EXPECT_EQ((wake - kOrigin) % kMinute, 0) << "on the old phase";
         EXPECT_EQ(wakes.size(), expected.size() + 2) << "one idle tick after each disconnection";
-        window.reset();
-        ReleaseDataIni();
-        QFile::remove(DataFileName());
-        setAppClock(nullptr);
+        discard();
     }
 }

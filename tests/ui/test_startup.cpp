@@ -1,15 +1,9 @@
 #include "MainWindowFixture.h"
 
 #include "ui/app/Artwork.h"
-#include "ui/tray/unitTrayAccess.h"
-#include "ui/unitOvertimeWarning.h"
-#include "ui/unitStartup.h"
 #include "ui/widgets/AutoSizeLabel.h"
 
-#include <QCheckBox>
-#include <QLabel>
 #include <QSystemTrayIcon>
-#include <QTest>
 
 using StartupTest = MainWindowTest;
 
@@ -45,26 +39,20 @@ TEST_F(StartupTest, CloseProgramEndsTheProgramPastOpenDialogsWithoutTheirClosing
     TfrmMain& w = create();
     ASSERT_NE(DataIni(), nullptr);
     ASSERT_NE(TrayIcon(), nullptr);
-    ini().StoreText("Office", "Hours", "3");
-    ini().StoreNumber("Office", "WarnHourCount", 2);
+    ini().StoreTexts("Office", {{"Hours", "3"}, {"WarnHourCount", "2"}});
     connect("Office");
     w.tmrCountTimer();
     auto warnings = openDialogs<TfrmOverTimeWarning>();
     ASSERT_EQ(warnings.size(), 1u);
     warnings[0]->chkDisableWarning->setChecked(true);
-    const QByteArray before = [] {
-        QFile f(DataFileName());
-        return f.open(QIODevice::ReadOnly) ? f.readAll() : QByteArray();
-    }();
+    const QByteArray before = fileBytes(DataFileName());
 
     w.TrayPop_CloseProgramClick();
     EXPECT_EQ(programEnds, 1);
     EXPECT_EQ(TrayIcon(), nullptr);
     EXPECT_EQ(DataIni(), nullptr);
     EXPECT_EQ(openDialogs<TfrmOverTimeWarning>().size(), 1u) << "not asked to close";
-    QFile f(DataFileName());
-    ASSERT_TRUE(f.open(QIODevice::ReadOnly));
-    EXPECT_EQ(f.readAll(), before);
+    EXPECT_EQ(fileBytes(DataFileName()), before);
     delete startup;
 }
 
