@@ -29,6 +29,7 @@
 #include <QGuiApplication>
 #include <QLabel>
 #include <QLineEdit>
+#include <QLoggingCategory>
 #include <QMenu>
 #include <QPixmapCache>
 #include <QPushButton>
@@ -89,6 +90,15 @@ protected:
             pinMargins();
     }
 };
+
+// Every text of the status label, for a test: a status of the monitor's
+// stands there only within the poll that enters a new stage.
+Q_LOGGING_CATEGORY(lcMain, "bv.ui.main", QtWarningMsg)
+
+void showStatus(TAutoSizeLabel* label, const QString& text) {
+    qCDebug(lcMain) << "status:" << text;
+    label->setCaption(text);
+}
 
 IniFile& dataIni() {
     IniFile* ini = DataIni();
@@ -529,7 +539,7 @@ void TfrmMain::tmrVerifyFirstofMonthTimer() {
 }
 
 void TfrmMain::ZorvRasConnectConnectionStatus(TZorvRasConnect* Sender, TCStatus) {
-    lblConnectionStatus->setCaption(Sender->Status());
+    showStatus(lblConnectionStatus, Sender->Status());
 }
 
 void TfrmMain::ZorvRasConnectStatusChange(TZorvRasConnect* Sender, bool StatusChanged) {
@@ -539,11 +549,11 @@ void TfrmMain::ZorvRasConnectStatusChange(TZorvRasConnect* Sender, bool StatusCh
         m_bytes.baseline(ras::rasService(), Sender->ConnectedEntry().toLocal8Bit().toStdString());
         if (!tmrCount->isActive())
             armCountTimer(false);
-        lblConnectionStatus->setCaption(tr("Connected"));
+        showStatus(lblConnectionStatus, tr("Connected"));
         SelectEntry(Sender->ConnectedEntry());
         RefreshStatistics(*this, dataIni());
     } else {
-        lblConnectionStatus->setCaption(tr("Not connected."));
+        showStatus(lblConnectionStatus, tr("Not connected."));
     }
 }
 
