@@ -89,7 +89,7 @@
     <name>Statistics</name>
     <message>
         <source>%1 H., %2 Min</source>
-        <translation>%1 Std., %2 Min.</translation>
+        <translation>%1 h, %2 min</translation>
     </message>
     <message>
         <source>You&apos;re using the &quot;%1&quot; dialup account longer than you should. (The limit set by yourself is %2 hours.)</source>
@@ -116,7 +116,7 @@
     </message>
     <message>
         <source>No, but remind me on next run</source>
-        <translation>Nein, beim nächsten Start erinnern</translation>
+        <translation>Nein, nächstes Mal erinnern</translation>
     </message>
     <message>
         <source>No, and don&apos;t remind me again this month</source>
@@ -386,7 +386,7 @@
     </message>
     <message>
         <source>&lt;select dialup&gt;</source>
-        <translation>&lt;keine Auswahl&gt;</translation>
+        <translation>&lt;bitte wählen&gt;</translation>
     </message>
     <message>
         <source>hour(s) of use.</source>
@@ -394,7 +394,7 @@
     </message>
     <message>
         <source>&amp;Reset count</source>
-        <translation>&amp;Zurücksetzen</translation>
+        <translation>&amp;Rücksetzen</translation>
     </message>
     <message>
         <source>Hour limit arrows</source>

@@ -386,7 +386,7 @@
     </message>
     <message>
         <source>&lt;select dialup&gt;</source>
-        <translation>&lt;odaberite vezu&gt;</translation>
+        <translation>&lt;odaberite&gt;</translation>
     </message>
     <message>
         <source>hour(s) of use.</source>
@@ -410,7 +410,7 @@
     </message>
     <message>
         <source>&amp;About</source>
-        <translation>&amp;O programu</translation>
+        <translation>&amp;Info</translation>
     </message>
     <message>
         <source> Statistics </source>
