@@ -93,7 +93,7 @@
     </message>
     <message>
         <source>You&apos;re using the &quot;%1&quot; dialup account longer than you should. (The limit set by yourself is %2 hours.)</source>
-        <translation>Sie nutzen die Verbindung „%1“ länger als vorgesehen. (Ihr selbst gesetztes Limit: %2 Stunden.)</translation>
+        <translation>Sie nutzen die Verbindung „%1“ länger als vorgesehen. (Ihr selbst gesetztes Limit: %2 Std.)</translation>
     </message>
 </context>
 <context>
@@ -275,11 +275,11 @@
     </message>
     <message>
         <source>Data this month</source>
-        <translation>Daten dieser Monat</translation>
+        <translation>Daten diesen Monat</translation>
     </message>
     <message>
         <source>Data last month</source>
-        <translation>Daten letzter Monat</translation>
+        <translation>Daten letzten Monat</translation>
     </message>
     <message>
         <source>Data all time</source>
@@ -514,7 +514,7 @@ und Sitzungen eines Monats aus dem Nutzungsverlauf.
     </message>
     <message>
         <source>%1 H., %2 Min</source>
-        <translation>%1 Std., %2 Min.</translation>
+        <translation>%1 h, %2 min</translation>
     </message>
     <message>
         <source>no data recorded</source>

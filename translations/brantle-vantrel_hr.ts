@@ -93,7 +93,7 @@
     </message>
     <message>
         <source>You&apos;re using the &quot;%1&quot; dialup account longer than you should. (The limit set by yourself is %2 hours.)</source>
-        <translation>Vezu „%1” koristite dulje nego što biste trebali. (Ograničenje koje ste sami postavili: %2 sati.)</translation>
+        <translation>Vezu „%1” koristite dulje nego što biste trebali. (Ograničenje koje ste sami postavili: %2 h.)</translation>
     </message>
 </context>
 <context>
@@ -275,11 +275,11 @@
     </message>
     <message>
         <source>Data this month</source>
-        <translation>Podaci ovaj mjesec</translation>
+        <translation>Podaci ovog mjeseca</translation>
     </message>
     <message>
         <source>Data last month</source>
-        <translation>Podaci prošli mjesec</translation>
+        <translation>Podaci prošlog mjeseca</translation>
     </message>
     <message>
         <source>Data all time</source>
