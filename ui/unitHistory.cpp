@@ -45,9 +45,9 @@ QString duration(std::int64_t minutes) {
 }
 
 QString localText(const history::Stamp& s, bool withDate) {
-    const QString time = QStringLiteral("%1:%2")
-                             .arg(s.hour, 2, 10, QLatin1Char('0'))
-                             .arg(s.minute, 2, 10, QLatin1Char('0'));
+    QString time = QStringLiteral("%1:%2")
+                       .arg(s.hour, 2, 10, QLatin1Char('0'))
+                       .arg(s.minute, 2, 10, QLatin1Char('0'));
     if (!withDate)
         return time;
     return QStringLiteral("%1-%2-%3 ")
@@ -524,7 +524,7 @@ void TfrmHistory::fillMonths() {
     std::vector<int> keys = m_summary.monthKeys;
     keys.push_back(monthKeyOf(appClock().today()));
     keys.push_back(m_month);
-    std::sort(keys.begin(), keys.end(), std::greater<int>());
+    std::sort(keys.begin(), keys.end(), std::greater<>());
     keys.erase(std::unique(keys.begin(), keys.end()), keys.end());
     cboMonth->clear();
     for (int key : keys)

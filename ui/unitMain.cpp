@@ -406,7 +406,7 @@ void TfrmMain::edtWarnLimit_Change() {
     const std::int32_t number = StrToInt(text.toStdString());
     ud_WarnLimit->setPosition(number);
     storeWarnLimit();
-    edtWarnLimit->setCursorPosition(edtWarnLimit->text().size());
+    edtWarnLimit->setCursorPosition(static_cast<int>(edtWarnLimit->text().size()));
 }
 
 // The limit and the switch are stored only when the ledger would then mean

@@ -77,7 +77,7 @@ QString translatedFailure(const QString& message) {
 }
 
 QString errorBoxText(const QString& original) {
-    const QString message = translatedFailure(original);
+    QString message = translatedFailure(original);
     if (!message.isEmpty() && message.back() > QLatin1Char('.'))
         return message + QLatin1Char('.');
     return message;
