@@ -476,7 +476,7 @@
     </message>
     <message>
         <source>Loading Brantle Vantrel...</source>
-        <translation>Učitavanje: Brantle Vantrel...</translation>
+        <translation>Učitava se Brantle Vantrel...</translation>
     </message>
 </context>
 <context>
@@ -601,7 +601,7 @@ Podatkovni paketi %1:
     <message>
         <source>No minutes counted in %1.
 </source>
-        <translation>U %1 nije izbrojena nijedna minuta.
+        <translation>U mjesecu %1 nije izbrojena nijedna minuta.
 </translation>
     </message>
     <message>
@@ -609,7 +609,7 @@ Podatkovni paketi %1:
 Sessions in %1, newest first:
 </source>
         <translation>
-Sesije u %1, najnovije prve:
+Sesije u mjesecu %1, najnovije prve:
 </translation>
     </message>
     <message>
