@@ -14,12 +14,21 @@ QString installTranslations() {
     QCoreApplication* const app = QCoreApplication::instance();
     if (!app)
         return s_language;
-    // QLocale() is the system locale: its uiLanguages() follow LANGUAGE first.
-    const QLocale locale;
+    // The user's languages in order of preference (LANGUAGE first): the first
+    // we have wins, and English, the texts' own, ends the search, so
+    // LANGUAGE=en:hr gives English.
     auto* own = new QTranslator(app);
-    if (!own->load(locale, QStringLiteral("brantle-vantrel"), QStringLiteral("_"),
-                   QStringLiteral(":/i18n")) ||
-        !QCoreApplication::installTranslator(own)) {
+    bool loaded = false;
+    for (const QString& name : QLocale().uiLanguages()) {
+        const QLocale wanted(name);
+        if (wanted.language() == QLocale::English)
+            break;
+        loaded = own->load(wanted, QStringLiteral("brantle-vantrel"), QStringLiteral("_"),
+                           QStringLiteral(":/i18n"));
+        if (loaded)
+            break;
+    }
+    if (!loaded || !QCoreApplication::installTranslator(own)) {
         delete own;
         return s_language;
     }
