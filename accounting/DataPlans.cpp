@@ -2,6 +2,7 @@
 
 #include "accountingLog.h"
 
+#include <QCoreApplication>
 #include <QLocale>
 
 #include <algorithm>
@@ -157,19 +158,21 @@ std::string formatUsed(std::uint64_t bytes) {
 }
 
 QString shortDate(QDate date) {
-    return QLocale::c().toString(date, QStringLiteral("d MMM"));
+    // The month's name in the language of the texts around it.
+    return QLocale(QCoreApplication::translate("DataPlans", "en", "locale of the month names"))
+        .toString(date, QStringLiteral("d MMM"));
 }
 
 QString noticeText(const QString& entryName, std::uint64_t used, const Plan& plan,
                    const Period& period) {
-    return QStringLiteral("%1: %2 of %3 used; the plan renews on %4.")
+    return QCoreApplication::translate("DataPlans", "%1: %2 of %3 used; the plan renews on %4.")
         .arg(entryName, QString::fromStdString(formatUsed(used)),
              QString::fromStdString(history::formatBytes(plan.allowanceBytes())),
              shortDate(period.next));
 }
 
 QString usageText(std::uint64_t used, const Plan& plan, const Period& period) {
-    return QStringLiteral("%1 of %2, renews %3")
+    return QCoreApplication::translate("DataPlans", "%1 of %2, renews %3")
         .arg(QString::fromStdString(formatUsed(used)),
              QString::fromStdString(history::formatBytes(plan.allowanceBytes())),
              shortDate(period.next));

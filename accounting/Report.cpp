@@ -5,6 +5,8 @@
 #include "IniFile.h"
 #include "unitUtils.h"
 
+#include <QCoreApplication>
+
 #include <cstdio>
 #include <cstring>
 #include <string>
@@ -16,12 +18,51 @@ namespace report {
 
 namespace {
 
-constexpr const char* kUsage =
-    "Usage: brantle-vantrel --report [--month YYYY-MM] [--json]\n"
-    "Prints the time counted per entry in the ledger, then the minutes and the\n"
-    "sessions of one month from the usage history.\n"
-    "  --month YYYY-MM  the month to report (default: this month)\n"
-    "  --json           one JSON object, for scripts and status bars\n";
+// A text of the report in the user's language, its %1, %2... filled in
+// order. The JSON output's names never go through here.
+std::string text(const char* source, std::initializer_list<std::string> args = {}) {
+    // In one pass: a name or path holding "%2" stays as it is.
+    const std::string t = QCoreApplication::translate("report", source).toStdString();
+    const std::vector<std::string> values(args);
+    std::string out;
+    for (std::size_t i = 0; i < t.size(); ++i) {
+        const std::size_t n = i + 1 < t.size() ? std::size_t(t[i + 1] - '1') : values.size();
+        if (t[i] == '%' && n < values.size()) {
+            out += values[n];
+            ++i;
+        } else {
+            out += t[i];
+        }
+    }
+    return out;
+}
+
+std::string usage() {
+    return text(QT_TRANSLATE_NOOP("report",
+                                  "Usage: brantle-vantrel --report [--month YYYY-MM] [--json]\n"
+                                  "Prints the time counted per entry in the ledger, then the "
+                                  "minutes and the\nsessions of one month from the usage "
+                                  "history.\n"
+                                  "  --month YYYY-MM  the month to report (default: this month)\n"
+                                  "  --json           one JSON object, for scripts and status "
+                                  "bars\n"));
+}
+
+std::string duration(std::int64_t minutes) {
+    return text(QT_TRANSLATE_NOOP("report", "%1 H., %2 Min"),
+                {std::to_string(minutes / 60), std::to_string(minutes % 60)});
+}
+
+std::string dataText(const history::Traffic& data, std::int64_t minutes) {
+    if (!data.recorded())
+        return minutes > 0 ? text(QT_TRANSLATE_NOOP("report", "no data recorded"))
+                           : history::formatBytes(0);
+    std::string t = history::formatBytes(data.total());
+    if (data.minutes < minutes)
+        t += text(QT_TRANSLATE_NOOP("report", " (no data recorded for %1)"),
+                  {duration(minutes - data.minutes)});
+    return t;
+}
 
 struct Options {
     bool json = false;
@@ -46,7 +87,7 @@ bool parseArguments(int argc, char** argv, Options& o, std::string& error) {
             std::string value;
             if (arg == "--month") {
                 if (i + 1 >= argc) {
-                    error = "--month needs a month, as YYYY-MM";
+                    error = text(QT_TRANSLATE_NOOP("report", "--month needs a month, as YYYY-MM"));
                     return false;
                 }
                 value = argv[++i];
@@ -54,17 +95,18 @@ bool parseArguments(int argc, char** argv, Options& o, std::string& error) {
                 value = arg.substr(8);
             }
             if (!history::parseMonth(value, o.month)) {
-                error = "not a month: '" + echo(value) + "' (YYYY-MM)";
+                error =
+                    text(QT_TRANSLATE_NOOP("report", "not a month: '%1' (YYYY-MM)"), {echo(value)});
                 return false;
             }
             o.monthGiven = true;
         } else {
-            error = "unknown argument: '" + echo(arg) + "'";
+            error = text(QT_TRANSLATE_NOOP("report", "unknown argument: '%1'"), {echo(arg)});
             return false;
         }
     }
     if (!report)
-        error = "--month and --json go with --report";
+        error = text(QT_TRANSLATE_NOOP("report", "--month and --json go with --report"));
     return report;
 }
 
@@ -298,17 +340,18 @@ void printPlansJson(const Data& d, std::ostream& out) {
 void printPlansText(const Data& d, std::ostream& out) {
     if (d.plans.empty())
         return;
-    out << "\nData plans " << printable(d.plansPath) << ":\n";
+    out << text(QT_TRANSLATE_NOOP("report", "\nData plans %1:\n"), {printable(d.plansPath)});
     for (const plans::Plan& p : d.plans) {
         const plans::Period period = plans::periodFor(d.today(), p.billingDay);
         const std::uint64_t used = plans::usage(d.summary, p.entry, period);
         out << "  " << printable(p.entry) << ": " << plans::usageText(used, p, period).toStdString()
-            << " (" << percentText(used, p.allowanceBytes()) << " %), since "
-            << isoDate(period.start);
+            << text(QT_TRANSLATE_NOOP("report", " (%1 %), since %2"),
+                    {percentText(used, p.allowanceBytes()), isoDate(period.start)});
         if (p.limitSentFor == period.start)
-            out << "; told at 100 %";
+            out << text(QT_TRANSLATE_NOOP("report", "; told at 100 %"));
         else if (p.warnSentFor == period.start)
-            out << "; warned at " << p.warnPercent << " %";
+            out << text(QT_TRANSLATE_NOOP("report", "; warned at %1 %"),
+                        {std::to_string(p.warnPercent)});
         out << "\n";
     }
 }
@@ -378,68 +421,74 @@ void printJson(const Data& d, std::ostream& out) {
 
 std::string entryText(const history::Summary& summary, int entry) {
     if (entry == history::Summary::kOther)
-        return "(the other entries, past " + std::to_string(history::kMaxEntries) + " names)";
+        return text(QT_TRANSLATE_NOOP("report", "(the other entries, past %1 names)"),
+                    {std::to_string(history::kMaxEntries)});
     return printable(summary.name(entry));
 }
 
 // The data with its two parts: "1.2 GB (1.1 GB received, 95.2 MB sent)".
 std::string dataDetail(const history::Traffic& t, std::int64_t minutes) {
-    std::string text = history::formatData(t, minutes);
+    std::string detail = dataText(t, minutes);
     if (t.recorded())
-        text += ", of which " + history::formatBytes(t.received) + " received and " +
-                history::formatBytes(t.sent) + " sent";
-    return text;
+        detail += text(QT_TRANSLATE_NOOP("report", ", of which %1 received and %2 sent"),
+                       {history::formatBytes(t.received), history::formatBytes(t.sent)});
+    return detail;
 }
 
 void printText(const Data& d, std::ostream& out) {
     const std::string month = history::formatMonth(d.month);
     if (!d.ledgerFound) {
-        out << "No ledger at " << printable(d.ledgerPath) << ".\n";
+        out << text(QT_TRANSLATE_NOOP("report", "No ledger at %1.\n"), {printable(d.ledgerPath)});
     } else {
-        out << "Ledger " << printable(d.ledgerPath) << ":\n";
+        out << text(QT_TRANSLATE_NOOP("report", "Ledger %1:\n"), {printable(d.ledgerPath)});
         if (d.ledger.empty())
-            out << "  no entries\n";
+            out << text(QT_TRANSLATE_NOOP("report", "  no entries\n"));
         for (const LedgerLine& l : d.ledger)
-            out << "  " << printable(l.entry) << ": " << l.hours << " H., " << l.minutes
-                << " Min\n";
+            out << "  " << printable(l.entry) << ": "
+                << text(QT_TRANSLATE_NOOP("report", "%1 H., %2 Min"),
+                        {std::to_string(l.hours), std::to_string(l.minutes)})
+                << "\n";
     }
     out << "\n";
     if (!d.historyFound) {
-        out << "No usage history at " << printable(d.historyPath) << ".\n";
+        out << text(QT_TRANSLATE_NOOP("report", "No usage history at %1.\n"),
+                    {printable(d.historyPath)});
         printPlansText(d, out);
         return;
     }
-    out << "Usage history " << printable(d.historyPath) << ", " << month << ": "
-        << history::formatDuration(d.monthMinutes()) << ", "
-        << history::formatData(d.monthData(), d.monthMinutes()) << "\n";
+    out << text(QT_TRANSLATE_NOOP("report", "Usage history %1, %2: %3, %4\n"),
+                {printable(d.historyPath), month, duration(d.monthMinutes()),
+                 dataText(d.monthData(), d.monthMinutes())});
     for (int e = 0; e < d.summary.entryCount(); ++e) {
         const std::int64_t minutes = d.summary.minutes(e, d.month);
         if (minutes > 0)
-            out << "  " << entryText(d.summary, e) << ": " << history::formatDuration(minutes)
-                << ", " << dataDetail(d.summary.data(e, d.month), minutes) << "\n";
+            out << "  " << entryText(d.summary, e) << ": " << duration(minutes) << ", "
+                << dataDetail(d.summary.data(e, d.month), minutes) << "\n";
     }
     const auto sessions = d.summary.sessionsNewestFirst(d.month);
     if (sessions.empty()) {
-        out << "No minutes counted in " << month << ".\n";
+        out << text(QT_TRANSLATE_NOOP("report", "No minutes counted in %1.\n"), {month});
     } else {
-        out << "\nSessions in " << month << ", newest first:\n";
+        out << text(QT_TRANSLATE_NOOP("report", "\nSessions in %1, newest first:\n"), {month});
         for (const history::Session& s : sessions) {
             const bool sameDay = s.start.year == s.end.year && s.start.month == s.end.month &&
                                  s.start.day == s.end.day;
             out << "  " << localText(s.start, true) << " - " << localText(s.end, !sameDay) << "  "
-                << history::formatDuration(s.minutes) << "  "
-                << history::formatData(s.data, s.minutes) << "  " << entryText(d.summary, s.entry)
-                << "\n";
+                << duration(s.minutes) << "  " << dataText(s.data, s.minutes) << "  "
+                << entryText(d.summary, s.entry) << "\n";
         }
         if (d.sessionsLeftOut() > 0)
-            out << "  and " << d.sessionsLeftOut() << " older sessions, not listed\n";
+            out << text(QT_TRANSLATE_NOOP("report", "  and %1 older sessions, not listed\n"),
+                        {std::to_string(d.sessionsLeftOut())});
     }
     if (d.summary.skipped > 0)
         out << "\n"
-            << d.summary.skipped
             << (d.summary.skipped == 1
-                    ? " line of the history could not be read and was skipped.\n"
-                    : " lines of the history could not be read and were skipped.\n");
+                    ? text(QT_TRANSLATE_NOOP("report", "1 line of the history could not be read "
+                                                       "and was skipped.\n"))
+                    : text(QT_TRANSLATE_NOOP("report", "%1 lines of the history could not be "
+                                                       "read and were skipped.\n"),
+                           {std::to_string(d.summary.skipped)}));
     printPlansText(d, out);
 }
 
@@ -457,10 +506,10 @@ int run(int argc, char** argv, std::ostream& out, std::ostream& err) {
     std::string error;
     if (!parseArguments(argc, argv, options, error)) {
         if (error.empty()) { // asked for help
-            out << kUsage;
+            out << usage();
             return 0;
         }
-        err << "brantle-vantrel: " << error << "\n" << kUsage;
+        err << "brantle-vantrel: " << error << "\n" << usage();
         return 2;
     }
     const Data data = load(options);

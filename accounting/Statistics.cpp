@@ -3,6 +3,7 @@
 #include "Clock.h"
 #include "unitUtils.h"
 
+#include <QCoreApplication>
 #include <QDate>
 
 #include <algorithm>
@@ -28,7 +29,8 @@ void RefreshStatistics(StatisticsView& view, IniFile& data) {
     const std::string section = ledgerName(entry);
     const std::string minutes = data.LoadText(section, kMinutes, "0");
     const std::string hours = data.LoadText(section, kHours, "0");
-    view.setTotalTimeText(fromLedgerName(hours) + " H., " + fromLedgerName(minutes) + " Min");
+    view.setTotalTimeText(QCoreApplication::translate("Statistics", "%1 H., %2 Min")
+                              .arg(fromLedgerName(hours), fromLedgerName(minutes)));
     view.setWarnLimitPosition(WarnLimitPosition(data.LoadNumber(section, kWarnHourCount, 0)));
     // The same default as the overtime rule, so the box never shows the
     // warning off while warnings come.
@@ -36,10 +38,10 @@ void RefreshStatistics(StatisticsView& view, IniFile& data) {
 }
 
 QString OverTimeMessage(const QString& entryName, std::int32_t limit) {
-    return QStringLiteral("You're using the \"") + entryName +
-           QStringLiteral("\" dialup account longer than you should. ") +
-           QStringLiteral("(The limit set by yourself is ") + QString::number(limit) +
-           QStringLiteral(" hours.)");
+    return QCoreApplication::translate("Statistics",
+                                       "You're using the \"%1\" dialup account longer than you "
+                                       "should. (The limit set by yourself is %2 hours.)")
+        .arg(entryName, QString::number(limit));
 }
 
 void CheckOverTime(StatisticsView& view, IniFile& data) {

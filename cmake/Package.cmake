@@ -20,7 +20,8 @@ set(CPACK_DEBIAN_PACKAGE_HOMEPAGE "https://www.example.org/brantle-vantrel/")
 # The libraries from dpkg-shlibdeps, and the platform plugins Qt loads at run time.
 set(CPACK_DEBIAN_PACKAGE_SHLIBDEPS ON)
 set(CPACK_DEBIAN_PACKAGE_DEPENDS "qt6-qpa-plugins")
-set(CPACK_DEBIAN_PACKAGE_RECOMMENDS "qt6-wayland")
+# Qt's own texts (standard buttons, the file dialog) in the user's language.
+set(CPACK_DEBIAN_PACKAGE_RECOMMENDS "qt6-wayland, qt6-translations-l10n")
 # Staged through DESTDIR with the real prefix, so the login start lands in /etc.
 set(CPACK_SET_DESTDIR ON)
 set(CPACK_PACKAGING_INSTALL_PREFIX /usr)

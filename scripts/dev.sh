@@ -10,7 +10,8 @@ PACKAGES=(cmake ninja-build g++ pkg-config qt6-base-dev qt6-base-dev-tools qt6-q
           faketime dbus dbus-x11 python3-xlib strace
           desktop-file-utils appstream lintian dpkg-dev file
           xfce4-panel xfconf weston qt6-wayland python3-gi at-spi2-core python3-pyatspi
-          cage xwayland iproute2 clang-format-14)
+          cage xwayland iproute2 clang-format-14 qt6-l10n-tools qt6-tools-dev
+          qt6-translations-l10n)
 
 install_missing() {
     local missing=()

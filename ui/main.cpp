@@ -8,6 +8,7 @@
 #include "ui/app/CommandLine.h"
 #include "ui/app/CompositorFrames.h"
 #include "ui/app/SingleInstance.h"
+#include "ui/app/Translations.h"
 #include "ui/tray/unitTrayAccess.h"
 #include "ui/unitMain.h"
 #include "ui/unitStartup.h"
@@ -28,20 +29,25 @@ int main(int argc, char** argv) {
     // message) in the heap for the rest of a months-long run.
     mallopt(M_MMAP_THRESHOLD, 128 * 1024);
 #endif
-    // Reads files only: no display, no lock, beside a running copy.
-    if (report::requested(argc, argv)) {
-        // Written through stdio when done: <iostream>'s set-up alone would keep
-        // a third of a megabyte resident in every run of the tray program.
-        std::ostringstream out, err;
-        const int code = report::run(argc, argv, out, err);
-        const std::string o = out.str(), e = err.str();
-        std::fwrite(o.data(), 1, o.size(), stdout);
-        std::fwrite(e.data(), 1, e.size(), stderr);
-        return code;
-    }
-
-    const CommandLine commandLine = parseCommandLine(argumentList(argc, argv));
-    if (!commandLine.run) {
+    const QStringList arguments = argumentList(argc, argv);
+    CommandLine commandLine = parseCommandLine(arguments);
+    if (report::requested(argc, argv) || !commandLine.run) {
+        // Printed without a display: the translators need an application
+        // object, a core one, for as long as the texts are made.
+        QCoreApplication core(argc, argv);
+        installTranslations();
+        // Reads files only: no display, no lock, beside a running copy.
+        if (report::requested(argc, argv)) {
+            // Written through stdio when done: <iostream>'s set-up alone would keep
+            // a third of a megabyte resident in every run of the tray program.
+            std::ostringstream out, err;
+            const int code = report::run(argc, argv, out, err);
+            const std::string o = out.str(), e = err.str();
+            std::fwrite(o.data(), 1, o.size(), stdout);
+            std::fwrite(e.data(), 1, e.size(), stderr);
+            return code;
+        }
+        commandLine = parseCommandLine(arguments); // now with the texts translated
         std::fputs(commandLine.out.toLocal8Bit().constData(), stdout);
         std::fputs(commandLine.err.toLocal8Bit().constData(), stderr);
         return commandLine.exitCode;
@@ -49,14 +55,18 @@ int main(int argc, char** argv) {
 
     // Without a display Qt would end the process with abort().
     if (!platformStartable()) {
-        std::fputs("brantle-vantrel: cannot open a display: neither DISPLAY nor WAYLAND_DISPLAY "
-                   "is set\n",
-                   stderr);
+        QCoreApplication core(argc, argv);
+        installTranslations();
+        const QString text = QCoreApplication::translate(
+            "main", "brantle-vantrel: cannot open a display: neither DISPLAY nor WAYLAND_DISPLAY "
+                    "is set\n");
+        std::fputs(text.toLocal8Bit().constData(), stderr);
         return 1;
     }
     beginPlatformStart();
     TApplication app(argc, argv);
     endPlatformStart();
+    installTranslations();    // before the first text is made
     preferCompositorFrames(); // before the first window, on Wayland
     QApplication::setApplicationName("brantle-vantrel");
     QApplication::setApplicationVersion(BV_VERSION);
@@ -79,9 +89,11 @@ int main(int argc, char** argv) {
         if (instance.reachedRunningCopy() || commandLine.autostart)
             return 0;
         // Not one of ours, hung, or a copy on another computer sharing the folder.
-        const QString text = QStringLiteral("Another process holds %1 and does not answer: "
-                                            "Brantle Vantrel is not started a second time")
-                                 .arg(instance.lockFileName());
+        const QString text =
+            QCoreApplication::translate("main", "Another process holds %1 and does not "
+                                                "answer: Brantle Vantrel is not started "
+                                                "a second time")
+                .arg(instance.lockFileName());
         std::fprintf(stderr, "brantle-vantrel: %s\n", text.toLocal8Bit().constData());
         showMessageBox(applicationTitle(), errorBoxText(text), QMessageBox::Warning);
         return 1;
@@ -104,7 +116,8 @@ int main(int argc, char** argv) {
         mainWindow = std::make_unique<TfrmMain>();
     } catch (const std::exception& e) {
         // The loop has not started: nothing else could show this.
-        showMessageBox("Application Error", applicationErrorText(e, &e), QMessageBox::Critical);
+        showMessageBox(QCoreApplication::translate("main", "Application Error"),
+                       applicationErrorText(e, &e), QMessageBox::Critical);
         return 1;
     }
     QObject::connect(&instance, &SingleInstance::showRequested, [] {

@@ -20,7 +20,7 @@ QPushButton* makeButton(QWidget* parent, const char* name, const QString& text, 
 } // namespace
 
 Tfrm1stOfMonthNotification::Tfrm1stOfMonthNotification(const QString& reminderKey)
-    : TDialogBase("Brantle Vantrel - notification", 292, 141, "Verdana"),
+    : TDialogBase(tr("Brantle Vantrel - notification"), 292, 141, "Verdana"),
       m_reminderKey(reminderKey) {
     setObjectName("frm1stOfMonthNotification");
 
@@ -29,19 +29,19 @@ Tfrm1stOfMonthNotification::Tfrm1stOfMonthNotification(const QString& reminderKe
     Image1->setGeometry(8, 8, 32, 32);
     Image1->setPixmap(Artwork::reminderIcon().pixmap(32, 32));
 
-    Label1 = addAutoSizeLabel(this, "Label1", "It's the first of the month!", 48, 8, true);
+    Label1 = addAutoSizeLabel(this, "Label1", tr("It's the first of the month!"), 48, 8, true);
 
-    Label2 =
-        addWrappedLabel(this, "Label2",
-                        "It's the 1st of the month, would you like to reset your the time count "
-                        "for you dialup account(s)?",
-                        QRect(48, 24, 233, 41));
+    Label2 = addWrappedLabel(this, "Label2",
+                             tr("It's the 1st of the month, would you like to reset your the time "
+                                "count for you dialup account(s)?"),
+                             QRect(48, 24, 233, 41));
 
-    btnYes = makeButton(this, "btnYes", "Yes", 18, 80, 65);
+    btnYes = makeButton(this, "btnYes", tr("Yes"), 18, 80, 65);
     btnYes->setDefault(true);
-    btnNo_remind = makeButton(this, "btnNo_remind", "No, but remind me on next run", 90, 80, 191);
-    btnNo_NoRemind = makeButton(this, "btnNo_NoRemind", "No, and don't remind me again this month",
-                                18, 112, 263);
+    btnNo_remind =
+        makeButton(this, "btnNo_remind", tr("No, but remind me on next run"), 90, 80, 191);
+    btnNo_NoRemind = makeButton(this, "btnNo_NoRemind",
+                                tr("No, and don't remind me again this month"), 18, 112, 263);
     connect(btnYes, &QPushButton::clicked, this, &Tfrm1stOfMonthNotification::btnYesClick);
     connect(btnNo_remind, &QPushButton::clicked, this,
             &Tfrm1stOfMonthNotification::btnNo_remindClick);

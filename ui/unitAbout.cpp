@@ -33,7 +33,7 @@ void TfrmAbout::setUrlOpener(UrlOpener opener) {
     urlOpener() = std::move(opener);
 }
 
-TfrmAbout::TfrmAbout() : TDialogBase("About...", 249, 212, "Tahoma") {
+TfrmAbout::TfrmAbout() : TDialogBase(tr("About..."), 249, 212, "Tahoma") {
     setObjectName("frmAbout");
 
     imgIcon = new QLabel(this);
@@ -42,7 +42,8 @@ TfrmAbout::TfrmAbout() : TDialogBase("About...", 249, 212, "Tahoma") {
     imgIcon->setPixmap(Artwork::keyedByBottomLeft(Artwork::picture()));
 
     Label1 = addAutoSizeLabel(this, "Label1", kTitle, 48, 8, true);
-    Label2 = addAutoSizeLabel(this, "Label2", QStringLiteral("Version " BV_VERSION), 48, 24);
+    Label2 =
+        addAutoSizeLabel(this, "Label2", tr("Version %1").arg(QStringLiteral(BV_VERSION)), 48, 24);
 
     lblWebPage = addLinkLabel("lblWebPage", kWebPage, 8, 48);
     lblEmail = addLinkLabel("lblEmail", kEmail, 8, 64);
@@ -52,12 +53,12 @@ TfrmAbout::TfrmAbout() : TDialogBase("About...", 249, 212, "Tahoma") {
     GroupBox1->setGeometry(8, 88, 233, 81);
     Label3 =
         addWrappedLabel(GroupBox1, "Label3",
-                        "This program is provided \"as-is\", without any implied warranties or "
-                        "guaranties. If you find any bugs or have a question, feel free to "
-                        "contact the author.",
+                        tr("This program is provided \"as-is\", without any implied warranties "
+                           "or guaranties. If you find any bugs or have a question, feel free to "
+                           "contact the author."),
                         QRect(8, 16, 217, 57));
 
-    btnClose = new QPushButton("&Close", this);
+    btnClose = new QPushButton(tr("&Close"), this);
     btnClose->setObjectName("btnClose");
     btnClose->setGeometry(92, 184, 65, 23);
     btnClose->setDefault(true);

@@ -37,23 +37,22 @@ QString amountText(std::int64_t mb, bool& inGB) {
 
 TfrmDataPlans::TfrmDataPlans(QWidget* parent) : QDialog(parent) {
     setObjectName("frmDataPlans");
-    setWindowTitle(QStringLiteral("Brantle Vantrel - data plans"));
+    setWindowTitle(tr("Brantle Vantrel - data plans"));
     setAttribute(Qt::WA_DeleteOnClose);
     tblPlans = new QTableWidget(0, colCount, this);
     tblPlans->setObjectName("tblPlans");
-    tblPlans->setHorizontalHeaderLabels({QStringLiteral("Entry"), QStringLiteral("Allowance"),
-                                         QString(), QStringLiteral("Billing day"),
-                                         QStringLiteral("Warn at"), QStringLiteral("This period")});
-    tblPlans->setAccessibleName(QStringLiteral("Data plans"));
+    tblPlans->setHorizontalHeaderLabels({tr("Entry"), tr("Allowance"), QString(), tr("Billing day"),
+                                         tr("Warn at"), tr("This period")});
+    tblPlans->setAccessibleName(tr("Data plans"));
     tblPlans->verticalHeader()->hide();
     tblPlans->setSelectionMode(QAbstractItemView::NoSelection);
     tblPlans->horizontalHeader()->setSectionResizeMode(colUsage, QHeaderView::Stretch);
     auto* note =
-        new QLabel(QStringLiteral("Changes are stored as they are made. An entry without an "
-                                  "allowance has no plan and is never warned about."),
+        new QLabel(tr("Changes are stored as they are made. An entry without an allowance has "
+                      "no plan and is never warned about."),
                    this);
     note->setWordWrap(true);
-    auto* close = new QPushButton(QStringLiteral("&Close"), this);
+    auto* close = new QPushButton(tr("&Close"), this);
     close->setObjectName("btnClose");
     close->setAutoDefault(false);
     connect(close, &QPushButton::clicked, this, &QWidget::close);
@@ -99,7 +98,7 @@ void TfrmDataPlans::addRow(const QString& entry, const plans::Plan& plan) {
     auto* amount = new QLineEdit(amountText(plan.allowanceMB, inGB));
     amount->setObjectName("edtAllowance");
     amount->setValidator(new QRegularExpressionValidator(kAmount, amount));
-    amount->setPlaceholderText(QStringLiteral("no plan"));
+    amount->setPlaceholderText(tr("no plan"));
     amount->setAlignment(Qt::AlignRight);
     auto* unit = new QComboBox;
     unit->setObjectName("cboUnit");
@@ -115,10 +114,10 @@ void TfrmDataPlans::addRow(const QString& entry, const plans::Plan& plan) {
     warn->setSuffix(QStringLiteral(" %"));
     warn->setValue(plan.warnPercent);
     // Cell widgets have no label of their own for a screen reader.
-    amount->setAccessibleName(QStringLiteral("%1: allowance").arg(entry));
-    unit->setAccessibleName(QStringLiteral("%1: unit").arg(entry));
-    day->setAccessibleName(QStringLiteral("%1: billing day").arg(entry));
-    warn->setAccessibleName(QStringLiteral("%1: warn at").arg(entry));
+    amount->setAccessibleName(tr("%1: allowance").arg(entry));
+    unit->setAccessibleName(tr("%1: unit").arg(entry));
+    day->setAccessibleName(tr("%1: billing day").arg(entry));
+    warn->setAccessibleName(tr("%1: warn at").arg(entry));
     tblPlans->setCellWidget(row, colAllowance, amount);
     tblPlans->setCellWidget(row, colUnit, unit);
     tblPlans->setCellWidget(row, colDay, day);
@@ -164,7 +163,7 @@ void TfrmDataPlans::store(int row) {
 
 QString TfrmDataPlans::usageText(const plans::Plan& plan) const {
     if (!plan.active())
-        return QStringLiteral("no plan");
+        return tr("no plan");
     const plans::Period period = plans::periodFor(m_today, plan.billingDay);
     return plans::usageText(plans::usage(m_summary, plan.entry, period), plan, period);
 }

@@ -6,6 +6,7 @@
 
 #include <QAbstractTableModel>
 #include <QComboBox>
+#include <QCoreApplication>
 #include <QDir>
 #include <QFileDialog>
 #include <QHBoxLayout>
@@ -38,13 +39,15 @@ QString monthText(int key) {
 }
 
 QString duration(std::int64_t minutes) {
-    return QString::fromStdString(history::formatDuration(minutes));
+    return QCoreApplication::translate("Statistics", "%1 H., %2 Min")
+        .arg(minutes / 60)
+        .arg(minutes % 60);
 }
 
 QString localText(const history::Stamp& s, bool withDate) {
-    const QString time = QStringLiteral("%1:%2")
-                             .arg(s.hour, 2, 10, QLatin1Char('0'))
-                             .arg(s.minute, 2, 10, QLatin1Char('0'));
+    QString time = QStringLiteral("%1:%2")
+                       .arg(s.hour, 2, 10, QLatin1Char('0'))
+                       .arg(s.minute, 2, 10, QLatin1Char('0'));
     if (!withDate)
         return time;
     return QStringLiteral("%1-%2-%3 ")
@@ -91,7 +94,7 @@ QString shown(QString name) {
 // sum is a floor, and says so.
 QString dataText(const history::Traffic& data, std::int64_t minutes) {
     if (!data.recorded())
-        return minutes > 0 ? QStringLiteral("no data recorded")
+        return minutes > 0 ? QCoreApplication::translate("TfrmHistory", "no data recorded")
                            : QString::fromStdString(history::formatBytes(0));
     const QString bytes = QString::fromStdString(history::formatBytes(data.total()));
     return data.minutes < minutes ? QStringLiteral("\u2265 ") + bytes : bytes;
@@ -101,14 +104,15 @@ QString dataText(const history::Traffic& data, std::int64_t minutes) {
 QString dataTip(const history::Traffic& data, std::int64_t minutes) {
     QString tip;
     if (data.recorded())
-        tip = QStringLiteral("%1 received, %2 sent")
+        tip = QCoreApplication::translate("TfrmHistory", "%1 received, %2 sent")
                   .arg(QString::fromStdString(history::formatBytes(data.received)),
                        QString::fromStdString(history::formatBytes(data.sent)));
     if (data.minutes < minutes)
-        tip += QStringLiteral("%1No data recorded for %2: counted before data was, or on a "
-                              "connection without counters.")
-                   .arg(tip.isEmpty() ? QString() : QStringLiteral("\n"))
-                   .arg(QString::fromStdString(history::formatDuration(minutes - data.minutes)));
+        tip += (tip.isEmpty() ? QString() : QStringLiteral("\n")) +
+               QCoreApplication::translate("TfrmHistory",
+                                           "No data recorded for %1: counted before data was, "
+                                           "or on a connection without counters.")
+                   .arg(duration(minutes - data.minutes));
     return tip;
 }
 
@@ -120,7 +124,7 @@ void setDataCell(QTableWidget* table, int row, int column, const history::Traffi
 
 QString entryLabel(const history::Summary& summary, int entry) {
     if (entry == history::Summary::kOther)
-        return QStringLiteral("(the other entries)");
+        return QCoreApplication::translate("TfrmHistory", "(the other entries)");
     return shown(fromLedgerName(summary.name(entry)));
 }
 
@@ -146,10 +150,13 @@ public:
     int columnCount(const QModelIndex& parent) const override { return parent.isValid() ? 0 : 5; }
 
     QVariant headerData(int section, Qt::Orientation orientation, int role) const override {
-        static const char* const kHeaders[] = {"Entry", "Start", "End", "Duration", "Data"};
+        static const char* const kHeaders[] = {
+            QT_TRANSLATE_NOOP("TfrmHistory", "Entry"), QT_TRANSLATE_NOOP("TfrmHistory", "Start"),
+            QT_TRANSLATE_NOOP("TfrmHistory", "End"), QT_TRANSLATE_NOOP("TfrmHistory", "Duration"),
+            QT_TRANSLATE_NOOP("TfrmHistory", "Data")};
         if (orientation != Qt::Horizontal || role != Qt::DisplayRole || section < 0 || section > 4)
             return {};
-        return QString::fromLatin1(kHeaders[section]);
+        return QCoreApplication::translate("TfrmHistory", kHeaders[section]);
     }
 
     QVariant data(const QModelIndex& index, int role) const override {
@@ -283,7 +290,12 @@ void THistoryChart::paintEvent(QPaintEvent*) {
     auto scaleLabel = [&](qint64 units, bool withUnit) {
         // Minutes without their unit, as before; the rest always with it.
         return withUnit || unitName != QLatin1String("min")
-                   ? QStringLiteral("%1 %2").arg(units).arg(unitName)
+                   ? QStringLiteral("%1 %2").arg(units).arg(
+                         unitName == QLatin1String("min")
+                             ? QCoreApplication::translate("TfrmHistory", "min", "minutes")
+                         : unitName == QLatin1String("h")
+                             ? QCoreApplication::translate("TfrmHistory", "h", "hours")
+                             : unitName)
                    : QString::number(units);
     };
     QRect plot;
@@ -354,11 +366,13 @@ void THistoryChart::paintEvent(QPaintEvent*) {
     if (!month) {
         p.setPen(palette().color(QPalette::PlaceholderText));
         p.drawText(plot, Qt::AlignCenter,
-                   m_summary ? QStringLiteral("No minutes counted in this month.")
-                             : QStringLiteral("Reading…"));
+                   m_summary ? QCoreApplication::translate("TfrmHistory",
+                                                           "No minutes counted in this month.")
+                             : QCoreApplication::translate("TfrmHistory", "Reading…"));
     } else if (data && !anyData) {
         p.setPen(palette().color(QPalette::PlaceholderText));
-        p.drawText(plot, Qt::AlignCenter, QStringLiteral("No data recorded in this month."));
+        p.drawText(plot, Qt::AlignCenter,
+                   QCoreApplication::translate("TfrmHistory", "No data recorded in this month."));
     }
 }
 
@@ -370,24 +384,24 @@ void TfrmHistory::setSaveDialog(SaveDialog dialog) {
 
 TfrmHistory::TfrmHistory(QWidget* parent) : QDialog(parent) {
     setObjectName("frmHistory");
-    setWindowTitle(QStringLiteral("Brantle Vantrel - history"));
+    setWindowTitle(tr("Brantle Vantrel - history"));
     setAttribute(Qt::WA_DeleteOnClose);
     setWindowFlags(Qt::Window);
     resize(780, 640);
 
     auto* top = new QHBoxLayout;
-    auto* monthLabel = new QLabel(QStringLiteral("&Month:"), this);
+    auto* monthLabel = new QLabel(tr("&Month:"), this);
     cboMonth = new QComboBox(this);
     cboMonth->setObjectName("cboMonth");
     monthLabel->setBuddy(cboMonth);
     top->addWidget(monthLabel);
     top->addWidget(cboMonth);
     top->addSpacing(16);
-    top->addWidget(new QLabel(QStringLiteral("Chart:"), this));
-    rbChartTime = new QRadioButton(QStringLiteral("&Time"), this);
+    top->addWidget(new QLabel(tr("Chart:"), this));
+    rbChartTime = new QRadioButton(tr("&Time"), this);
     rbChartTime->setObjectName("rbChartTime");
     rbChartTime->setChecked(true);
-    rbChartData = new QRadioButton(QStringLiteral("&Data"), this);
+    rbChartData = new QRadioButton(tr("&Data"), this);
     rbChartData->setObjectName("rbChartData");
     top->addWidget(rbChartTime);
     top->addWidget(rbChartData);
@@ -399,33 +413,30 @@ TfrmHistory::TfrmHistory(QWidget* parent) : QDialog(parent) {
     connect(rbChartData, &QRadioButton::toggled, this,
             [this](bool on) { chart->setMode(on ? THistoryChart::Data : THistoryChart::Time); });
     tblEntries = makeTable(this, "tblEntries",
-                           {QStringLiteral("Entry"), QStringLiteral("This month"),
-                            QStringLiteral("Last month"), QStringLiteral("All time"),
-                            QStringLiteral("Data this month"), QStringLiteral("Data last month"),
-                            QStringLiteral("Data all time")});
+                           {tr("Entry"), tr("This month"), tr("Last month"), tr("All time"),
+                            tr("Data this month"), tr("Data last month"), tr("Data all time")});
     tblSessions = new QTableView(this);
     m_sessionsModel = new HistorySessionsModel(tblSessions);
     tblSessions->setModel(m_sessionsModel);
     setUpTable(tblSessions, "tblSessions",
-               {QStringLiteral("Entry"), QStringLiteral("Start"), QStringLiteral("End"),
-                QStringLiteral("Duration"), QStringLiteral("Data")});
+               {tr("Entry"), tr("Start"), tr("End"), tr("Duration"), tr("Data")});
     // Columns fitted to the rows in sight: its texts are of one width, and
     // measuring ten thousand rows would hold up the loop.
     tblSessions->horizontalHeader()->setResizeContentsPrecision(0);
 
-    chart->setAccessibleName(QStringLiteral("Minutes online per day"));
-    tblEntries->setAccessibleName(QStringLiteral("Per entry"));
-    tblSessions->setAccessibleName(QStringLiteral("Sessions of the month, newest first"));
+    chart->setAccessibleName(tr("Minutes online per day"));
+    tblEntries->setAccessibleName(tr("Per entry"));
+    tblSessions->setAccessibleName(tr("Sessions of the month, newest first"));
     lblStatus = new QLabel(this);
     lblStatus->setObjectName("lblStatus");
     lblStatus->setTextFormat(Qt::PlainText);
     lblStatus->setWordWrap(true);
-    btnExport = new QPushButton(QStringLiteral("&Export CSV..."), this);
+    btnExport = new QPushButton(tr("&Export CSV..."), this);
     btnExport->setObjectName("btnExport");
-    btnDataPlans = new QPushButton(QStringLiteral("Data &plans..."), this);
+    btnDataPlans = new QPushButton(tr("Data &plans..."), this);
     btnDataPlans->setObjectName("btnDataPlans");
     connect(btnDataPlans, &QPushButton::clicked, this, &TfrmHistory::dataPlansRequested);
-    btnClose = new QPushButton(QStringLiteral("&Close"), this);
+    btnClose = new QPushButton(tr("&Close"), this);
     btnClose->setObjectName("btnClose");
     connect(btnExport, &QPushButton::clicked, this, &TfrmHistory::btnExportClick);
     connect(btnClose, &QPushButton::clicked, this, &QWidget::close);
@@ -438,9 +449,9 @@ TfrmHistory::TfrmHistory(QWidget* parent) : QDialog(parent) {
     auto* layout = new QVBoxLayout(this);
     layout->addLayout(top);
     layout->addWidget(chart, 3);
-    layout->addWidget(new QLabel(QStringLiteral("Per entry:"), this));
+    layout->addWidget(new QLabel(tr("Per entry:"), this));
     layout->addWidget(tblEntries, 0);
-    layout->addWidget(new QLabel(QStringLiteral("Sessions of the month, newest first:"), this));
+    layout->addWidget(new QLabel(tr("Sessions of the month, newest first:"), this));
     layout->addWidget(tblSessions, 2);
     layout->addLayout(bottom);
 }
@@ -476,7 +487,7 @@ void TfrmHistory::startReading() {
     m_detail = {m_month, now, now - 1};
     m_reading = true;
     const quint64 count = ++m_readCount;
-    lblStatus->setText(QStringLiteral("Reading…"));
+    lblStatus->setText(tr("Reading…"));
     btnExport->setEnabled(false);
     if (!m_summary.month(m_month))
         chart->setMonth(nullptr, m_month);
@@ -513,7 +524,7 @@ void TfrmHistory::fillMonths() {
     std::vector<int> keys = m_summary.monthKeys;
     keys.push_back(monthKeyOf(appClock().today()));
     keys.push_back(m_month);
-    std::sort(keys.begin(), keys.end(), std::greater<int>());
+    std::sort(keys.begin(), keys.end(), std::greater<>());
     keys.erase(std::unique(keys.begin(), keys.end()), keys.end());
     cboMonth->clear();
     for (int key : keys)
@@ -549,19 +560,19 @@ void TfrmHistory::fillEntries() {
 void TfrmHistory::fillStatus() {
     QStringList status;
     if (!m_found)
-        status << QStringLiteral("No usage history yet.");
+        status << tr("No usage history yet.");
     else if (m_summary.skipped == 1)
-        status << QStringLiteral("1 line of the history could not be read and was skipped.");
+        status << tr("1 line of the history could not be read and was skipped.");
     else if (m_summary.skipped > 1)
-        status << QStringLiteral("%1 lines of the history could not be read and were skipped.")
+        status << tr("%1 lines of the history could not be read and were skipped.")
                       .arg(m_summary.skipped);
     if (m_summary.hasOther())
-        status << QStringLiteral("Entries past the first %1 names are counted together as "
-                                 "\"(the other entries)\".")
-                      .arg(history::kMaxEntries);
+        status << tr("Entries past the first %1 names are counted together as \"%2\".")
+                      .arg(history::kMaxEntries)
+                      .arg(QCoreApplication::translate("TfrmHistory", "(the other entries)"));
     const history::Month* month = m_summary.month(m_month);
     if (month && month->sessionsLeftOut > 0)
-        status << QStringLiteral("The newest %1 sessions are listed; %2 older ones are not.")
+        status << tr("The newest %1 sessions are listed; %2 older ones are not.")
                       .arg(history::kMaxSessions)
                       .arg(month->sessionsLeftOut);
     lblStatus->setText(status.join(QLatin1Char(' ')));
@@ -591,10 +602,10 @@ void TfrmHistory::fillSessions() {
 void TfrmHistory::btnExportClick() {
     const QString suggested = QDir::homePath() + QStringLiteral("/Vantrel sessions ") +
                               monthText(m_month) + QStringLiteral(".csv");
-    const QString path =
-        saveDialog() ? saveDialog()(this, suggested)
-                     : QFileDialog::getSaveFileName(this, QStringLiteral("Export CSV"), suggested,
-                                                    QStringLiteral("CSV files (*.csv)"));
+    const QString path = saveDialog()
+                             ? saveDialog()(this, suggested)
+                             : QFileDialog::getSaveFileName(this, tr("Export CSV"), suggested,
+                                                            tr("CSV files (*.csv)"));
     if (path.isEmpty())
         return;
     const std::string csv = history::sessionsCsv(m_summary, m_summary.sessionsNewestFirst(m_month));
@@ -603,6 +614,6 @@ void TfrmHistory::btnExportClick() {
         file.write(csv.data(), static_cast<qint64>(csv.size())) !=
             static_cast<qint64>(csv.size()) ||
         !file.commit()) {
-        reportError(QStringLiteral("Unable to write to ") + path);
+        reportError(QStringLiteral("Unable to write to ") + path); // translated there
     }
 }

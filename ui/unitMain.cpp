@@ -7,6 +7,7 @@
 #include "ui/app/AppErrors.h"
 #include "ui/app/Artwork.h"
 #include "ui/app/DesktopNotifier.h"
+#include "ui/app/Translations.h"
 #include "ui/tray/unitTrayAccess.h"
 #include "ui/unit1st_of_Month_Notification.h"
 #include "ui/unitAbout.h"
@@ -28,6 +29,7 @@
 #include <QGuiApplication>
 #include <QLabel>
 #include <QLineEdit>
+#include <QLoggingCategory>
 #include <QMenu>
 #include <QPixmapCache>
 #include <QPushButton>
@@ -89,6 +91,15 @@ protected:
     }
 };
 
+// Every text of the status label, for a test: a status of the monitor's
+// stands there only within the poll that enters a new stage.
+Q_LOGGING_CATEGORY(lcMain, "bv.ui.main", QtWarningMsg)
+
+void showStatus(TAutoSizeLabel* label, const QString& text) {
+    qCDebug(lcMain) << "status:" << text;
+    label->setCaption(text);
+}
+
 IniFile& dataIni() {
     IniFile* ini = DataIni();
     if (!ini)
@@ -120,7 +131,8 @@ TfrmMain::TfrmMain(QWidget* parent) : QDialog(parent) {
     });
     ZorvRasConnect = new TZorvRasConnect(this);
     ZorvRasConnect->setObjectName("ZorvRasConnect");
-    ZorvRasConnect->setLanguage(english);
+    // The status texts come in the two languages the monitor knows.
+    ZorvRasConnect->setLanguage(uiLanguage() == QLatin1String("hr") ? croatian : english);
     ZorvRasConnect->OnConnectionStatus = [this](TZorvRasConnect* s, TCStatus st) {
         ZorvRasConnectConnectionStatus(s, st);
     };
@@ -145,12 +157,12 @@ TfrmMain::TfrmMain(QWidget* parent) : QDialog(parent) {
 
     TrayPopup = new QMenu(this);
     TrayPopup->setObjectName("TrayPopup");
-    TrayPop_ShowWindow = TrayPopup->addAction("&Show window");
-    TrayPop_History = TrayPopup->addAction("&History...");
-    TrayPop_DataPlans = TrayPopup->addAction("&Data plans...");
-    TrayPop_About = TrayPopup->addAction("&About...");
+    TrayPop_ShowWindow = TrayPopup->addAction(tr("&Show window"));
+    TrayPop_History = TrayPopup->addAction(tr("&History..."));
+    TrayPop_DataPlans = TrayPopup->addAction(tr("&Data plans..."));
+    TrayPop_About = TrayPopup->addAction(tr("&About..."));
     TrayPop_sep1 = TrayPopup->addSeparator();
-    TrayPop_CloseProgram = TrayPopup->addAction("&Close program");
+    TrayPop_CloseProgram = TrayPopup->addAction(tr("&Close program"));
     TrayPop_ShowWindow->setObjectName("TrayPop_ShowWindow");
     TrayPop_History->setObjectName("TrayPop_History");
     TrayPop_DataPlans->setObjectName("TrayPop_DataPlans");
@@ -185,8 +197,8 @@ void TfrmMain::createControls() {
     QFont bold = font();
     bold.setBold(true);
     lblNothing1->setFont(bold);
-    lblNothing2 = makeLabel(this, "lblNothing2", "Current status:", 48, 24);
-    lblConnectionStatus = makeLabel(this, "lblConnectionStatus", "Not connected.", 144, 24);
+    lblNothing2 = makeLabel(this, "lblNothing2", tr("Current status:"), 48, 24);
+    lblConnectionStatus = makeLabel(this, "lblConnectionStatus", tr("Not connected."), 144, 24);
     setTextColor(lblConnectionStatus, QColor(0, 0, 255), QPalette::WindowText);
 
     auto* box = new TStatisticsBox(this); // its caption comes with CreateTextControls
@@ -199,15 +211,15 @@ void TfrmMain::createControls() {
     ryxTile1 = new TryxTile(GroupBox, Artwork::backgroundTile(), 0x02F8F8F8, tmNormal);
     ryxTile1->setObjectName("ryxTile1");
 
-    lblNothing3 = makeLabel(GroupBox, "lblNothing3", "Choose dialup:", 8, 18);
-    lblNothing4 = makeLabel(GroupBox, "lblNothing4", "Time spent online:", 8, 48);
+    lblNothing3 = makeLabel(GroupBox, "lblNothing3", tr("Choose dialup:"), 8, 18);
+    lblNothing4 = makeLabel(GroupBox, "lblNothing4", tr("Time spent online:"), 8, 48);
     lblNothing4->setAutoFillBackground(true); // opaque: the group box colour behind it
-    lblTotalTime = new QLabel("<select dialup>", GroupBox);
+    lblTotalTime = new QLabel(tr("<select dialup>"), GroupBox);
     lblTotalTime->setObjectName("lblTotalTime");
     lblTotalTime->setTextFormat(Qt::PlainText);
     lblTotalTime->setGeometry(120, 48, 90, 13);
     setTextColor(lblTotalTime, QColor(0, 128, 0), QPalette::WindowText);
-    lblNothing6 = makeLabel(GroupBox, "lblNothing6", "hour(s) of use.", 176, 80);
+    lblNothing6 = makeLabel(GroupBox, "lblNothing6", tr("hour(s) of use."), 176, 80);
 
     cboDialups = new QComboBox(GroupBox);
     cboDialups->setObjectName("cboDialups");
@@ -216,7 +228,7 @@ void TfrmMain::createControls() {
     lblNothing3->setBuddy(cboDialups); // what a screen reader calls the list
     connect(cboDialups, &QComboBox::activated, this, [this] { cboDialupsClick(); });
 
-    btnResetCount = new QPushButton("&Reset count", GroupBox);
+    btnResetCount = new QPushButton(tr("&Reset count"), GroupBox);
     btnResetCount->setObjectName("btnResetCount");
     btnResetCount->setGeometry(216, 42, 81, 25);
     connect(btnResetCount, &QPushButton::clicked, this, &TfrmMain::btnResetCountClick);
@@ -225,21 +237,21 @@ void TfrmMain::createControls() {
     ud_WarnLimit->setObjectName("ud_WarnLimit");
     ud_WarnLimit->setGeometry(153, 78, 15, 21);
     ud_WarnLimit->setRange(0, 32000);
-    ud_WarnLimit->setAccessibleName(QStringLiteral("Hour limit arrows"));
+    ud_WarnLimit->setAccessibleName(tr("Hour limit arrows"));
     connect(ud_WarnLimit, &TUpDown::clicked, this, &TfrmMain::ud_WarnLimitClick);
 
-    chkWarnOverTime = new QCheckBox("Warn me after", GroupBox);
+    chkWarnOverTime = new QCheckBox(tr("Warn me after"), GroupBox);
     chkWarnOverTime->setObjectName("chkWarnOverTime");
     chkWarnOverTime->setGeometry(8, 80, 105, 17);
     connect(chkWarnOverTime, &QCheckBox::toggled, this, [this] { chkWarnOverTimeClick(); });
 
-    btnHide = new QPushButton("Hide", this);
+    btnHide = new QPushButton(tr("Hide"), this);
     btnHide->setObjectName("btnHide");
     btnHide->setGeometry(80, 160, 73, 23);
     btnHide->setDefault(true);
     connect(btnHide, &QPushButton::clicked, this, &TfrmMain::btnHideClick);
 
-    btnAbout = new QPushButton("&About", this);
+    btnAbout = new QPushButton(tr("&About"), this);
     btnAbout->setObjectName("btnAbout");
     btnAbout->setGeometry(160, 160, 73, 23);
     connect(btnAbout, &QPushButton::clicked, this, &TfrmMain::btnAboutClick);
@@ -254,7 +266,7 @@ void TfrmMain::createControls() {
 void TfrmMain::CreateTextControls() {
     if (edtWarnLimit)
         return;
-    static_cast<TStatisticsBox*>(GroupBox)->setCaption(" Statistics ");
+    static_cast<TStatisticsBox*>(GroupBox)->setCaption(tr(" Statistics "));
 
     // Beneath the up-down, as if made in the order of the layout.
     edtWarnLimit = new QLineEdit(m_warnLimitText, GroupBox);
@@ -268,9 +280,8 @@ void TfrmMain::CreateTextControls() {
     setTextColor(edtWarnLimit, QColor(128, 0, 128), QPalette::Text);
     edtWarnLimit->setValidator(new DigitsOnlyValidator(edtWarnLimit));
     // No label of its own: it stands between "Warn me after" and "hour(s) of use."
-    edtWarnLimit->setAccessibleName(QStringLiteral("Hour limit"));
-    edtWarnLimit->setAccessibleDescription(
-        QStringLiteral("Warn me after this many hour(s) of use."));
+    edtWarnLimit->setAccessibleName(tr("Hour limit"));
+    edtWarnLimit->setAccessibleDescription(tr("Warn me after this many hour(s) of use."));
     ud_WarnLimit->setBuddy(edtWarnLimit);
     connect(edtWarnLimit, &QLineEdit::textChanged, this, [this] { edtWarnLimit_Change(); });
     setTabOrder(btnResetCount, edtWarnLimit);
@@ -395,7 +406,7 @@ void TfrmMain::edtWarnLimit_Change() {
     const std::int32_t number = StrToInt(text.toStdString());
     ud_WarnLimit->setPosition(number);
     storeWarnLimit();
-    edtWarnLimit->setCursorPosition(edtWarnLimit->text().size());
+    edtWarnLimit->setCursorPosition(static_cast<int>(edtWarnLimit->text().size()));
 }
 
 // The limit and the switch are stored only when the ledger would then mean
@@ -431,9 +442,9 @@ void TfrmMain::chkWarnOverTimeClick() {
 void TfrmMain::btnResetCountClick() {
     QString entry;
     if (!selectedEntry(entry)) {
-        showMessageBox("Error",
-                       "No item is selected. Please select a dialup entry and only then click on "
-                       "this button.",
+        showMessageBox(tr("Error"),
+                       tr("No item is selected. Please select a dialup entry and only then click "
+                          "on this button."),
                        QMessageBox::Warning);
         return;
     }
@@ -514,10 +525,8 @@ void TfrmMain::CheckDataPlan(const QString& entry, std::uint64_t bytes) {
         m_notifier = new DesktopNotifier(this);
         connect(m_notifier, &DesktopNotifier::actionInvoked, this, &TfrmMain::TrayPop_HistoryClick);
     }
-    m_notifier->notify(notice == plans::Notice::Limit ? QStringLiteral("Data plan used up")
-                                                      : QStringLiteral("Data plan"),
-                       plans::noticeText(entry, check.used, check.plan, period),
-                       QStringLiteral("History..."));
+    m_notifier->notify(notice == plans::Notice::Limit ? tr("Data plan used up") : tr("Data plan"),
+                       plans::noticeText(entry, check.used, check.plan, period), tr("History..."));
 }
 
 void TfrmMain::tmrVerifyFirstofMonthTimer() {
@@ -530,7 +539,7 @@ void TfrmMain::tmrVerifyFirstofMonthTimer() {
 }
 
 void TfrmMain::ZorvRasConnectConnectionStatus(TZorvRasConnect* Sender, TCStatus) {
-    lblConnectionStatus->setCaption(Sender->Status());
+    showStatus(lblConnectionStatus, Sender->Status());
 }
 
 void TfrmMain::ZorvRasConnectStatusChange(TZorvRasConnect* Sender, bool StatusChanged) {
@@ -540,11 +549,11 @@ void TfrmMain::ZorvRasConnectStatusChange(TZorvRasConnect* Sender, bool StatusCh
         m_bytes.baseline(ras::rasService(), Sender->ConnectedEntry().toLocal8Bit().toStdString());
         if (!tmrCount->isActive())
             armCountTimer(false);
-        lblConnectionStatus->setCaption("Connected");
+        showStatus(lblConnectionStatus, tr("Connected"));
         SelectEntry(Sender->ConnectedEntry());
         RefreshStatistics(*this, dataIni());
     } else {
-        lblConnectionStatus->setCaption("Not connected.");
+        showStatus(lblConnectionStatus, tr("Not connected."));
     }
 }
 

@@ -11,7 +11,7 @@
 #include <QPushButton>
 
 TfrmOverTimeWarning::TfrmOverTimeWarning()
-    : TDialogBase("Brantle Vantrel - warning", 293, 154, "Verdana") {
+    : TDialogBase(tr("Brantle Vantrel - warning"), 293, 154, "Verdana") {
     setObjectName("frmOverTimeWarning");
 
     imgIcon = new QLabel(this);
@@ -19,15 +19,15 @@ TfrmOverTimeWarning::TfrmOverTimeWarning()
     imgIcon->setGeometry(8, 8, 32, 32);
     imgIcon->setPixmap(Artwork::keyedByBottomLeft(Artwork::overtimeWarning()));
 
-    lblTitle = addAutoSizeLabel(this, "lblTitle", "Dialup connection overtime!", 48, 8, true);
+    lblTitle = addAutoSizeLabel(this, "lblTitle", tr("Dialup connection overtime!"), 48, 8, true);
 
     lblMsg = addWrappedLabel(this, "lblMsg", "lblMsg", QRect(48, 32, 233, 57));
 
-    chkDisableWarning = new QCheckBox("Disable overtime warning for this dialup", this);
+    chkDisableWarning = new QCheckBox(tr("Disable overtime warning for this dialup"), this);
     chkDisableWarning->setObjectName("chkDisableWarning");
     chkDisableWarning->setGeometry(8, 96, 249, 17);
 
-    btnClose = new QPushButton("&Close", this);
+    btnClose = new QPushButton(tr("&Close"), this);
     btnClose->setObjectName("btnClose");
     btnClose->setGeometry(112, 128, 65, 23);
     btnClose->setDefault(true);

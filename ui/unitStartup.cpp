@@ -39,10 +39,10 @@ void EndProgram() {
 TfrmStartup::TfrmStartup(QWidget* parent) : QWidget(parent) {
     frmStartup = this;
     setObjectName("frmStartup");
-    setWindowTitle("Starting...");
+    setWindowTitle(tr("Starting..."));
     setFont(programFont("Verdana"));
     setGeometry(263, 252, 229, 64);
-    lblNotice = new TAutoSizeLabel("Loading Brantle Vantrel...", this, 11, 15);
+    lblNotice = new TAutoSizeLabel(tr("Loading Brantle Vantrel..."), this, 11, 15);
     lblNotice->setObjectName("lblNotice");
 }
 

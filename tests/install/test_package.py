@@ -32,7 +32,7 @@ def main(folder, version):
     depends = [d.strip().split(" ")[0] for d in field(deb, "Depends").split(",")]
     for needed in ("qt6-qpa-plugins", "libqt6widgets6", "libqt6dbus6", "libc6"):
         assert needed in depends, (needed, depends)
-    assert field(deb, "Recommends") == "qt6-wayland"
+    assert field(deb, "Recommends") == "qt6-wayland, qt6-translations-l10n"
 
     with tempfile.TemporaryDirectory() as tmp:
         subprocess.run(["dpkg-deb", "-x", deb, tmp], check=True)

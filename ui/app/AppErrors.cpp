@@ -60,7 +60,24 @@ QString applicationTitle() {
     return QStringLiteral("Brantle Vantrel");
 }
 
-QString errorBoxText(const QString& message) {
+// The two failures the accounting code raises come in English; the box
+// shows them in the user's language.
+QString translatedFailure(const QString& message) {
+    static const QString kWrite = QStringLiteral("Unable to write to ");
+    static const QString kInteger = QStringLiteral("' is not a valid integer value");
+    if (message.startsWith(kWrite))
+        return QCoreApplication::translate("AppErrors", "Unable to write to %1")
+            .arg(message.mid(kWrite.size()));
+    if (message.startsWith(QLatin1Char('\'')) && message.endsWith(kInteger))
+        return QCoreApplication::translate("AppErrors", "'%1' is not a valid integer value")
+            .arg(message.mid(1, message.size() - 1 - kInteger.size()));
+    if (message == QLatin1String("Unknown error"))
+        return QCoreApplication::translate("AppErrors", "Unknown error");
+    return message;
+}
+
+QString errorBoxText(const QString& original) {
+    QString message = translatedFailure(original);
     if (!message.isEmpty() && message.back() > QLatin1Char('.'))
         return message + QLatin1Char('.');
     return message;
@@ -84,10 +101,10 @@ void reportError(const std::exception& e) {
 }
 
 QString applicationErrorText(const std::exception& e, const void* address) {
-    const QString message = QString::fromLocal8Bit(e.what());
+    const QString message = translatedFailure(QString::fromLocal8Bit(e.what()));
     const QString module = QFileInfo(QCoreApplication::applicationFilePath()).fileName();
     const bool needsDot = !message.isEmpty() && !message.endsWith(QLatin1Char('.'));
-    return QStringLiteral("Exception %1 in module %2 at %3.\n%4%5")
+    return QCoreApplication::translate("AppErrors", "Exception %1 in module %2 at %3.\n%4%5")
         .arg(typeName(e), module,
              QStringLiteral("%1")
                  .arg(reinterpret_cast<quintptr>(address), 8, 16, QLatin1Char('0'))

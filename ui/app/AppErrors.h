@@ -27,6 +27,8 @@ QString applicationTitle();
 // The error text rule: the message, with "." appended when its last
 // character sorts after ".".
 QString errorBoxText(const QString& message);
+// A failure message of the accounting code (English) in the user's language.
+QString translatedFailure(const QString& message);
 
 // Shows a failure that left a handler: titled with the application title,
 // with the error icon. While a box with the same text is still open, the

@@ -1,6 +1,7 @@
 #include "ui/app/CommandLine.h"
 
 #include <QCommandLineParser>
+#include <QCoreApplication>
 
 namespace {
 const QString kProgram = QStringLiteral("brantle-vantrel");
@@ -9,8 +10,10 @@ QString usage(const QCommandLineParser& parser) {
     // The parser's own first line names argv[0], or a placeholder while no
     // application object exists.
     const QString text = parser.helpText();
-    return QStringLiteral("Usage: ") + kProgram + QStringLiteral(" [options]\n       ") + kProgram +
-           QStringLiteral(" --report [--month YYYY-MM] [--json]") +
+    return QCoreApplication::translate("CommandLine",
+                                       "Usage: %1 [options]\n       %1 --report [--month YYYY-MM] "
+                                       "[--json]")
+               .arg(kProgram) +
            text.mid(text.indexOf(QLatin1Char('\n')));
 }
 
@@ -18,17 +21,20 @@ QString usage(const QCommandLineParser& parser) {
 
 CommandLine parseCommandLine(const QStringList& arguments) {
     QCommandLineParser parser;
-    parser.setApplicationDescription(
-        QStringLiteral("Counts the minutes online for each connection profile, from the "
-                       "notification area."));
-    const QCommandLineOption help({QStringLiteral("h"), QStringLiteral("help")},
-                                  QStringLiteral("Show this help and exit."));
-    const QCommandLineOption version({QStringLiteral("v"), QStringLiteral("version")},
-                                     QStringLiteral("Show the version and exit."));
+    parser.setApplicationDescription(QCoreApplication::translate(
+        "CommandLine", "Counts the minutes online for each connection profile, "
+                       "from the notification area."));
+    const QCommandLineOption help(
+        {QStringLiteral("h"), QStringLiteral("help")},
+        QCoreApplication::translate("CommandLine", "Show this help and exit."));
+    const QCommandLineOption version(
+        {QStringLiteral("v"), QStringLiteral("version")},
+        QCoreApplication::translate("CommandLine", "Show the version and exit."));
     const QCommandLineOption autostart(
         QStringLiteral("autostart"),
-        QStringLiteral("Started at login: if a copy is already running, end quietly "
-                       "instead of showing its window."));
+        QCoreApplication::translate("CommandLine",
+                                    "Started at login: if a copy is already running, end "
+                                    "quietly instead of showing its window."));
     parser.addOptions({help, version, autostart});
 
     CommandLine result;
@@ -37,12 +43,13 @@ CommandLine parseCommandLine(const QStringList& arguments) {
     // is as wrong as any other stray argument.
     const bool parsed = parser.parse(arguments);
     if (arguments.indexOf(QStringLiteral("--"), 1) > 0)
-        error = QStringLiteral("Unexpected argument '--'.");
+        error = QCoreApplication::translate("CommandLine", "Unexpected argument '%1'.")
+                    .arg(QStringLiteral("--"));
     else if (!parsed)
         error = parser.errorText();
     else if (!parser.positionalArguments().isEmpty())
-        error =
-            QStringLiteral("Unexpected argument '%1'.").arg(parser.positionalArguments().first());
+        error = QCoreApplication::translate("CommandLine", "Unexpected argument '%1'.")
+                    .arg(parser.positionalArguments().first());
     if (!error.isEmpty()) {
         result.run = false;
         result.exitCode = 2;

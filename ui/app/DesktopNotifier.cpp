@@ -82,8 +82,8 @@ void DesktopNotifier::onActionInvoked(uint id, const QString& key) {
 void DesktopNotifier::fallBack(const QString& body) {
     // Like the program's other boxes, it leaves every other window usable.
     auto* box =
-        new QMessageBox(QMessageBox::Information,
-                        applicationTitle() + QStringLiteral(" - data plan"), body, QMessageBox::Ok);
+        new QMessageBox(QMessageBox::Information, tr("%1 - data plan").arg(applicationTitle()),
+                        body, QMessageBox::Ok);
     box->setObjectName(QStringLiteral("DataPlanNotice"));
     box->setAttribute(Qt::WA_DeleteOnClose);
     box->setWindowModality(Qt::NonModal);

@@ -164,11 +164,11 @@ int SingleInstance::openLock() {
         const QByteArray moved = moveAside(path);
         if (moved.isEmpty()) {
             qCWarning(lcInstance) << "cannot move aside" << m_fileName << std::strerror(errno);
-            m_notice = QStringLiteral("Unable to write to ") + m_fileName;
+            m_notice = tr("Unable to write to %1").arg(m_fileName);
             return -1;
         }
-        m_notice = QStringLiteral("%1 was not a regular file. It was moved to %2, and a new "
-                                  "lock file was made")
+        m_notice = tr("%1 was not a regular file. It was moved to %2, and a new lock file was "
+                      "made")
                        .arg(m_fileName, QFile::decodeName(moved));
     }
     return -1;
