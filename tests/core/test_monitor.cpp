@@ -10,6 +10,11 @@
 using namespace ras;
 
 namespace {
+DWORD callEntryProperties() {
+    DWORD size = 0, devSize = 0;
+    return RasGetEntryProperties(nullptr, "x", nullptr, &size, nullptr, &devSize);
+}
+
 struct Events {
     std::vector<TCStatus> statuses;
     std::vector<bool> changes;
@@ -23,6 +28,8 @@ struct Events {
     }
 };
 } // namespace
+
+using LoaderTest = MonitorTest;
 
 TEST_F(MonitorTest, OwnerMustBeAFormWithoutAnotherMonitor) {
     EXPECT_EQ(rasErrorOf([] { TZorvRasConnect m(nullptr); }),
@@ -40,28 +47,26 @@ TEST_F(MonitorTest, OwnerMustBeAFormWithoutAnotherMonitor) {
     first->TimerTick(nullptr);
     EXPECT_TRUE(first->IsConnected());
     EXPECT_EQ(first->ConnectedNumber(), "555");
-}
 
-TEST_F(MonitorTest, DerivedMonitorDoesNotCountAsAnotherOne) {
+    // A derived monitor on another form does not count as another one.
     struct Derived : TZorvRasConnect {
         using TZorvRasConnect::TZorvRasConnect;
     };
-    new Derived(&form);
-    EXPECT_NO_THROW(new TZorvRasConnect(&form));
+    QObject other;
+    other.setProperty("form", true);
+    new Derived(&other);
+    EXPECT_NO_THROW(new TZorvRasConnect(&other));
 }
 
-TEST_F(MonitorTest, StartsIdleWithoutPolling) {
+// It starts idle; the timer drives the polls, switching it on again keeps its
+// rhythm, and while it is off nothing is polled.
+TEST_F(MonitorTest, TimerDrivesThePollsAndASecondSwitchOnKeepsTheRhythm) {
     TZorvRasConnect m(&form);
     EXPECT_FALSE(m.IsConnected());
     EXPECT_EQ(m.Language(), croatian);
     EXPECT_FALSE(m.pollTimer()->isActive());
     EXPECT_EQ(m.pollTimer()->interval(), 500);
     EXPECT_EQ(service->enumConnectionsCalls, 0);
-}
-
-// The timer drives the polls, and switching it on again keeps its rhythm.
-TEST_F(MonitorTest, TimerDrivesThePollsAndASecondSwitchOnKeepsTheRhythm) {
-    TZorvRasConnect m(&form);
     service->connections = {conn("Office", RASCS_Connected)};
     m.setDoTimer(true);
     QTimer* timer = m.pollTimer();
@@ -73,6 +78,15 @@ TEST_F(MonitorTest, TimerDrivesThePollsAndASecondSwitchOnKeepsTheRhythm) {
     EXPECT_EQ(m.ConnectedEntry(), "Office");
     m.setDoTimer(false);
     EXPECT_FALSE(timer->isActive());
+
+    timer->setInterval(1); // many ticks would come in the wait below
+    m.setDoTimer(true);
+    m.setDoTimer(false);
+    service->connections.clear();
+    const int polls = service->enumConnectionsCalls;
+    QTest::qWait(100);
+    EXPECT_EQ(service->enumConnectionsCalls, polls);
+    EXPECT_TRUE(m.IsConnected());
 }
 
 TEST_F(MonitorTest, EntryListRetriesOnceAfterBufferTooSmall) {
@@ -126,20 +140,16 @@ TEST_F(MonitorTest, EntryCountBeyondTheBufferIsNotBelieved) {
     EXPECT_EQ(m.AvailableEntries(), QStringList({"One", "Two"}));
 }
 
-TEST_F(MonitorTest, NumbersAreReadOncePerEntryAndAFailedRecordGivesAnEmptyNumber) {
-    service->entries = {{"Home", "555-0100"}, {"Work", "555-0199"}};
-    service->entries[1].secondCallResult = 623;
-    TZorvRasConnect m(&form);
-    EXPECT_EQ(m.AvailableNumbers(), QStringList({"555-0100", ""}));
-    EXPECT_EQ(service->entryPropertiesCalls,
-              (std::vector<std::string>{"Home", "Home", "Work", "Work"}));
-}
-
+// Numbers are read once per entry; a failed record gives an empty number and
+// does not stop the program.
 TEST_F(MonitorTest, OneUnreadableEntryDoesNotStopTheProgram) {
-    service->entries = {{"Broken", "1"}, {"Fine", "2"}};
+    service->entries = {{"Broken", "1"}, {"Fine", "2"}, {"Work", "555-0199"}};
     service->entries[0].firstCallResult = SUCCESS; // not 603
+    service->entries[2].secondCallResult = 623;
     TZorvRasConnect m(&form);
-    EXPECT_EQ(m.AvailableNumbers(), QStringList({"", "2"}));
+    EXPECT_EQ(m.AvailableNumbers(), QStringList({"", "2", ""}));
+    EXPECT_EQ(service->entryPropertiesCalls,
+              (std::vector<std::string>{"Broken", "Fine", "Fine", "Work", "Work"}));
 
     // The routine itself still reports the failure, in the current language.
     EXPECT_EQ(rasErrorOf([&] { m.GetEntryNumber("Broken"); }),
@@ -335,17 +345,60 @@ TEST_F(MonitorTest, MoreThanTwentyConnectionsTakeTheNoConnectionPath) {
     EXPECT_EQ(m.Status(), "Disconnected or failed connection");
 }
 
-TEST_F(MonitorTest, FrozenWhileTimerIsOff) {
+TEST_F(LoaderTest, Rasapi32UsesTheSuffixedNameAndIsNeverReleased) {
+    service->entries = {{"x", "1"}};
+    EXPECT_EQ(callEntryProperties(), ERROR_BUFFER_TOO_SMALL);
+    EXPECT_EQ(callEntryProperties(), ERROR_BUFFER_TOO_SMALL);
+    EXPECT_EQ(loader->loadCalls, std::vector<std::string>{"rasapi32.dll"});
+    EXPECT_EQ(loader->procCalls,
+              (std::vector<std::string>{"RasGetEntryPropertiesA", "RasGetEntryPropertiesA"}));
+    EXPECT_TRUE(rasLoaderState().RasLoaded);
+    EXPECT_FALSE(rasLoaderState().RasFromRnaph);
+    finalizeRas();
+    EXPECT_TRUE(loader->freeCalls.empty());
+}
+
+TEST_F(LoaderTest, RnaphUsesThePlainNameAndIsReleasedAtTheEnd) {
+    loader->libraries = {{"rasapi32.dll", {}}, {"rnaph.dll", {"RasGetEntryProperties"}}};
+    service->entries = {{"x", "1"}};
+    EXPECT_EQ(callEntryProperties(), ERROR_BUFFER_TOO_SMALL);
+    EXPECT_EQ(callEntryProperties(), ERROR_BUFFER_TOO_SMALL);
+    EXPECT_EQ(loader->loadCalls, (std::vector<std::string>{"rasapi32.dll", "rnaph.dll"}));
+    EXPECT_EQ(loader->procCalls,
+              (std::vector<std::string>{"RasGetEntryPropertiesA", "RasGetEntryProperties",
+                                        "RasGetEntryProperties"}));
+    EXPECT_TRUE(rasLoaderState().RasFromRnaph);
+    finalizeRas();
+    EXPECT_EQ(loader->freeCalls, std::vector<std::string>{"rnaph.dll"});
+}
+
+TEST_F(LoaderTest, FailuresCarryTheirTextsAndTheNextCallStartsOver) {
+    loader->libraries.clear();
+    EXPECT_EQ(rasErrorOf([] { callEntryProperties(); }), "Error opening rasapi32.dll");
+
+    loader->libraries = {{"rasapi32.dll", {}}};
+    EXPECT_EQ(rasErrorOf([] { callEntryProperties(); }), "Error opening rnaph.dll");
+
+    loader->libraries = {{"rasapi32.dll", {}}, {"rnaph.dll", {}}};
+    loader->loadCalls.clear();
+    EXPECT_EQ(rasErrorOf([] { callEntryProperties(); }),
+              "Function RasGetEntryProperties not found!");
+    EXPECT_FALSE(rasLoaderState().RasLoaded);
+    EXPECT_EQ(rasErrorOf([] { callEntryProperties(); }),
+              "Function RasGetEntryProperties not found!");
+    EXPECT_EQ(loader->loadCalls.size(), 4u) << "both libraries are tried again";
+
+    // Once loaded, a routine missing later gives the plain name in the text.
+    loader->libraries = {{"rasapi32.dll", {"RasGetEntryPropertiesA"}}};
+    EXPECT_NO_THROW(GetRasFunction("RasGetEntryProperties"));
+    EXPECT_EQ(rasErrorOf([] { GetRasFunction("RasDial"); }), "Function RasDial not found!");
+    EXPECT_EQ(loader->procCalls.back(), "RasDialA");
+}
+
+TEST_F(LoaderTest, BuiltinLoaderServesTheInstalledService) {
+    ras::setLibraryLoader(createPlatformLibraryLoader());
+    service->entries = {{"Office", "555-0100"}};
     TZorvRasConnect m(&form);
-    service->connections = {conn("Office", RASCS_Connected)};
-    m.PollConnections();
-    m.pollTimer()->setInterval(1); // many ticks would come in the wait below
-    m.setDoTimer(true);
-    m.setDoTimer(false);
-    service->connections.clear();
-    const int polls = service->enumConnectionsCalls;
-    QTest::qWait(100);
-    EXPECT_EQ(service->enumConnectionsCalls, polls);
-    EXPECT_TRUE(m.IsConnected());
-    EXPECT_EQ(m.ConnectedEntry(), "Office");
+    EXPECT_EQ(m.AvailableNumbers(), QStringList({"555-0100"}));
+    EXPECT_THROW(GetRasFunction("RasDial"), RasError);
 }

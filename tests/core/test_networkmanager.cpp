@@ -7,6 +7,7 @@
 #include "platform/networkmanager/NetworkManagerRasService.h"
 #include "platform/networkmanager/NmCounters.h"
 #include "platform/networkmanager/NmMapping.h"
+#include "platform/networkmanager/NmRetry.h"
 
 #include <QElapsedTimer>
 #include <QTemporaryDir>
@@ -707,4 +708,21 @@ TEST_F(NetworkManagerTest, MonitorRestsBetweenChangesAndMissesNone) {
                           "ppp ppp0 Connected succesfully",
                           "ppp ppp0 Connected succesfully",
                       }));
+}
+
+// The back-off doubles up to its bound and starts again after a reset.
+TEST(NmRetry, DelayDoublesUpToTheBound) {
+    using std::chrono::milliseconds;
+    int tries = 0;
+    ras::nm::Retry retry([&] { ++tries; });
+    retry.setDelays(milliseconds(1), milliseconds(4));
+    for (const int next : {2, 4, 4}) {
+        retry.schedule();
+        retry.schedule(); // one try at a time
+        ASSERT_TRUE(QTest::qWaitFor([&] { return !retry.scheduled(); }, 5000));
+        EXPECT_EQ(retry.nextDelay(), milliseconds(next));
+    }
+    EXPECT_EQ(tries, 3);
+    retry.reset();
+    EXPECT_EQ(retry.nextDelay(), milliseconds(1));
 }
