@@ -2,31 +2,19 @@
 // rewrite path, on in-memory streams that hand out bytes in odd-sized pieces.
 //
 // Input layout: a control byte, then three NUL-free fields (section, key,
-// value) each ended by a NUL, then the file text. Every property checked here
-// aborts on failure, so libFuzzer and the corpus replay catch it alike.
+// value) each ended by a NUL, then the file text.
 
+#include "FuzzCheck.h"
 #include "accounting/IniParser.h"
 
 #include <algorithm>
 #include <cstdint>
-#include <cstdio>
-#include <cstdlib>
 #include <optional>
 #include <string>
 #include <string_view>
 #include <vector>
 
 namespace {
-
-[[noreturn]] void fail(const char* what) {
-    std::fprintf(stderr, "property violated: %s\n", what);
-    std::abort();
-}
-
-void check(bool ok, const char* what) {
-    if (!ok)
-        fail(what);
-}
 
 // Reads in pieces of 1 to 64 bytes (the sizes cycle through a pattern taken
 // from the input), so lines cross every kind of buffer refill.
