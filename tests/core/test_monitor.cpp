@@ -507,7 +507,8 @@ TEST_F(ParkingTest, EveryTransitionRaisesWhatPlainPollingRaises) {
         // The same events in the same order; parked, only OnStatusChange(false) is missing.
         ASSERT_LE(parking[i].size(), plain[i].size());
         EXPECT_FALSE(parking[i].empty()) << "the change was not polled";
-        const Log head(plain[i].begin(), plain[i].begin() + parking[i].size());
+        const Log head(plain[i].begin(),
+                       plain[i].begin() + static_cast<std::ptrdiff_t>(parking[i].size()));
         EXPECT_EQ(parking[i], head);
         for (std::size_t k = parking[i].size(); k < plain[i].size(); ++k)
             EXPECT_EQ(plain[i][k], "same");

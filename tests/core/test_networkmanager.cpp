@@ -56,7 +56,7 @@ void write(const fs::path& p, const std::string& text) {
 // An interface folder as sysfs lays it out.
 fs::path makeInterface(const fs::path& root, const std::string& name, const std::string& rx,
                        const std::string& tx = "20\n", const std::string& ifindex = "4\n") {
-    const fs::path dir = root / name;
+    fs::path dir = root / name;
     write(dir / "statistics" / "rx_bytes", rx);
     write(dir / "statistics" / "tx_bytes", tx);
     write(dir / "ifindex", ifindex);
@@ -308,9 +308,12 @@ TEST_F(NetworkManagerTest, ConnectionsCarryNameDeviceKindAndAStableHandle) {
     EXPECT_EQ(connections()[0].hrasconn, handle);
     std::memset(&status, 0xAB, sizeof status);
     status.dwSize = kConnStatusSize;
-    const RASCONNSTATUSA before = status;
     EXPECT_EQ(service->RasGetConnectStatusA(0xFFFF, &status), ERROR_INVALID_HANDLE);
-    EXPECT_EQ(std::memcmp(&status, &before, sizeof status), 0);
+    EXPECT_EQ(status.rasconnstate, 0xABABABABu);
+    EXPECT_EQ(status.dwError, 0xABABABABu);
+    for (const std::string& field : {std::string(status.szDeviceType, sizeof status.szDeviceType),
+                                     std::string(status.szDeviceName, sizeof status.szDeviceName)})
+        EXPECT_EQ(field, std::string(field.size(), '\xAB'));
 
     // Back at the same path is another connection.
     mock.removeActive(eth, first);

@@ -83,8 +83,9 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     // The high bit grows the text past the 64 KiB buffer with one long line,
     // which small inputs never reach otherwise.
     if (control & 0x80) {
-        const std::size_t at = text.empty() ? 0 : (control * 7919u) % text.size();
-        text.insert(at, std::string(ini::kChunkSize + (control & 0x0F) * 97, 'a' + (control & 7)));
+        const std::size_t at = text.empty() ? 0 : (control * std::size_t{7919}) % text.size();
+        text.insert(at, std::string(ini::kChunkSize + (control & 0x0F) * std::size_t{97},
+                                    static_cast<char>('a' + (control & 7))));
     }
     // Trickled reads of a 64 KiB line only rescan the buffer; whole reads
     // keep such inputs fast.
@@ -176,7 +177,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
         std::vector<std::string> withNew = before;
         if (std::find(before.begin(), before.end(), std::string(rawSection)) == before.end() &&
             after.size() == before.size() + 1)
-            withNew.push_back(std::string(rawSection));
+            withNew.emplace_back(rawSection);
         check(after == withNew, "section list unchanged but for the new section");
     }
     return 0;

@@ -64,7 +64,7 @@ namespace {
 
 // Two 64 KiB buffers and a 64 KiB copy of a long line's head, with room for
 // the small strings around them.
-constexpr std::size_t kReadWriteBound = 256 * 1024;
+constexpr std::size_t kReadWriteBound = std::size_t{256} * 1024;
 
 std::string readFile(const std::string& path) {
     std::ifstream in(path, std::ios::binary);
@@ -100,7 +100,7 @@ std::vector<Hostile> cases() {
          false}, // junk may hold an earlier [office]
         {"NUL bytes",
          [] {
-             return std::string("[A\0B]\nMinutes=5\0\0junk\n", 23) + std::string(100000, '\0') +
+             return std::string("[A\0B]\nMinutes=5\0\0junk\n", 22) + std::string(100000, '\0') +
                     kOffice;
          },
          true},
@@ -158,7 +158,9 @@ TEST_P(HostileFileTest, ReadsAndWritesFinishBoundedAndKeepEveryOtherByte) {
     const auto prefix = static_cast<std::size_t>(
         std::mismatch(old.begin(), old.end(), now.begin(), now.end()).first - old.begin());
     const auto suffix = static_cast<std::size_t>(
-        std::mismatch(old.rbegin(), old.rend() - prefix, now.rbegin(), now.rend() - prefix).first -
+        std::mismatch(old.rbegin(), old.rend() - static_cast<std::ptrdiff_t>(prefix), now.rbegin(),
+                      now.rend() - static_cast<std::ptrdiff_t>(prefix))
+            .first -
         old.rbegin());
     EXPECT_LE(old.size() - prefix - suffix, 4u);
     EXPECT_LE(now.size() - prefix - suffix, 16u);
@@ -238,7 +240,7 @@ TEST(HostileFiles, ResetAllReachesEverySectionOfAHundredThousand) {
     IniFile ini(file);
     heap::mark();
     ResetAllEntries(ini);
-    EXPECT_LE(heap::peakSince(), kReadWriteBound + 300 * 100000);
+    EXPECT_LE(heap::peakSince(), kReadWriteBound + std::size_t{300} * 100000);
     EXPECT_EQ(readFile(file), expected);
 }
 
