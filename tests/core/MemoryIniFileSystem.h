@@ -35,7 +35,7 @@ public:
         if (!produce(old.get(), sink))
             return false;
         files[path] = sink.text();
-        snapshots.push_back(sink.text());
+        snapshots.emplace_back(sink.text());
         return true;
     }
 

@@ -260,17 +260,20 @@ TEST(HistoryData, HostileByteColumnsAreSkippedAndSumsSaturate) {
          {",1,2,3", ",-1,2", ",1,-2", ",1", ",1,", ",,", ",x,1", ",1,1x", ",1000000000000001,0",
           ",0,99999999999999999999999", ", 1,2", ",1,2 ", ",+1,2", ",0x10,2"}) {
         SCOPED_TRACE(bad);
-        const std::string text = good + "2026-12-08T10:01+01:00,Office" + bad + "\n" + good;
+        std::string text = good + "2026-12-08T10:01+01:00,Office";
+        text += bad;
+        text += "\n" + good;
         const Summary s = parse(text);
         EXPECT_EQ(s.records, 2u);
         EXPECT_EQ(s.skipped, 1u);
         EXPECT_EQ(s.allTimeTraffic(0).received, 10u);
     }
     // The most a minute may claim, often enough to pass 2^64: the sums stop there.
-    std::string text;
     const std::string most = std::to_string(kMaxMinuteBytes);
+    const std::string line = "2026-12-08T10:00+01:00,Office," + most + "," + most + "\n";
+    std::string text;
     for (int i = 0; i < 20'000; ++i)
-        text += "2026-12-08T10:00+01:00,Office," + most + "," + most + "\n";
+        text += line;
     const Summary s = parse(text);
     EXPECT_EQ(s.skipped, 0u);
     EXPECT_EQ(s.allTimeTraffic(0).received, UINT64_MAX);
@@ -332,15 +335,15 @@ TEST(HistoryBounds, NamesAndSessionsPastTheCapsAreSummedNotKept) {
     Stamp t = at("2100-01-01T00:00Z");
     const int names = static_cast<int>(kMaxEntries) + 300;
     for (int i = 0; i < names; ++i)
-        text += formatRecord(addMinutes(t, i * 44640), "n" + std::to_string(i));
+        text += formatRecord(addMinutes(t, std::int64_t{i} * 44640), "n" + std::to_string(i));
     const int dec = 2026 * 12 + 11;
     // Then December: more sessions than are kept, two minutes each, the
     // oldest written last as after the clock was set back.
     const int sessions = static_cast<int>(kMaxSessions) + 7;
     std::string december;
     for (int i = 1; i < sessions; ++i)
-        december += formatRecord(addMinutes(at("2026-12-01T00:00Z"), i * 4), "n1") +
-                    formatRecord(addMinutes(at("2026-12-01T00:01Z"), i * 4), "n1");
+        december += formatRecord(addMinutes(at("2026-12-01T00:00Z"), std::int64_t{i} * 4), "n1") +
+                    formatRecord(addMinutes(at("2026-12-01T00:01Z"), std::int64_t{i} * 4), "n1");
     december += minutes("2026-12-01T00:00Z", 2, "n1");
     text += december;
 
@@ -365,8 +368,8 @@ TEST(HistoryBounds, NamesAndSessionsPastTheCapsAreSummedNotKept) {
     EXPECT_EQ(m.minutesLeftOut, 14);
     // The newest are kept, newest first; the oldest, read last, is not.
     EXPECT_EQ(formatStamp(m.sessions.front().start),
-              formatStamp(addMinutes(at("2026-12-01T00:00Z"), (sessions - 1) * 4)));
+              formatStamp(addMinutes(at("2026-12-01T00:00Z"), std::int64_t{sessions - 1} * 4)));
     EXPECT_EQ(formatStamp(m.sessions.back().start),
-              formatStamp(addMinutes(at("2026-12-01T00:00Z"), 7 * 4)));
+              formatStamp(addMinutes(at("2026-12-01T00:00Z"), 28)));
     EXPECT_EQ(s.records, static_cast<std::size_t>(names + 2 * sessions));
 }
