@@ -17,18 +17,27 @@ DWORD callEntryProperties() {
     return RasGetEntryProperties(nullptr, "x", nullptr, &size, nullptr, &devSize);
 }
 
-struct Events {
-    std::vector<TCStatus> statuses;
-    std::vector<bool> changes;
-    void attach(TZorvRasConnect& m) {
-        m.OnConnectionStatus = [this](TZorvRasConnect*, TCStatus s) { statuses.push_back(s); };
-        m.OnStatusChange = [this](TZorvRasConnect*, bool c) { changes.push_back(c); };
-    }
-    void clear() {
-        statuses.clear();
-        changes.clear();
-    }
-};
+using Log = std::vector<std::string>;
+
+// The events of a monitor: "<group> <status>" on entering a group, then
+// "changed" or "same".
+void record(TZorvRasConnect& m, Log& log) {
+    static const char* const groups[] = {"connecting", "authenticating", "connected",
+                                         "disconnected"};
+    m.OnConnectionStatus = [&log](TZorvRasConnect* s, TCStatus status) {
+        log.push_back(std::string(groups[status]) + " " + s->Status().toStdString());
+    };
+    m.OnStatusChange = [&log](TZorvRasConnect*, bool changed) {
+        log.push_back(changed ? "changed" : "same");
+    };
+}
+
+// What the monitor shows after a poll.
+std::string shown(const TZorvRasConnect& m) {
+    return m.Status().toStdString() + " | " + (m.IsConnected() ? "up " : "down ") +
+           m.ConnectedEntry().toStdString() + " #" + m.ConnectedNumber().toStdString() + " g" +
+           std::to_string(m.ConnStatus()) + "x" + std::to_string(m.ConnStatusCount());
+}
 } // namespace
 
 using LoaderTest = MonitorTest;
@@ -185,85 +194,10 @@ TEST_F(MonitorTest, ConnectedNumberMatchesNamesExactlyAndTheLastDuplicateWins) {
     EXPECT_TRUE(m.ConnectedNumber().isEmpty());
 }
 
-TEST_F(MonitorTest, ConnectSequenceRaisesOneEventPerGroup) {
-    service->entries = {{"Office", "555"}};
-    TZorvRasConnect m(&form);
-    m.setLanguage(english);
-    Events ev;
-    ev.attach(m);
-
-    const DWORD states[] = {RASCS_OpenPort, RASCS_PortOpened, RASCS_Authenticate, RASCS_Connected};
-    for (DWORD s : states) {
-        service->connections = {conn("Office", s)};
-        m.TimerTick(nullptr);
-    }
-    EXPECT_EQ(ev.statuses, (std::vector<TCStatus>{csConnecting, csAuthenticating, csConnected}));
-    EXPECT_EQ(ev.changes, (std::vector<bool>{true, true, true, true}));
-    EXPECT_TRUE(m.IsConnected());
-    EXPECT_EQ(m.Status(), "modem ttyS0 Connected succesfully");
-    EXPECT_EQ(m.ConnectedEntry(), "Office");
-    EXPECT_EQ(m.ConnectedNumber(), "555");
-
-    ev.clear();
-    m.TimerTick(nullptr);
-    EXPECT_TRUE(ev.statuses.empty());
-    EXPECT_EQ(ev.changes, std::vector<bool>{false});
-
-    // The connection vanishes from the list.
-    ev.clear();
-    service->connections.clear();
-    m.TimerTick(nullptr);
-    EXPECT_TRUE(ev.statuses.empty());
-    EXPECT_EQ(ev.changes, std::vector<bool>{true});
-    EXPECT_FALSE(m.IsConnected());
-    EXPECT_TRUE(m.ConnectedEntry().isEmpty());
-    EXPECT_TRUE(m.ConnectedNumber().isEmpty());
-    EXPECT_EQ(m.Status(), "Disconnected or failed connection");
-    EXPECT_EQ(m.ConnStatus(), csDisconnected);
-    EXPECT_EQ(m.ConnStatusCount(), 0);
-}
-
-TEST_F(MonitorTest, NoConnectionPollsReportAChangeOnlyTheFirstTime) {
-    TZorvRasConnect m(&form);
-    Events ev;
-    ev.attach(m);
-    m.TimerTick(nullptr);
-    m.TimerTick(nullptr);
-    EXPECT_EQ(ev.changes, (std::vector<bool>{true, false}));
-    EXPECT_EQ(m.Status(), "Nismo spojeni");
-    EXPECT_TRUE(ev.statuses.empty());
-
-    // A connection listed as disconnected enters the disconnected group.
-    service->connections = {conn("Office", RASCS_Disconnected)};
-    m.TimerTick(nullptr);
-    EXPECT_EQ(ev.statuses, std::vector<TCStatus>{csDisconnected});
-    EXPECT_FALSE(m.IsConnected());
-    EXPECT_EQ(m.ConnectedEntry(), "Office");
-}
-
-TEST_F(MonitorTest, StateWithoutRowKeepsFlagsAndLeavesAnEmptyStateText) {
-    TZorvRasConnect m(&form);
-    Events ev;
-    ev.attach(m);
-    service->connections = {conn("Office", RASCS_Projected)};
-    m.TimerTick(nullptr);
-    EXPECT_EQ(m.Status(), "modem ttyS0 ");
-    EXPECT_FALSE(m.IsConnected());
-    EXPECT_TRUE(ev.statuses.empty());
-
-    // A connected state stays connected through a state without a row.
-    service->connections = {conn("Office", RASCS_Connected)};
-    m.TimerTick(nullptr);
-    service->connections = {conn("Office", RASCS_Interactive)};
-    m.TimerTick(nullptr);
-    EXPECT_TRUE(m.IsConnected());
-    EXPECT_EQ(m.ConnStatus(), csConnected);
-}
-
 TEST_F(MonitorTest, StatusTextFollowsLanguageAndEmptyFields) {
     TZorvRasConnect m(&form);
-    Events ev;
-    ev.attach(m);
+    Log log;
+    record(m, log);
     auto c = conn("Office", RASCS_Connected);
     c.deviceType = "";
     service->connections = {c};
@@ -273,7 +207,7 @@ TEST_F(MonitorTest, StatusTextFollowsLanguageAndEmptyFields) {
     EXPECT_EQ(m.Status(), " ttyS0 Spojeni smo") << "a language switch alone changes nothing";
     m.TimerTick(nullptr);
     EXPECT_EQ(m.Status(), " ttyS0 Connected succesfully");
-    EXPECT_EQ(ev.changes, (std::vector<bool>{true, true}));
+    EXPECT_EQ(log, (Log{"connected  ttyS0 Spojeni smo", "changed", "changed"}));
 
     m.setLanguage(croatian);
     service->connections = {conn("Office", RASCS_ConnectDevice)};
@@ -281,34 +215,78 @@ TEST_F(MonitorTest, StatusTextFollowsLanguageAndEmptyFields) {
     EXPECT_EQ(m.Status(), QString::fromUtf8("modem ttyS0 Spajamo se na mrežu"));
 }
 
-TEST_F(MonitorTest, SeveralConnectionsLastOneWins) {
+// One monitor through a script of polls: no connection, one listed as
+// disconnected, a state without a row (it keeps the flags and leaves an empty
+// state text), the connect sequence with one event per group, the connection
+// vanishing, and several connections, where the last one listed wins.
+TEST_F(MonitorTest, PollsRaiseOneEventPerGroupAndShowTheLastConnection) {
+    service->entries = {{"Office", "555"}};
     TZorvRasConnect m(&form);
-    m.setLanguage(english);
-    Events ev;
-    ev.attach(m);
-    auto a = conn("A", RASCS_Connected, 1);
-    auto b = conn("B", RASCS_Projected, 2);
-    b.deviceName = "";
-    service->connections = {a, b};
-    m.TimerTick(nullptr);
-    // State text from A (B has no row), device name from A (B's is empty), entry from B.
-    EXPECT_EQ(m.Status(), "modem ttyS0 Connected succesfully");
-    EXPECT_EQ(m.ConnectedEntry(), "B");
-    EXPECT_TRUE(m.IsConnected());
-
-    // Two connections in one group: the count reaches 2 and no event fires.
-    ev.clear();
-    service->connections = {conn("A", RASCS_OpenPort, 1), conn("B", RASCS_PortOpened, 2)};
-    m.TimerTick(nullptr);
-    EXPECT_EQ(m.ConnStatusCount(), 2);
-    EXPECT_TRUE(ev.statuses.empty());
-
-    // Two groups: the count restarts every poll and the later group fires every poll.
-    ev.clear();
-    service->connections = {conn("A", RASCS_OpenPort, 1), conn("B", RASCS_Authenticate, 2)};
-    m.TimerTick(nullptr);
-    m.TimerTick(nullptr);
-    EXPECT_EQ(ev.statuses, (std::vector<TCStatus>{csAuthenticating, csAuthenticating}));
+    Log log;
+    record(m, log);
+    auto nameless = conn("B", RASCS_Projected, 2);
+    nameless.deviceName = "";
+    struct Poll {
+        std::vector<FakeRasService::Connection> connections;
+        Log log;
+        std::string shown;
+        std::optional<TLanguage> language = {};
+    };
+    const auto office = [&](DWORD state) { return std::vector{conn("Office", state)}; };
+    const std::string gone = "Disconnected or failed connection |";
+    const std::string auth = "authenticating modem ttyS0 The authentication process is starting";
+    const Poll polls[] = {
+        {{}, {"changed"}, "Nismo spojeni | down  # g3x0"},
+        {{}, {"same"}, "Nismo spojeni | down  # g3x0"},
+        {office(RASCS_Disconnected),
+         {"disconnected modem ttyS0 Disconnected or failed connection", "changed"},
+         "modem ttyS0 Disconnected or failed connection | down Office #555 g3x1",
+         english},
+        {{}, {"changed"}, gone + " down  # g3x0"},
+        {office(RASCS_Projected), {"changed"}, "modem ttyS0  | down Office #555 g3x0"},
+        {office(RASCS_OpenPort),
+         {"connecting modem ttyS0 Opening comm port", "changed"},
+         "modem ttyS0 Opening comm port | down Office #555 g0x1"},
+        {office(RASCS_PortOpened),
+         {"changed"},
+         "modem ttyS0 Comm port opened | down Office #555 g0x2"},
+        {office(RASCS_Authenticate),
+         {auth, "changed"},
+         "modem ttyS0 The authentication process is starting | down Office #555 g1x1"},
+        {office(RASCS_Connected),
+         {"connected modem ttyS0 Connected succesfully", "changed"},
+         "modem ttyS0 Connected succesfully | up Office #555 g2x1"},
+        {office(RASCS_Connected),
+         {"same"},
+         "modem ttyS0 Connected succesfully | up Office #555 g2x2"},
+        {office(RASCS_Interactive), {"changed"}, "modem ttyS0  | up Office #555 g2x2"},
+        {{}, {"changed"}, gone + " down  # g3x0"},
+        // State text and device from A (B has none), the entry from B.
+        {{conn("A", RASCS_Connected, 1), nameless},
+         {"connected modem ttyS0 Connected succesfully", "changed"},
+         "modem ttyS0 Connected succesfully | up B # g2x1"},
+        // Two connections in one group: the count reaches 2 and no event fires.
+        {{conn("A", RASCS_OpenPort, 1), conn("B", RASCS_PortOpened, 2)},
+         {"changed"},
+         "modem ttyS0 Comm port opened | up B # g0x2"},
+        // Two groups: the count restarts every poll and the later group fires every poll.
+        {{conn("A", RASCS_OpenPort, 1), conn("B", RASCS_Authenticate, 2)},
+         {auth, "changed"},
+         "modem ttyS0 The authentication process is starting | up B # g1x1"},
+        {{conn("A", RASCS_OpenPort, 1), conn("B", RASCS_Authenticate, 2)},
+         {auth, "same"},
+         "modem ttyS0 The authentication process is starting | up B # g1x1"},
+    };
+    for (std::size_t i = 0; i < std::size(polls); ++i) {
+        SCOPED_TRACE("poll " + std::to_string(i));
+        if (polls[i].language)
+            m.setLanguage(*polls[i].language);
+        service->connections = polls[i].connections;
+        log.clear();
+        m.TimerTick(nullptr);
+        EXPECT_EQ(log, polls[i].log);
+        EXPECT_EQ(shown(m), polls[i].shown);
+    }
 }
 
 TEST_F(MonitorTest, StateOfOneConnectionIsNeverReportedForAnother) {
@@ -410,24 +388,11 @@ TEST_F(LoaderTest, BuiltinLoaderServesTheInstalledService) {
 
 namespace {
 
-using Log = std::vector<std::string>;
-
 // What changes before one step of a script.
 struct Step {
     std::vector<FakeRasService::Connection> connections;
     std::optional<TLanguage> language;
 };
-
-void record(TZorvRasConnect& m, Log& log) {
-    static const char* const groups[] = {"connecting", "authenticating", "connected",
-                                         "disconnected"};
-    m.OnConnectionStatus = [&log](TZorvRasConnect* s, TCStatus status) {
-        log.push_back(std::string(groups[status]) + " " + s->Status().toStdString());
-    };
-    m.OnStatusChange = [&log](TZorvRasConnect*, bool changed) {
-        log.push_back(changed ? "changed" : "same");
-    };
-}
 
 } // namespace
 
