@@ -178,22 +178,6 @@ TEST_F(MonitorTest, LoaderErrorsLeaveNumbersEmptyButPassOutOfGetEntryNumber) {
     EXPECT_EQ(rasErrorOf([&] { m.GetEntryNumber("A"); }), "Error opening rasapi32.dll");
 }
 
-TEST_F(MonitorTest, ConnectedNumberMatchesNamesExactlyAndTheLastDuplicateWins) {
-    service->entries = {{"Dup", "111"}, {"Other", "222"}, {"Dup", "333"}};
-    TZorvRasConnect m(&form);
-    EXPECT_EQ(m.AvailableNumbers(), QStringList({"111", "222", "333"}));
-    service->connections = {conn("Dup", RASCS_Connected)};
-    m.PollConnections();
-    EXPECT_EQ(m.ConnectedNumber(), "333");
-    service->connections = {conn("dup", RASCS_Connected)};
-    m.PollConnections();
-    EXPECT_EQ(m.ConnectedEntry(), "dup");
-    EXPECT_TRUE(m.ConnectedNumber().isEmpty());
-    service->connections = {conn("Unknown", RASCS_Connected)};
-    m.PollConnections();
-    EXPECT_TRUE(m.ConnectedNumber().isEmpty());
-}
-
 TEST_F(MonitorTest, StatusTextFollowsLanguageAndEmptyFields) {
     TZorvRasConnect m(&form);
     Log log;
@@ -218,14 +202,23 @@ TEST_F(MonitorTest, StatusTextFollowsLanguageAndEmptyFields) {
 // One monitor through a script of polls: no connection, one listed as
 // disconnected, a state without a row (it keeps the flags and leaves an empty
 // state text), the connect sequence with one event per group, the connection
-// vanishing, and several connections, where the last one listed wins.
+// vanishing, several connections, where the last one listed wins, numbers
+// found by exact names, and more than 20 connections.
 TEST_F(MonitorTest, PollsRaiseOneEventPerGroupAndShowTheLastConnection) {
-    service->entries = {{"Office", "555"}};
+    service->entries = {{"Office", "555"}, {"Dup", "111"}, {"Other", "222"}, {"Dup", "333"}};
     TZorvRasConnect m(&form);
+    EXPECT_EQ(m.AvailableNumbers(), QStringList({"555", "111", "222", "333"}));
     Log log;
     record(m, log);
     auto nameless = conn("B", RASCS_Projected, 2);
     nameless.deviceName = "";
+    auto silent = conn("B", RASCS_Connected, 2);
+    silent.writeState = false; // the query writes nothing: state 0, not A's
+    auto failing = conn("B", RASCS_Connected, 2);
+    failing.statusResult = ERROR_INVALID_HANDLE; // a failed query has no state
+    std::vector<FakeRasService::Connection> many;
+    for (HRASCONN h = 1; h <= 21; ++h)
+        many.push_back(conn("E" + std::to_string(h), RASCS_Connected, h));
     struct Poll {
         std::vector<FakeRasService::Connection> connections;
         Log log;
@@ -276,6 +269,28 @@ TEST_F(MonitorTest, PollsRaiseOneEventPerGroupAndShowTheLastConnection) {
         {{conn("A", RASCS_OpenPort, 1), conn("B", RASCS_Authenticate, 2)},
          {auth, "same"},
          "modem ttyS0 The authentication process is starting | up B # g1x1"},
+        // Names match exactly; of two entries of one name the last one's number counts.
+        {{conn("Dup", RASCS_Connected)},
+         {"connected modem ttyS0 Connected succesfully", "changed"},
+         "modem ttyS0 Connected succesfully | up Dup #333 g2x1"},
+        {{conn("dup", RASCS_Connected)},
+         {"same"},
+         "modem ttyS0 Connected succesfully | up dup # g2x2"},
+        {{conn("Unknown", RASCS_Connected)},
+         {"same"},
+         "modem ttyS0 Connected succesfully | up Unknown # g2x3"},
+        // Twenty connections are all read; more take the no-connection path.
+        {{many.begin(), many.end() - 1},
+         {"same"},
+         "modem ttyS0 Connected succesfully | up E20 # g2x23"},
+        {many, {"changed"}, gone + " down  # g3x0"},
+        // One connection's state is never reported for another.
+        {{conn("A", RASCS_Connected, 1), silent},
+         {"connecting modem ttyS0 Opening comm port", "changed"},
+         "modem ttyS0 Opening comm port | up B # g0x1"},
+        {{conn("A", RASCS_Disconnected, 1), failing},
+         {"disconnected modem ttyS0 Disconnected or failed connection", "changed"},
+         "modem ttyS0 Disconnected or failed connection | down B # g3x1"},
     };
     for (std::size_t i = 0; i < std::size(polls); ++i) {
         SCOPED_TRACE("poll " + std::to_string(i));
@@ -287,42 +302,6 @@ TEST_F(MonitorTest, PollsRaiseOneEventPerGroupAndShowTheLastConnection) {
         EXPECT_EQ(log, polls[i].log);
         EXPECT_EQ(shown(m), polls[i].shown);
     }
-}
-
-TEST_F(MonitorTest, StateOfOneConnectionIsNeverReportedForAnother) {
-    TZorvRasConnect m(&form);
-    auto a = conn("A", RASCS_Connected, 1);
-    auto b = conn("B", RASCS_Connected, 2);
-    b.writeState = false; // the query writes nothing
-    service->connections = {a, b};
-    m.PollConnections();
-    // B must not inherit A's state: with a cleared record it reads as state 0.
-    EXPECT_EQ(m.ConnStatus(), csConnecting);
-    EXPECT_EQ(m.ConnStatusCount(), 1);
-
-    b.writeState = true;
-    b.statusResult = ERROR_INVALID_HANDLE; // a failed query has no state
-    service->connections = {conn("A", RASCS_Disconnected, 1), b};
-    m.PollConnections();
-    EXPECT_FALSE(m.IsConnected());
-    EXPECT_EQ(m.ConnStatus(), csDisconnected);
-}
-
-TEST_F(MonitorTest, MoreThanTwentyConnectionsTakeTheNoConnectionPath) {
-    TZorvRasConnect m(&form);
-    m.setLanguage(english);
-    for (HRASCONN h = 1; h <= 20; ++h)
-        service->connections.push_back(conn("E" + std::to_string(h), RASCS_Connected, h));
-    m.PollConnections();
-    EXPECT_TRUE(m.IsConnected());
-    EXPECT_EQ(m.ConnectedEntry(), "E20");
-    EXPECT_EQ(service->connectStatusCalls, 20);
-
-    service->connections.push_back(conn("E21", RASCS_Connected, 21));
-    m.PollConnections();
-    EXPECT_FALSE(m.IsConnected());
-    EXPECT_TRUE(m.ConnectedEntry().isEmpty());
-    EXPECT_EQ(m.Status(), "Disconnected or failed connection");
 }
 
 TEST_F(LoaderTest, Rasapi32UsesTheSuffixedNameAndIsNeverReleased) {
