@@ -16,7 +16,7 @@ public:
     int failingWrite = -1;              // 0-based number of the write to refuse
 
     std::unique_ptr<ini::Source> openRead(const std::string& path) override {
-        accesses.push_back("read");
+        accesses.emplace_back("read");
         const auto it = files.find(path);
         if (it == files.end())
             return nullptr;
@@ -24,7 +24,7 @@ public:
     }
 
     bool replace(const std::string& path, const Producer& produce) override {
-        accesses.push_back("write");
+        accesses.emplace_back("write");
         if (m_writes++ == failingWrite)
             return false;
         const auto it = files.find(path);
@@ -35,7 +35,7 @@ public:
         if (!produce(old.get(), sink))
             return false;
         files[path] = sink.text();
-        snapshots.push_back(sink.text());
+        snapshots.emplace_back(sink.text());
         return true;
     }
 

@@ -120,7 +120,7 @@ public:
         return reply.arguments().isEmpty() ? QVariant() : reply.arguments().constFirst();
     }
     QString addDevice(const QString& name, const QString& interfaceName, uint type = 1) {
-        const QString path =
+        QString path =
             call(kManager, kMockIface, "AddEthernetDevice", {name, interfaceName, 30}).toString();
         if (type != 1)
             setProperty(path, kDeviceIface, "DeviceType", type);

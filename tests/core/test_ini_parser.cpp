@@ -119,10 +119,10 @@ TEST(IniParser, ValuesAreTrimmedAndCut) {
 }
 
 TEST(IniParser, LongLinesKeepMemoryBoundedAndAreCopiedVerbatim) {
-    const std::string junk(200 * 1024, 'j');
-    const std::string text = "[A]\n" + junk + "\nKey=" + std::string(100 * 1024, 'v') +
-                             "\r\nMinutes=5\n[" + std::string(70 * 1024, 'n') + "]\nMinutes=7\n" +
-                             "[B]\nMinutes=9";
+    const std::string junk(std::size_t{200} * 1024, 'j');
+    const std::string text = "[A]\n" + junk + "\nKey=" + std::string(std::size_t{100} * 1024, 'v') +
+                             "\r\nMinutes=5\n[" + std::string(std::size_t{70} * 1024, 'n') +
+                             "]\nMinutes=7\n" + "[B]\nMinutes=9";
     for (bool trickle : {false, true}) {
         SCOPED_TRACE(trickle ? "one byte per read" : "whole chunks");
         auto read = [&](std::string_view s, std::string_view k) {
@@ -143,7 +143,7 @@ TEST(IniParser, LongLinesKeepMemoryBoundedAndAreCopiedVerbatim) {
     EXPECT_EQ(store(text, "A", "Minutes", "6"), expected);
     EXPECT_EQ(store(text, "B", "Hours", "1"), text + "\nHours=1\n");
     const std::string replaced = store(text, "A", "Key", "short");
-    EXPECT_EQ(replaced.size(), text.size() - 100 * 1024 + 5);
+    EXPECT_EQ(replaced.size(), text.size() - std::size_t{100} * 1024 + 5);
     EXPECT_EQ(find(replaced, "A", "Minutes"), "5");
 }
 

@@ -4,25 +4,43 @@
 #include <QTest>
 #include <QTimer>
 
+#include <optional>
+#include <string>
 #include <utility>
 #include <vector>
 
 using namespace ras;
 
 namespace {
-struct Events {
-    std::vector<TCStatus> statuses;
-    std::vector<bool> changes;
-    void attach(TZorvRasConnect& m) {
-        m.OnConnectionStatus = [this](TZorvRasConnect*, TCStatus s) { statuses.push_back(s); };
-        m.OnStatusChange = [this](TZorvRasConnect*, bool c) { changes.push_back(c); };
-    }
-    void clear() {
-        statuses.clear();
-        changes.clear();
-    }
-};
+DWORD callEntryProperties() {
+    DWORD size = 0, devSize = 0;
+    return RasGetEntryProperties(nullptr, "x", nullptr, &size, nullptr, &devSize);
+}
+
+using Log = std::vector<std::string>;
+
+// The events of a monitor: "<group> <status>" on entering a group, then
+// "changed" or "same".
+void record(TZorvRasConnect& m, Log& log) {
+    static const char* const groups[] = {"connecting", "authenticating", "connected",
+                                         "disconnected"};
+    m.OnConnectionStatus = [&log](TZorvRasConnect* s, TCStatus status) {
+        log.push_back(std::string(groups[status]) + " " + s->Status().toStdString());
+    };
+    m.OnStatusChange = [&log](TZorvRasConnect*, bool changed) {
+        log.push_back(changed ? "changed" : "same");
+    };
+}
+
+// What the monitor shows after a poll.
+std::string shown(const TZorvRasConnect& m) {
+    return m.Status().toStdString() + " | " + (m.IsConnected() ? "up " : "down ") +
+           m.ConnectedEntry().toStdString() + " #" + m.ConnectedNumber().toStdString() + " g" +
+           std::to_string(m.ConnStatus()) + "x" + std::to_string(m.ConnStatusCount());
+}
 } // namespace
+
+using LoaderTest = MonitorTest;
 
 TEST_F(MonitorTest, OwnerMustBeAFormWithoutAnotherMonitor) {
     EXPECT_EQ(rasErrorOf([] { TZorvRasConnect m(nullptr); }),
@@ -40,28 +58,26 @@ TEST_F(MonitorTest, OwnerMustBeAFormWithoutAnotherMonitor) {
     first->TimerTick(nullptr);
     EXPECT_TRUE(first->IsConnected());
     EXPECT_EQ(first->ConnectedNumber(), "555");
-}
 
-TEST_F(MonitorTest, DerivedMonitorDoesNotCountAsAnotherOne) {
+    // A derived monitor on another form does not count as another one.
     struct Derived : TZorvRasConnect {
         using TZorvRasConnect::TZorvRasConnect;
     };
-    new Derived(&form);
-    EXPECT_NO_THROW(new TZorvRasConnect(&form));
+    QObject other;
+    other.setProperty("form", true);
+    new Derived(&other);
+    EXPECT_NO_THROW(new TZorvRasConnect(&other));
 }
 
-TEST_F(MonitorTest, StartsIdleWithoutPolling) {
+// It starts idle; the timer drives the polls, switching it on again keeps its
+// rhythm, and while it is off nothing is polled.
+TEST_F(MonitorTest, TimerDrivesThePollsAndASecondSwitchOnKeepsTheRhythm) {
     TZorvRasConnect m(&form);
     EXPECT_FALSE(m.IsConnected());
     EXPECT_EQ(m.Language(), croatian);
     EXPECT_FALSE(m.pollTimer()->isActive());
     EXPECT_EQ(m.pollTimer()->interval(), 500);
     EXPECT_EQ(service->enumConnectionsCalls, 0);
-}
-
-// The timer drives the polls, and switching it on again keeps its rhythm.
-TEST_F(MonitorTest, TimerDrivesThePollsAndASecondSwitchOnKeepsTheRhythm) {
-    TZorvRasConnect m(&form);
     service->connections = {conn("Office", RASCS_Connected)};
     m.setDoTimer(true);
     QTimer* timer = m.pollTimer();
@@ -73,6 +89,15 @@ TEST_F(MonitorTest, TimerDrivesThePollsAndASecondSwitchOnKeepsTheRhythm) {
     EXPECT_EQ(m.ConnectedEntry(), "Office");
     m.setDoTimer(false);
     EXPECT_FALSE(timer->isActive());
+
+    timer->setInterval(1); // many ticks would come in the wait below
+    m.setDoTimer(true);
+    m.setDoTimer(false);
+    service->connections.clear();
+    const int polls = service->enumConnectionsCalls;
+    QTest::qWait(100);
+    EXPECT_EQ(service->enumConnectionsCalls, polls);
+    EXPECT_TRUE(m.IsConnected());
 }
 
 TEST_F(MonitorTest, EntryListRetriesOnceAfterBufferTooSmall) {
@@ -126,20 +151,16 @@ TEST_F(MonitorTest, EntryCountBeyondTheBufferIsNotBelieved) {
     EXPECT_EQ(m.AvailableEntries(), QStringList({"One", "Two"}));
 }
 
-TEST_F(MonitorTest, NumbersAreReadOncePerEntryAndAFailedRecordGivesAnEmptyNumber) {
-    service->entries = {{"Home", "555-0100"}, {"Work", "555-0199"}};
-    service->entries[1].secondCallResult = 623;
-    TZorvRasConnect m(&form);
-    EXPECT_EQ(m.AvailableNumbers(), QStringList({"555-0100", ""}));
-    EXPECT_EQ(service->entryPropertiesCalls,
-              (std::vector<std::string>{"Home", "Home", "Work", "Work"}));
-}
-
+// Numbers are read once per entry; a failed record gives an empty number and
+// does not stop the program.
 TEST_F(MonitorTest, OneUnreadableEntryDoesNotStopTheProgram) {
-    service->entries = {{"Broken", "1"}, {"Fine", "2"}};
+    service->entries = {{"Broken", "1"}, {"Fine", "2"}, {"Work", "555-0199"}};
     service->entries[0].firstCallResult = SUCCESS; // not 603
+    service->entries[2].secondCallResult = 623;
     TZorvRasConnect m(&form);
-    EXPECT_EQ(m.AvailableNumbers(), QStringList({"", "2"}));
+    EXPECT_EQ(m.AvailableNumbers(), QStringList({"", "2", ""}));
+    EXPECT_EQ(service->entryPropertiesCalls,
+              (std::vector<std::string>{"Broken", "Fine", "Fine", "Work", "Work"}));
 
     // The routine itself still reports the failure, in the current language.
     EXPECT_EQ(rasErrorOf([&] { m.GetEntryNumber("Broken"); }),
@@ -157,101 +178,10 @@ TEST_F(MonitorTest, LoaderErrorsLeaveNumbersEmptyButPassOutOfGetEntryNumber) {
     EXPECT_EQ(rasErrorOf([&] { m.GetEntryNumber("A"); }), "Error opening rasapi32.dll");
 }
 
-TEST_F(MonitorTest, ConnectedNumberMatchesNamesExactlyAndTheLastDuplicateWins) {
-    service->entries = {{"Dup", "111"}, {"Other", "222"}, {"Dup", "333"}};
-    TZorvRasConnect m(&form);
-    EXPECT_EQ(m.AvailableNumbers(), QStringList({"111", "222", "333"}));
-    service->connections = {conn("Dup", RASCS_Connected)};
-    m.PollConnections();
-    EXPECT_EQ(m.ConnectedNumber(), "333");
-    service->connections = {conn("dup", RASCS_Connected)};
-    m.PollConnections();
-    EXPECT_EQ(m.ConnectedEntry(), "dup");
-    EXPECT_TRUE(m.ConnectedNumber().isEmpty());
-    service->connections = {conn("Unknown", RASCS_Connected)};
-    m.PollConnections();
-    EXPECT_TRUE(m.ConnectedNumber().isEmpty());
-}
-
-TEST_F(MonitorTest, ConnectSequenceRaisesOneEventPerGroup) {
-    service->entries = {{"Office", "555"}};
-    TZorvRasConnect m(&form);
-    m.setLanguage(english);
-    Events ev;
-    ev.attach(m);
-
-    const DWORD states[] = {RASCS_OpenPort, RASCS_PortOpened, RASCS_Authenticate, RASCS_Connected};
-    for (DWORD s : states) {
-        service->connections = {conn("Office", s)};
-        m.TimerTick(nullptr);
-    }
-    EXPECT_EQ(ev.statuses, (std::vector<TCStatus>{csConnecting, csAuthenticating, csConnected}));
-    EXPECT_EQ(ev.changes, (std::vector<bool>{true, true, true, true}));
-    EXPECT_TRUE(m.IsConnected());
-    EXPECT_EQ(m.Status(), "modem ttyS0 Connected succesfully");
-    EXPECT_EQ(m.ConnectedEntry(), "Office");
-    EXPECT_EQ(m.ConnectedNumber(), "555");
-
-    ev.clear();
-    m.TimerTick(nullptr);
-    EXPECT_TRUE(ev.statuses.empty());
-    EXPECT_EQ(ev.changes, std::vector<bool>{false});
-
-    // The connection vanishes from the list.
-    ev.clear();
-    service->connections.clear();
-    m.TimerTick(nullptr);
-    EXPECT_TRUE(ev.statuses.empty());
-    EXPECT_EQ(ev.changes, std::vector<bool>{true});
-    EXPECT_FALSE(m.IsConnected());
-    EXPECT_TRUE(m.ConnectedEntry().isEmpty());
-    EXPECT_TRUE(m.ConnectedNumber().isEmpty());
-    EXPECT_EQ(m.Status(), "Disconnected or failed connection");
-    EXPECT_EQ(m.ConnStatus(), csDisconnected);
-    EXPECT_EQ(m.ConnStatusCount(), 0);
-}
-
-TEST_F(MonitorTest, NoConnectionPollsReportAChangeOnlyTheFirstTime) {
-    TZorvRasConnect m(&form);
-    Events ev;
-    ev.attach(m);
-    m.TimerTick(nullptr);
-    m.TimerTick(nullptr);
-    EXPECT_EQ(ev.changes, (std::vector<bool>{true, false}));
-    EXPECT_EQ(m.Status(), "Nismo spojeni");
-    EXPECT_TRUE(ev.statuses.empty());
-
-    // A connection listed as disconnected enters the disconnected group.
-    service->connections = {conn("Office", RASCS_Disconnected)};
-    m.TimerTick(nullptr);
-    EXPECT_EQ(ev.statuses, std::vector<TCStatus>{csDisconnected});
-    EXPECT_FALSE(m.IsConnected());
-    EXPECT_EQ(m.ConnectedEntry(), "Office");
-}
-
-TEST_F(MonitorTest, StateWithoutRowKeepsFlagsAndLeavesAnEmptyStateText) {
-    TZorvRasConnect m(&form);
-    Events ev;
-    ev.attach(m);
-    service->connections = {conn("Office", RASCS_Projected)};
-    m.TimerTick(nullptr);
-    EXPECT_EQ(m.Status(), "modem ttyS0 ");
-    EXPECT_FALSE(m.IsConnected());
-    EXPECT_TRUE(ev.statuses.empty());
-
-    // A connected state stays connected through a state without a row.
-    service->connections = {conn("Office", RASCS_Connected)};
-    m.TimerTick(nullptr);
-    service->connections = {conn("Office", RASCS_Interactive)};
-    m.TimerTick(nullptr);
-    EXPECT_TRUE(m.IsConnected());
-    EXPECT_EQ(m.ConnStatus(), csConnected);
-}
-
 TEST_F(MonitorTest, StatusTextFollowsLanguageAndEmptyFields) {
     TZorvRasConnect m(&form);
-    Events ev;
-    ev.attach(m);
+    Log log;
+    record(m, log);
     auto c = conn("Office", RASCS_Connected);
     c.deviceType = "";
     service->connections = {c};
@@ -261,7 +191,7 @@ TEST_F(MonitorTest, StatusTextFollowsLanguageAndEmptyFields) {
     EXPECT_EQ(m.Status(), " ttyS0 Spojeni smo") << "a language switch alone changes nothing";
     m.TimerTick(nullptr);
     EXPECT_EQ(m.Status(), " ttyS0 Connected succesfully");
-    EXPECT_EQ(ev.changes, (std::vector<bool>{true, true}));
+    EXPECT_EQ(log, (Log{"connected  ttyS0 Spojeni smo", "changed", "changed"}));
 
     m.setLanguage(croatian);
     service->connections = {conn("Office", RASCS_ConnectDevice)};
@@ -269,83 +199,391 @@ TEST_F(MonitorTest, StatusTextFollowsLanguageAndEmptyFields) {
     EXPECT_EQ(m.Status(), QString::fromUtf8("modem ttyS0 Spajamo se na mrežu"));
 }
 
-TEST_F(MonitorTest, SeveralConnectionsLastOneWins) {
+// One monitor through a script of polls: no connection, one listed as
+// disconnected, a state without a row (it keeps the flags and leaves an empty
+// state text), the connect sequence with one event per group, the connection
+// vanishing, several connections, where the last one listed wins, numbers
+// found by exact names, and more than 20 connections.
+TEST_F(MonitorTest, PollsRaiseOneEventPerGroupAndShowTheLastConnection) {
+    service->entries = {{"Office", "555"}, {"Dup", "111"}, {"Other", "222"}, {"Dup", "333"}};
     TZorvRasConnect m(&form);
-    m.setLanguage(english);
-    Events ev;
-    ev.attach(m);
-    auto a = conn("A", RASCS_Connected, 1);
-    auto b = conn("B", RASCS_Projected, 2);
-    b.deviceName = "";
-    service->connections = {a, b};
-    m.TimerTick(nullptr);
-    // State text from A (B has no row), device name from A (B's is empty), entry from B.
-    EXPECT_EQ(m.Status(), "modem ttyS0 Connected succesfully");
-    EXPECT_EQ(m.ConnectedEntry(), "B");
-    EXPECT_TRUE(m.IsConnected());
-
-    // Two connections in one group: the count reaches 2 and no event fires.
-    ev.clear();
-    service->connections = {conn("A", RASCS_OpenPort, 1), conn("B", RASCS_PortOpened, 2)};
-    m.TimerTick(nullptr);
-    EXPECT_EQ(m.ConnStatusCount(), 2);
-    EXPECT_TRUE(ev.statuses.empty());
-
-    // Two groups: the count restarts every poll and the later group fires every poll.
-    ev.clear();
-    service->connections = {conn("A", RASCS_OpenPort, 1), conn("B", RASCS_Authenticate, 2)};
-    m.TimerTick(nullptr);
-    m.TimerTick(nullptr);
-    EXPECT_EQ(ev.statuses, (std::vector<TCStatus>{csAuthenticating, csAuthenticating}));
+    EXPECT_EQ(m.AvailableNumbers(), QStringList({"555", "111", "222", "333"}));
+    Log log;
+    record(m, log);
+    auto nameless = conn("B", RASCS_Projected, 2);
+    nameless.deviceName = "";
+    auto silent = conn("B", RASCS_Connected, 2);
+    silent.writeState = false; // the query writes nothing: state 0, not A's
+    auto failing = conn("B", RASCS_Connected, 2);
+    failing.statusResult = ERROR_INVALID_HANDLE; // a failed query has no state
+    std::vector<FakeRasService::Connection> many;
+    for (HRASCONN h = 1; h <= 21; ++h)
+        many.push_back(conn("E" + std::to_string(h), RASCS_Connected, h));
+    struct Poll {
+        std::vector<FakeRasService::Connection> connections;
+        Log log;
+        std::string shown;
+        std::optional<TLanguage> language = {};
+    };
+    const auto office = [&](DWORD state) { return std::vector{conn("Office", state)}; };
+    const std::string gone = "Disconnected or failed connection |";
+    const std::string auth = "authenticating modem ttyS0 The authentication process is starting";
+    const Poll polls[] = {
+        {{}, {"changed"}, "Nismo spojeni | down  # g3x0"},
+        {{}, {"same"}, "Nismo spojeni | down  # g3x0"},
+        {office(RASCS_Disconnected),
+         {"disconnected modem ttyS0 Disconnected or failed connection", "changed"},
+         "modem ttyS0 Disconnected or failed connection | down Office #555 g3x1",
+         english},
+        {{}, {"changed"}, gone + " down  # g3x0"},
+        {office(RASCS_Projected), {"changed"}, "modem ttyS0  | down Office #555 g3x0"},
+        {office(RASCS_OpenPort),
+         {"connecting modem ttyS0 Opening comm port", "changed"},
+         "modem ttyS0 Opening comm port | down Office #555 g0x1"},
+        {office(RASCS_PortOpened),
+         {"changed"},
+         "modem ttyS0 Comm port opened | down Office #555 g0x2"},
+        {office(RASCS_Authenticate),
+         {auth, "changed"},
+         "modem ttyS0 The authentication process is starting | down Office #555 g1x1"},
+        {office(RASCS_Connected),
+         {"connected modem ttyS0 Connected succesfully", "changed"},
+         "modem ttyS0 Connected succesfully | up Office #555 g2x1"},
+        {office(RASCS_Connected),
+         {"same"},
+         "modem ttyS0 Connected succesfully | up Office #555 g2x2"},
+        {office(RASCS_Interactive), {"changed"}, "modem ttyS0  | up Office #555 g2x2"},
+        {{}, {"changed"}, gone + " down  # g3x0"},
+        // State text and device from A (B has none), the entry from B.
+        {{conn("A", RASCS_Connected, 1), nameless},
+         {"connected modem ttyS0 Connected succesfully", "changed"},
+         "modem ttyS0 Connected succesfully | up B # g2x1"},
+        // Two connections in one group: the count reaches 2 and no event fires.
+        {{conn("A", RASCS_OpenPort, 1), conn("B", RASCS_PortOpened, 2)},
+         {"changed"},
+         "modem ttyS0 Comm port opened | up B # g0x2"},
+        // Two groups: the count restarts every poll and the later group fires every poll.
+        {{conn("A", RASCS_OpenPort, 1), conn("B", RASCS_Authenticate, 2)},
+         {auth, "changed"},
+         "modem ttyS0 The authentication process is starting | up B # g1x1"},
+        {{conn("A", RASCS_OpenPort, 1), conn("B", RASCS_Authenticate, 2)},
+         {auth, "same"},
+         "modem ttyS0 The authentication process is starting | up B # g1x1"},
+        // Names match exactly; of two entries of one name the last one's number counts.
+        {{conn("Dup", RASCS_Connected)},
+         {"connected modem ttyS0 Connected succesfully", "changed"},
+         "modem ttyS0 Connected succesfully | up Dup #333 g2x1"},
+        {{conn("dup", RASCS_Connected)},
+         {"same"},
+         "modem ttyS0 Connected succesfully | up dup # g2x2"},
+        {{conn("Unknown", RASCS_Connected)},
+         {"same"},
+         "modem ttyS0 Connected succesfully | up Unknown # g2x3"},
+        // Twenty connections are all read; more take the no-connection path.
+        {{many.begin(), many.end() - 1},
+         {"same"},
+         "modem ttyS0 Connected succesfully | up E20 # g2x23"},
+        {many, {"changed"}, gone + " down  # g3x0"},
+        // One connection's state is never reported for another.
+        {{conn("A", RASCS_Connected, 1), silent},
+         {"connecting modem ttyS0 Opening comm port", "changed"},
+         "modem ttyS0 Opening comm port | up B # g0x1"},
+        {{conn("A", RASCS_Disconnected, 1), failing},
+         {"disconnected modem ttyS0 Disconnected or failed connection", "changed"},
+         "modem ttyS0 Disconnected or failed connection | down B # g3x1"},
+    };
+    for (std::size_t i = 0; i < std::size(polls); ++i) {
+        SCOPED_TRACE("poll " + std::to_string(i));
+        if (polls[i].language)
+            m.setLanguage(*polls[i].language);
+        service->connections = polls[i].connections;
+        log.clear();
+        m.TimerTick(nullptr);
+        EXPECT_EQ(log, polls[i].log);
+        EXPECT_EQ(shown(m), polls[i].shown);
+    }
 }
 
-TEST_F(MonitorTest, StateOfOneConnectionIsNeverReportedForAnother) {
-    TZorvRasConnect m(&form);
-    auto a = conn("A", RASCS_Connected, 1);
-    auto b = conn("B", RASCS_Connected, 2);
-    b.writeState = false; // the query writes nothing
-    service->connections = {a, b};
-    m.PollConnections();
-    // B must not inherit A's state: with a cleared record it reads as state 0.
-    EXPECT_EQ(m.ConnStatus(), csConnecting);
-    EXPECT_EQ(m.ConnStatusCount(), 1);
-
-    b.writeState = true;
-    b.statusResult = ERROR_INVALID_HANDLE; // a failed query has no state
-    service->connections = {conn("A", RASCS_Disconnected, 1), b};
-    m.PollConnections();
-    EXPECT_FALSE(m.IsConnected());
-    EXPECT_EQ(m.ConnStatus(), csDisconnected);
+TEST_F(LoaderTest, Rasapi32UsesTheSuffixedNameAndIsNeverReleased) {
+    service->entries = {{"x", "1"}};
+    EXPECT_EQ(callEntryProperties(), ERROR_BUFFER_TOO_SMALL);
+    EXPECT_EQ(callEntryProperties(), ERROR_BUFFER_TOO_SMALL);
+    EXPECT_EQ(loader->loadCalls, std::vector<std::string>{"rasapi32.dll"});
+    EXPECT_EQ(loader->procCalls,
+              (std::vector<std::string>{"RasGetEntryPropertiesA", "RasGetEntryPropertiesA"}));
+    EXPECT_TRUE(rasLoaderState().RasLoaded);
+    EXPECT_FALSE(rasLoaderState().RasFromRnaph);
+    finalizeRas();
+    EXPECT_TRUE(loader->freeCalls.empty());
 }
 
-TEST_F(MonitorTest, MoreThanTwentyConnectionsTakeTheNoConnectionPath) {
-    TZorvRasConnect m(&form);
-    m.setLanguage(english);
-    for (HRASCONN h = 1; h <= 20; ++h)
-        service->connections.push_back(conn("E" + std::to_string(h), RASCS_Connected, h));
-    m.PollConnections();
-    EXPECT_TRUE(m.IsConnected());
-    EXPECT_EQ(m.ConnectedEntry(), "E20");
-    EXPECT_EQ(service->connectStatusCalls, 20);
+TEST_F(LoaderTest, RnaphUsesThePlainNameAndIsReleasedAtTheEnd) {
+    loader->libraries = {{"rasapi32.dll", {}}, {"rnaph.dll", {"RasGetEntryProperties"}}};
+    service->entries = {{"x", "1"}};
+    EXPECT_EQ(callEntryProperties(), ERROR_BUFFER_TOO_SMALL);
+    EXPECT_EQ(callEntryProperties(), ERROR_BUFFER_TOO_SMALL);
+    EXPECT_EQ(loader->loadCalls, (std::vector<std::string>{"rasapi32.dll", "rnaph.dll"}));
+    EXPECT_EQ(loader->procCalls,
+              (std::vector<std::string>{"RasGetEntryPropertiesA", "RasGetEntryProperties",
+                                        "RasGetEntryProperties"}));
+    EXPECT_TRUE(rasLoaderState().RasFromRnaph);
+    finalizeRas();
+    EXPECT_EQ(loader->freeCalls, std::vector<std::string>{"rnaph.dll"});
+}
 
-    service->connections.push_back(conn("E21", RASCS_Connected, 21));
-    m.PollConnections();
+TEST_F(LoaderTest, FailuresCarryTheirTextsAndTheNextCallStartsOver) {
+    loader->libraries.clear();
+    EXPECT_EQ(rasErrorOf([] { callEntryProperties(); }), "Error opening rasapi32.dll");
+
+    loader->libraries = {{"rasapi32.dll", {}}};
+    EXPECT_EQ(rasErrorOf([] { callEntryProperties(); }), "Error opening rnaph.dll");
+
+    loader->libraries = {{"rasapi32.dll", {}}, {"rnaph.dll", {}}};
+    loader->loadCalls.clear();
+    EXPECT_EQ(rasErrorOf([] { callEntryProperties(); }),
+              "Function RasGetEntryProperties not found!");
+    EXPECT_FALSE(rasLoaderState().RasLoaded);
+    EXPECT_EQ(rasErrorOf([] { callEntryProperties(); }),
+              "Function RasGetEntryProperties not found!");
+    EXPECT_EQ(loader->loadCalls.size(), 4u) << "both libraries are tried again";
+
+    // Once loaded, a routine missing later gives the plain name in the text.
+    loader->libraries = {{"rasapi32.dll", {"RasGetEntryPropertiesA"}}};
+    EXPECT_NO_THROW(GetRasFunction("RasGetEntryProperties"));
+    EXPECT_EQ(rasErrorOf([] { GetRasFunction("RasDial"); }), "Function RasDial not found!");
+    EXPECT_EQ(loader->procCalls.back(), "RasDialA");
+}
+
+TEST_F(LoaderTest, BuiltinLoaderServesTheInstalledService) {
+    ras::setLibraryLoader(createPlatformLibraryLoader());
+    service->entries = {{"Office", "555-0100"}};
+    TZorvRasConnect m(&form);
+    EXPECT_EQ(m.AvailableNumbers(), QStringList({"555-0100"}));
+    EXPECT_THROW(GetRasFunction("RasDial"), RasError);
+}
+
+// With a service that reports its changes, the monitor stops polling while
+// nothing can change, and must still raise what it raises when it always polls.
+
+namespace {
+
+// What changes before one step of a script.
+struct Step {
+    std::vector<FakeRasService::Connection> connections;
+    std::optional<TLanguage> language;
+};
+
+} // namespace
+
+class ParkingTest : public MonitorTest {
+protected:
+    // Stands in for the event loop: each call is the next 500 ms tick, which
+    // comes only while the polling timer runs. Returns the polls made.
+    static int elapse(TZorvRasConnect& m, int ticks) {
+        int polls = 0;
+        for (int i = 0; i < ticks; ++i) {
+            if (m.pollTimer()->isActive()) {
+                m.TimerTick(m.pollTimer());
+                ++polls;
+            }
+        }
+        return polls;
+    }
+
+    static bool parked(const TZorvRasConnect& m) {
+        return m.DoTimer() && !m.pollTimer()->isActive();
+    }
+
+    // The events of each step, every step followed by `ticks` ticks.
+    std::vector<Log> play(bool reports, const std::vector<Step>& script, int ticks = 6) {
+        service->reportsChanges = reports;
+        service->entries = {{"Office", "555"}};
+        service->connections.clear();
+        TZorvRasConnect m(&form);
+        EXPECT_EQ(m.ParksWhenIdle(), reports);
+        m.setLanguage(english);
+        Log log;
+        record(m, log);
+        m.setDoTimer(true);
+        std::vector<Log> steps;
+        for (const Step& step : script) {
+            service->connections = step.connections;
+            if (step.language)
+                m.setLanguage(*step.language);
+            else if (reports)
+                service->announceChange();
+            log.clear();
+            elapse(m, ticks);
+            steps.push_back(log);
+        }
+        return steps;
+    }
+};
+
+TEST_F(ParkingTest, EveryTransitionRaisesWhatPlainPollingRaises) {
+    const auto at = [&](DWORD state) { return std::vector{conn("Office", state)}; };
+    const std::vector<Step> script = {
+        {{}, {}},                 // the first poll
+        {at(RASCS_OpenPort), {}}, // the four-poll connect sequence
+        {at(RASCS_PortOpened), {}},
+        {at(RASCS_Authenticate), {}},
+        {at(RASCS_Connected), {}},
+        {at(RASCS_Connected), croatian}, // a language switch while connected
+        {at(RASCS_Connected), english},
+        {{}, {}},                     // the connection vanishes
+        {at(RASCS_Disconnected), {}}, // listed as disconnected
+        {at(RASCS_Projected), {}},    // a state without a row
+        {at(RASCS_Connected), {}},
+        {{conn("A", RASCS_OpenPort, 1), conn("B", RASCS_Authenticate, 2)}, {}},  // two groups
+        {{conn("A", RASCS_Connected, 1), conn("B", RASCS_Disconnected, 2)}, {}}, // at rest
+        {{}, {}},
+    };
+    const std::vector<Log> plain = play(false, script);
+    const std::vector<Log> parking = play(true, script);
+    ASSERT_EQ(plain.size(), parking.size());
+
+    EXPECT_EQ(plain[1], (Log{"connecting modem ttyS0 Opening comm port", "changed", "same", "same",
+                             "same", "same", "same"}));
+    EXPECT_EQ(plain[4].front(), "connected modem ttyS0 Connected succesfully");
+    EXPECT_EQ(plain[5].front(), "changed") << "the status text is now Croatian";
+    for (std::size_t i = 0; i < plain.size(); ++i) {
+        SCOPED_TRACE("step " + std::to_string(i));
+        // The same events in the same order; parked, only OnStatusChange(false) is missing.
+        ASSERT_LE(parking[i].size(), plain[i].size());
+        EXPECT_FALSE(parking[i].empty()) << "the change was not polled";
+        const Log head(plain[i].begin(),
+                       plain[i].begin() + static_cast<std::ptrdiff_t>(parking[i].size()));
+        EXPECT_EQ(parking[i], head);
+        for (std::size_t k = parking[i].size(); k < plain[i].size(); ++k)
+            EXPECT_EQ(plain[i][k], "same");
+    }
+    // Connecting and authenticating are polled through like before; so is a
+    // pair in two groups at rest, which enters a group at every poll.
+    for (std::size_t i : {1, 2, 3, 11, 12})
+        EXPECT_EQ(parking[i], plain[i]) << "step " << i;
+    // At rest the change's poll and one quiet poll, then nothing.
+    EXPECT_EQ(parking[7], (Log{"changed", "same"}));
+}
+
+TEST_F(ParkingTest, NothingPollsWhileNothingChanges) {
+    service->reportsChanges = true;
+    service->connections = {conn("Office", RASCS_Connected)};
+    TZorvRasConnect m(&form);
+    m.setDoTimer(true);
+    EXPECT_EQ(elapse(m, 10), 2) << "the first poll, then one that changed nothing";
+    ASSERT_TRUE(parked(m));
+    const int polls = service->enumConnectionsCalls;
+    EXPECT_EQ(elapse(m, 100000), 0);
+
+    // The real timer and event loop, at a 1 ms interval.
+    m.setPollInterval(1);
+    QTest::qWait(300);
+    EXPECT_EQ(service->enumConnectionsCalls, polls);
+
+    // A report wakes it, and it parks again once the change is seen.
+    service->connections.clear();
+    service->announceChange();
+    EXPECT_TRUE(m.pollTimer()->isActive());
+    EXPECT_TRUE(QTest::qWaitFor([&] { return parked(m); }, 15000));
     EXPECT_FALSE(m.IsConnected());
-    EXPECT_TRUE(m.ConnectedEntry().isEmpty());
+    EXPECT_EQ(service->enumConnectionsCalls, polls + 2);
+
+    // Off means off, whatever is reported; on polls once more.
+    m.setDoTimer(false);
+    service->announceChange();
+    m.setLanguage(english);
+    EXPECT_FALSE(m.pollTimer()->isActive());
+    m.setDoTimer(true);
+    EXPECT_TRUE(QTest::qWaitFor([&] { return parked(m); }, 15000));
     EXPECT_EQ(m.Status(), "Disconnected or failed connection");
 }
 
-TEST_F(MonitorTest, FrozenWhileTimerIsOff) {
-    TZorvRasConnect m(&form);
+// The change is reported while the poll runs, after it has read the answers:
+// the poll looks quiet, but the monitor must not park on it.
+TEST_F(ParkingTest, ChangeReportedDuringThePollIsNotLost) {
+    service->reportsChanges = true;
     service->connections = {conn("Office", RASCS_Connected)};
-    m.PollConnections();
-    m.pollTimer()->setInterval(1); // many ticks would come in the wait below
+    TZorvRasConnect m(&form);
+    Log log;
+    record(m, log);
     m.setDoTimer(true);
-    m.setDoTimer(false);
-    service->connections.clear();
-    const int polls = service->enumConnectionsCalls;
-    QTest::qWait(100);
-    EXPECT_EQ(service->enumConnectionsCalls, polls);
-    EXPECT_TRUE(m.IsConnected());
-    EXPECT_EQ(m.ConnectedEntry(), "Office");
+    elapse(m, 5);
+    ASSERT_TRUE(parked(m));
+
+    int reports = 0;
+    service->duringEnumConnections = [&] {
+        if (reports++ == 0)
+            service->announceChange();
+    };
+    service->announceChange(); // something that changes nothing the poll sees
+    log.clear();
+    EXPECT_EQ(elapse(m, 1), 1);
+    EXPECT_EQ(log, Log{"same"});
+    EXPECT_FALSE(parked(m));
+    service->connections.clear(); // what the report during the poll was about
+    elapse(m, 5);
+    EXPECT_EQ(log, (Log{"same", "changed", "same"}));
+    EXPECT_FALSE(m.IsConnected());
+    EXPECT_TRUE(parked(m));
+}
+
+// A handler that opens a message box runs the event loop, where a change or
+// a new language can be reported after the poll but before the parking.
+TEST_F(ParkingTest, ChangeReportedDuringAHandlerIsNotLost) {
+    service->reportsChanges = true;
+    service->connections = {conn("Office", RASCS_Connected)};
+    TZorvRasConnect m(&form);
+    m.setLanguage(english);
+    std::vector<bool> changes;
+    int quiet = 0;
+    m.OnStatusChange = [&](TZorvRasConnect*, bool changed) {
+        changes.push_back(changed);
+        if (changed)
+            return;
+        if (++quiet == 1) {
+            service->connections.clear();
+            service->announceChange();
+        } else if (quiet == 2) {
+            m.setLanguage(croatian);
+        }
+    };
+    m.setDoTimer(true);
+    elapse(m, 20);
+    EXPECT_EQ(changes, (std::vector<bool>{true, false, true, false, true, false}));
+    EXPECT_EQ(m.Status(), "Nismo spojeni");
+    EXPECT_TRUE(parked(m));
+}
+
+TEST_F(ParkingTest, AGoneMonitorHearsNoMoreReports) {
+    service->reportsChanges = true;
+    {
+        TZorvRasConnect m(&form);
+        EXPECT_THROW(TZorvRasConnect second(&form), RasError);
+        m.setDoTimer(true);
+    }
+    service->announceChange(); // would reach freed monitors
+    TZorvRasConnect again(&form);
+    again.setDoTimer(true);
+    elapse(again, 5);
+    EXPECT_TRUE(parked(again));
+}
+
+// A resumed timer keeps the phase of its ticks: the change is polled when
+// plain polling would have polled next, not a whole period later.
+TEST_F(ParkingTest, ResumesAtTheNextTickOfItsPhase) {
+    service->reportsChanges = true;
+    TZorvRasConnect m(&form);
+    m.setPollInterval(60000); // no tick of its own during the test
+    // A coarse timer may move its timeout by up to 5 %, which would hide the phase.
+    m.pollTimer()->setTimerType(Qt::PreciseTimer);
+    m.setDoTimer(true);
+    m.TimerTick(m.pollTimer());
+    m.TimerTick(m.pollTimer());
+    ASSERT_TRUE(parked(m));
+    QTest::qWait(50);
+    service->announceChange();
+    ASSERT_TRUE(m.pollTimer()->isActive());
+    EXPECT_LE(m.pollTimer()->remainingTime(), 60000 - 50);
+    m.TimerTick(m.pollTimer());
+    EXPECT_EQ(m.pollTimer()->interval(), 60000) << "then whole periods again";
 }

@@ -1,27 +1,31 @@
 // The Remote Access service on NetworkManager, against python-dbusmock's
 // NetworkManager template on a private bus.
 
+#include "MonitorFixture.h"
 #include "NmMockBus.h"
 
-#include "connection/RasServiceProvider.h"
 #include "platform/networkmanager/NetworkManagerRasService.h"
+#include "platform/networkmanager/NmCounters.h"
 #include "platform/networkmanager/NmMapping.h"
+#include "platform/networkmanager/NmRetry.h"
 
-#include <QDir>
 #include <QElapsedTimer>
-#include <QFile>
 #include <QTemporaryDir>
 #include <QTest>
 
-#include <gtest/gtest.h>
-
 #include <cstring>
+#include <filesystem>
+#include <fstream>
+#include <functional>
 #include <string>
 #include <utility>
 #include <vector>
 
+#include <sys/stat.h>
+
 using namespace ras;
 using Strings = std::vector<std::string>;
+namespace fs = std::filesystem;
 
 namespace {
 
@@ -44,6 +48,21 @@ template <class F> bool waitFor(F&& condition) {
     return QTest::qWaitFor(condition, 15000);
 }
 
+void write(const fs::path& p, const std::string& text) {
+    fs::create_directories(p.parent_path());
+    std::ofstream(p, std::ios::binary) << text;
+}
+
+// An interface folder as sysfs lays it out.
+fs::path makeInterface(const fs::path& root, const std::string& name, const std::string& rx,
+                       const std::string& tx = "20\n", const std::string& ifindex = "4\n") {
+    fs::path dir = root / name;
+    write(dir / "statistics" / "rx_bytes", rx);
+    write(dir / "statistics" / "tx_bytes", tx);
+    write(dir / "ifindex", ifindex);
+    return dir;
+}
+
 QVariant paths(const QStringList& list) {
     QList<QDBusObjectPath> result;
     for (const QString& path : list)
@@ -55,14 +74,14 @@ QVariant paths(const QStringList& list) {
 
 class NetworkManagerTest : public ::testing::Test {
 protected:
-    virtual int busReplyLimit() const { return 0; }
-
     void SetUp() override {
         if (!NmMockBus::available())
             GTEST_SKIP() << "/usr/bin/python3 -m dbusmock is not available";
-        ASSERT_TRUE(mock.startBus(busReplyLimit()));
+        ASSERT_TRUE(mock.startBus(128)); // a system bus's limit of pending replies
     }
     void TearDown() override {
+        setLibraryLoader(nullptr);
+        setRasService(nullptr);
         owned.reset();
         QDBusConnection::disconnectFromBus("nm-test-client");
     }
@@ -136,11 +155,6 @@ protected:
     RasService* service = nullptr;
 };
 
-class NetworkManagerSystemLimitsTest : public NetworkManagerTest {
-protected:
-    int busReplyLimit() const override { return 128; } // a system bus's default
-};
-
 TEST_F(NetworkManagerTest, PhonebookListsProfilesAndTheirNumbers) {
     startMock();
     const std::string longName = "ab" + repeat("\xE2\x82\xAC", 86); // 260 bytes of "€"
@@ -182,7 +196,7 @@ TEST_F(NetworkManagerTest, PhonebookListsProfilesAndTheirNumbers) {
     EXPECT_EQ(nm().busCallCount(), calls);
 }
 
-TEST_F(NetworkManagerSystemLimitsTest, ManyProfilesAreAllReadWithinTheBusLimits) {
+TEST_F(NetworkManagerTest, ManyProfilesAreAllReadWithinTheBusLimits) {
     startMock();
     Strings expected;
     for (int i = 0; i < 200; ++i) {
@@ -287,9 +301,12 @@ TEST_F(NetworkManagerTest, ConnectionsCarryNameDeviceKindAndAStableHandle) {
     EXPECT_EQ(connections()[0].hrasconn, handle);
     std::memset(&status, 0xAB, sizeof status);
     status.dwSize = kConnStatusSize;
-    const RASCONNSTATUSA before = status;
     EXPECT_EQ(service->RasGetConnectStatusA(0xFFFF, &status), ERROR_INVALID_HANDLE);
-    EXPECT_EQ(std::memcmp(&status, &before, sizeof status), 0);
+    EXPECT_EQ(status.rasconnstate, 0xABABABABu);
+    EXPECT_EQ(status.dwError, 0xABABABABu);
+    for (const std::string& field : {std::string(status.szDeviceType, sizeof status.szDeviceType),
+                                     std::string(status.szDeviceName, sizeof status.szDeviceName)})
+        EXPECT_EQ(field, std::string(field.size(), '\xAB'));
 
     // Back at the same path is another connection.
     mock.removeActive(eth, first);
@@ -504,32 +521,21 @@ TEST_F(NetworkManagerTest, BadRepliesAreSkippedOrCut) {
 }
 
 TEST_F(NetworkManagerTest, ByteCountersAreThoseOfEachConnectionsOwnInterface) {
-    // A counters tree of the test's own, as sysfs lays it out.
     QTemporaryDir sys;
     ASSERT_TRUE(sys.isValid());
-    auto counters = [&](const char* interfaceName, const char* rx, const char* tx,
-                        const char* ifindex) {
-        const QString dir = sys.filePath(interfaceName);
-        QDir().mkpath(dir + "/statistics");
-        for (const auto& [file, value] :
-             {std::pair{"/statistics/rx_bytes", rx}, std::pair{"/statistics/tx_bytes", tx},
-              std::pair{"/ifindex", ifindex}}) {
-            QFile f(dir + file);
-            ASSERT_TRUE(f.open(QIODevice::WriteOnly));
-            f.write(QByteArray(value) + "\n");
-        }
-    };
-    counters("eth0", "1000", "2000", "2");
-    counters("wwan0", "30", "40", "5");
-    counters("ttyUSB0", "999", "999", "9"); // the modem's own name: never its traffic
-    counters("ppp0", "7", "8", "6");
+    const fs::path root = sys.path().toStdString();
+    makeInterface(root, "eth0", "1000\n", "2000\n", "2\n");
+    makeInterface(root, "wwan0", "30\n", "40\n", "5\n");
+    makeInterface(root, "ttyUSB0", "999\n", "999\n",
+                  "9\n"); // the modem's own name: never its traffic
+    makeInterface(root, "ppp0", "7\n", "8\n", "6\n");
 
     startMock();
     const QString eth = mock.addDevice("eth", "eth0");
     const QString modem = mock.addDevice("modem", "ttyUSB0", 8);
     mock.setProperty(modem, NmMockBus::kDeviceIface, "IpInterface", "wwan0");
     createService();
-    nm().setCountersRoot(sys.path().toStdString());
+    nm().setCountersRoot(root.string());
     mock.addActive({eth}, mock.addProfile("Office", "802-3-ethernet"), "a1", 2);
     mock.addActive({modem}, mock.addProfile("Dial", "gsm"), "a2", 2);
     mock.addActive({eth}, mock.addProfile("Work", "vpn"), "a3", 2);
@@ -554,6 +560,165 @@ TEST_F(NetworkManagerTest, ByteCountersAreThoseOfEachConnectionsOwnInterface) {
     mock.setProperty(modem, NmMockBus::kDeviceIface, "IpInterface", "ppp0");
     EXPECT_TRUE(waitFor([&] { return bytesOf(1) == "ppp0 7/8 #6"; })) << bytesOf(1);
     // An interface whose counters are gone is no counters, not an error to show.
-    QDir(sys.filePath("ppp0")).removeRecursively();
+    fs::remove_all(root / "ppp0");
     EXPECT_EQ(bytesOf(1), "error 50");
+}
+
+TEST(NmCounters, ReadsStrictlyAndAnythingOddIsNoCounters) {
+    QTemporaryDir tmp;
+    ASSERT_TRUE(tmp.isValid());
+    const fs::path root = tmp.path().toStdString();
+    const std::string r = root.string();
+
+    ras::ConnectionBytes b;
+    makeInterface(root, "wlan0", "1234567\n", "89\n", "3\n");
+    ASSERT_TRUE(ras::nm::readInterfaceBytes(r, "wlan0", b));
+    EXPECT_EQ(b.received, 1234567u);
+    EXPECT_EQ(b.sent, 89u);
+    EXPECT_EQ(b.instance, 3u);
+    EXPECT_EQ(b.source, "wlan0");
+
+    makeInterface(root, "max", "18446744073709551615");
+    ASSERT_TRUE(ras::nm::readInterfaceBytes(r, "max", b));
+    EXPECT_EQ(b.received, 18446744073709551615u);
+
+    struct Odd {
+        const char* name;
+        std::function<void(const fs::path& dir)> spoil; // dir holds good counters first
+    };
+    std::vector<Odd> odd = {
+        {"missing", [](const fs::path& d) { fs::remove(d / "statistics" / "tx_bytes"); }},
+        {"empty", [](const fs::path& d) { write(d / "statistics" / "rx_bytes", ""); }},
+        {"a line break alone",
+         [](const fs::path& d) { write(d / "statistics" / "rx_bytes", "\n"); }},
+        {"not a number", [](const fs::path& d) { write(d / "statistics" / "rx_bytes", "12a\n"); }},
+        {"negative", [](const fs::path& d) { write(d / "statistics" / "rx_bytes", "-5\n"); }},
+        {"trailing blank", [](const fs::path& d) { write(d / "statistics" / "rx_bytes", "5 \n"); }},
+        {"2^64",
+         [](const fs::path& d) { write(d / "statistics" / "rx_bytes", "18446744073709551616\n"); }},
+        {"huge",
+         [](const fs::path& d) { write(d / "statistics" / "rx_bytes", std::string(100, '9')); }},
+        {"a link",
+         [](const fs::path& d) {
+             write(d / "elsewhere", "5\n");
+             fs::remove(d / "statistics" / "rx_bytes");
+             fs::create_symlink(d / "elsewhere", d / "statistics" / "rx_bytes");
+         }},
+        {"a FIFO",
+         [](const fs::path& d) {
+             fs::remove(d / "statistics" / "tx_bytes");
+             ASSERT_EQ(::mkfifo((d / "statistics" / "tx_bytes").c_str(), 0600), 0);
+         }},
+        {"a folder",
+         [](const fs::path& d) {
+             fs::remove(d / "ifindex");
+             fs::create_directory(d / "ifindex");
+         }},
+    };
+    if (::geteuid() != 0) // root reads anything
+        odd.push_back({"unreadable", [](const fs::path& d) {
+                           fs::permissions(d / "statistics" / "rx_bytes", fs::perms::none);
+                       }});
+    for (const Odd& o : odd) {
+        SCOPED_TRACE(o.name);
+        const fs::path dir = makeInterface(root, "eth1", "10\n");
+        o.spoil(dir);
+        ras::ConnectionBytes untouched;
+        untouched.received = 77;
+        EXPECT_FALSE(ras::nm::readInterfaceBytes(r, "eth1", untouched));
+        EXPECT_EQ(untouched.received, 77u);
+        fs::remove_all(dir);
+    }
+
+    makeInterface(root, "x", "1\n");
+    for (const char* name : {"", ".", "..", "../x", "x/", "sixteen-chars-xx"}) {
+        SCOPED_TRACE(name);
+        EXPECT_FALSE(ras::nm::readInterfaceBytes(r, name, b));
+    }
+    EXPECT_FALSE(ras::nm::readInterfaceBytes(r + "/nowhere", "x", b));
+}
+
+// The monitor polls only after the service reports a change, so every change
+// the daemon makes must be reported, or the monitor would keep a stale state.
+TEST_F(NetworkManagerTest, MonitorRestsBetweenChangesAndMissesNone) {
+    startMock();
+    QString dev = mock.addDevice("ppp", "ppp0", 23);
+    QString office = mock.addProfile("Office", "gsm", "555");
+    TZorvRasConnect::setFormTest(&testFormTest);
+    QObject form;
+    form.setProperty("form", true);
+    setLibraryLoader(std::make_shared<FakeLibraryLoader>(FakeLibraryLoader::withRasapi32()));
+    createService();
+    setRasService(owned);
+    TZorvRasConnect m(&form);
+    ASSERT_TRUE(m.ParksWhenIdle());
+    m.setLanguage(english);
+    std::vector<std::string> groups;
+    int polls = 0;
+    m.OnConnectionStatus = [&](TZorvRasConnect* s, TCStatus) {
+        groups.push_back(s->Status().toStdString());
+    };
+    m.OnStatusChange = [&](TZorvRasConnect*, bool) { ++polls; };
+    m.setPollInterval(10);
+    m.setDoTimer(true);
+    const auto parked = [&] { return !m.pollTimer()->isActive(); };
+    const auto rests = [&] {
+        const int before = polls;
+        QTest::qWait(300); // 30 intervals
+        return parked() && polls == before;
+    };
+    ASSERT_TRUE(waitFor(parked));
+    EXPECT_EQ(m.Status(), "Disconnected or failed connection");
+    EXPECT_TRUE(rests());
+
+    // Through the connecting states to connected, then at rest.
+    QString ac = mock.addActive({dev}, office, "a", 1);
+    mock.setProperty(dev, NmMockBus::kDeviceIface, "State", 40u);
+    ASSERT_TRUE(waitFor([&] { return m.Status() == "ppp ppp0 Opening comm port"; }));
+    mock.setProperty(dev, NmMockBus::kDeviceIface, "State", 60u);
+    ASSERT_TRUE(
+        waitFor([&] { return m.Status() == "ppp ppp0 The authentication process is starting"; }));
+    mock.setProperty(dev, NmMockBus::kDeviceIface, "State", 100u);
+    mock.setProperty(ac, NmMockBus::kActiveIface, "State", 2u);
+    ASSERT_TRUE(waitFor([&] { return m.IsConnected() && parked(); }));
+    EXPECT_EQ(m.ConnectedEntry(), "Office");
+    EXPECT_EQ(m.ConnectedNumber(), "555");
+    EXPECT_TRUE(rests());
+
+    // The daemon goes away while the monitor rests, and comes back.
+    mock.stopMock();
+    ASSERT_TRUE(waitFor([&] { return !m.IsConnected() && parked(); }));
+    EXPECT_EQ(m.Status(), "Disconnected or failed connection");
+    EXPECT_TRUE(rests());
+    startMock();
+    dev = mock.addDevice("ppp", "ppp0", 23);
+    office = mock.addProfile("Office", "gsm", "555");
+    mock.setProperty(dev, NmMockBus::kDeviceIface, "State", 100u);
+    mock.addActive({dev}, office, "a", 2);
+    ASSERT_TRUE(waitFor([&] { return m.IsConnected() && parked(); }));
+    EXPECT_TRUE(rests());
+
+    EXPECT_EQ(groups, (std::vector<std::string>{
+                          "ppp ppp0 Opening comm port",
+                          "ppp ppp0 The authentication process is starting",
+                          "ppp ppp0 Connected succesfully",
+                          "ppp ppp0 Connected succesfully",
+                      }));
+}
+
+// The back-off doubles up to its bound and starts again after a reset.
+TEST(NmRetry, DelayDoublesUpToTheBound) {
+    using std::chrono::milliseconds;
+    int tries = 0;
+    ras::nm::Retry retry([&] { ++tries; });
+    retry.setDelays(milliseconds(1), milliseconds(4));
+    for (const int next : {2, 4, 4}) {
+        retry.schedule();
+        retry.schedule(); // one try at a time
+        ASSERT_TRUE(QTest::qWaitFor([&] { return !retry.scheduled(); }, 5000));
+        EXPECT_EQ(retry.nextDelay(), milliseconds(next));
+    }
+    EXPECT_EQ(tries, 3);
+    retry.reset();
+    EXPECT_EQ(retry.nextDelay(), milliseconds(1));
 }

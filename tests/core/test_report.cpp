@@ -27,6 +27,7 @@ struct Result {
 Result runReport(std::vector<std::string> args) {
     args.insert(args.begin(), "brantle-vantrel");
     std::vector<char*> argv;
+    argv.reserve(args.size());
     for (std::string& a : args)
         argv.push_back(a.data());
     std::ostringstream out, err;

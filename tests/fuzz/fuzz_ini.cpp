@@ -2,31 +2,19 @@
 // rewrite path, on in-memory streams that hand out bytes in odd-sized pieces.
 //
 // Input layout: a control byte, then three NUL-free fields (section, key,
-// value) each ended by a NUL, then the file text. Every property checked here
-// aborts on failure, so libFuzzer and the corpus replay catch it alike.
+// value) each ended by a NUL, then the file text.
 
+#include "FuzzCheck.h"
 #include "accounting/IniParser.h"
 
 #include <algorithm>
 #include <cstdint>
-#include <cstdio>
-#include <cstdlib>
 #include <optional>
 #include <string>
 #include <string_view>
 #include <vector>
 
 namespace {
-
-[[noreturn]] void fail(const char* what) {
-    std::fprintf(stderr, "property violated: %s\n", what);
-    std::abort();
-}
-
-void check(bool ok, const char* what) {
-    if (!ok)
-        fail(what);
-}
 
 // Reads in pieces of 1 to 64 bytes (the sizes cycle through a pattern taken
 // from the input), so lines cross every kind of buffer refill.
@@ -95,8 +83,9 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     // The high bit grows the text past the 64 KiB buffer with one long line,
     // which small inputs never reach otherwise.
     if (control & 0x80) {
-        const std::size_t at = text.empty() ? 0 : (control * 7919u) % text.size();
-        text.insert(at, std::string(ini::kChunkSize + (control & 0x0F) * 97, 'a' + (control & 7)));
+        const std::size_t at = text.empty() ? 0 : (control * std::size_t{7919}) % text.size();
+        text.insert(at, std::string(ini::kChunkSize + (control & 0x0F) * std::size_t{97},
+                                    static_cast<char>('a' + (control & 7))));
     }
     // Trickled reads of a 64 KiB line only rescan the buffer; whole reads
     // keep such inputs fast.
@@ -188,7 +177,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
         std::vector<std::string> withNew = before;
         if (std::find(before.begin(), before.end(), std::string(rawSection)) == before.end() &&
             after.size() == before.size() + 1)
-            withNew.push_back(std::string(rawSection));
+            withNew.emplace_back(rawSection);
         check(after == withNew, "section list unchanged but for the new section");
     }
     return 0;

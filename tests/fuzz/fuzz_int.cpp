@@ -1,21 +1,15 @@
 // Fuzz entry for the integer parser, against an independent reading of its
 // rules, and for the accessor's number reading on an in-memory file.
 
+#include "FuzzCheck.h"
 #include "accounting/IniFile.h"
 
 #include <cstdint>
-#include <cstdio>
-#include <cstdlib>
 #include <memory>
 #include <optional>
 #include <string>
 
 namespace {
-
-[[noreturn]] void fail(const char* what, const std::string& text) {
-    std::fprintf(stderr, "property violated: %s for %zu bytes\n", what, text.size());
-    std::abort();
-}
 
 // The rules written out a second way: find the form, then convert the digits
 // with 64-bit arithmetic on at most 12 significant digits.
@@ -74,21 +68,17 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     std::int32_t value = 0;
     const bool ok = tryStrToInt(text, value);
     const std::optional<std::int32_t> want = reference(text);
-    if (ok != want.has_value() || (ok && value != *want))
-        fail("parser disagrees with the reference", text);
-    if (ok) {
-        std::int32_t again = 0;
-        if (!tryStrToInt(IntToStr(value), again) || again != value)
-            fail("written number does not read back", text);
-    }
+    check(ok == want.has_value() && (!ok || value == *want), "parser disagrees with the reference");
+    std::int32_t again = 0;
+    check(!ok || (tryStrToInt(IntToStr(value), again) && again == value),
+          "written number does not read back");
 
     // As a stored value: one line, trimmed, cut at NUL, 0x read as hex.
     if (text.find_first_of("\r\n") == std::string::npos) {
         IniFile ini("mem", std::make_shared<OneFile>("[s]\nk=" + text + "\n"));
         const std::int32_t loaded = ini.LoadNumber("s", "k", 12345);
         const std::optional<std::int32_t> r = reference(ini.LoadText("s", "k", ""));
-        if (loaded != (r ? *r : 12345))
-            fail("LoadNumber disagrees with the reference", text);
+        check(loaded == (r ? *r : 12345), "LoadNumber disagrees with the reference");
     }
     return 0;
 }
