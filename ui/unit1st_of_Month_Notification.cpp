@@ -19,9 +19,9 @@ QPushButton* makeButton(QWidget* parent, const char* name, const QString& text, 
 }
 } // namespace
 
-Tfrm1stOfMonthNotification::Tfrm1stOfMonthNotification(const QString& reminderKey)
+Tfrm1stOfMonthNotification::Tfrm1stOfMonthNotification(QString reminderKey)
     : TDialogBase(tr("Brantle Vantrel - notification"), 292, 141, "Verdana"),
-      m_reminderKey(reminderKey) {
+      m_reminderKey(std::move(reminderKey)) {
     setObjectName("frm1stOfMonthNotification");
 
     Image1 = new QLabel(this);

@@ -10,7 +10,7 @@ class Tfrm1stOfMonthNotification : public TDialogBase {
     Q_OBJECT
 public:
     // The answer is stored under the key of the day the reminder was shown.
-    explicit Tfrm1stOfMonthNotification(const QString& reminderKey);
+    explicit Tfrm1stOfMonthNotification(QString reminderKey);
 
     const QString& reminderKey() const { return m_reminderKey; }
 

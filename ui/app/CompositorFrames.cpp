@@ -82,10 +82,8 @@ bool compositorOffersFrames(const QString& socketPath, int timeoutMs) {
                 if (length > 0 && length <= size - 16 &&
                     in.compare(16, std::size_t(length - 1), "zxdg_decoration_manager_v1") == 0)
                     return true;
-            } else if (object == kCallback && opcode == 0) {
-                return false; // every global seen
-            } else if (object == kDisplay && opcode == 0) {
-                return false; // a protocol error
+            } else if ((object == kCallback || object == kDisplay) && opcode == 0) {
+                return false; // every global seen, or a protocol error
             }
             in.erase(0, std::size_t(size));
         }

@@ -21,8 +21,8 @@ const QString kActionKey = QStringLiteral("default");
 constexpr int kCallTimeoutMs = 5000;
 } // namespace
 
-DesktopNotifier::DesktopNotifier(QObject* parent, const QDBusConnection& bus)
-    : QObject(parent), m_bus(bus) {}
+DesktopNotifier::DesktopNotifier(QObject* parent, QDBusConnection bus)
+    : QObject(parent), m_bus(std::move(bus)) {}
 
 void DesktopNotifier::notify(const QString& summary, const QString& body,
                              const QString& actionLabel) {

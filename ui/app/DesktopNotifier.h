@@ -12,7 +12,7 @@ class DesktopNotifier : public QObject {
     Q_OBJECT
 public:
     explicit DesktopNotifier(QObject* parent = nullptr,
-                             const QDBusConnection& bus = QDBusConnection::sessionBus());
+                             QDBusConnection bus = QDBusConnection::sessionBus());
 
     // Shows `body` under `summary`, with an action labelled `actionLabel`
     // where the server offers actions; the box with `body` where there is

@@ -44,7 +44,7 @@ bool sameFile(const struct stat& a, const struct stat& b) {
 // Renames `path` to the first free "<path>.moved-N"; the new name, or empty.
 QByteArray moveAside(const QByteArray& path) {
     for (int n = 1; n < 100; ++n) {
-        const QByteArray target = path + ".moved-" + QByteArray::number(n);
+        QByteArray target = path + ".moved-" + QByteArray::number(n);
         if (::renameat2(AT_FDCWD, path.constData(), AT_FDCWD, target.constData(),
                         RENAME_NOREPLACE) == 0)
             return target;

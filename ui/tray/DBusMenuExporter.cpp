@@ -10,9 +10,9 @@
 #include <malloc.h>
 #endif
 
-TDBusMenuExporter::TDBusMenuExporter(QDBusConnection bus, const QString& path, QMenu* menu,
+TDBusMenuExporter::TDBusMenuExporter(QDBusConnection bus, QString path, QMenu* menu,
                                      QObject* parent)
-    : QObject(parent), m_bus(std::move(bus)), m_path(path), m_menu(menu) {
+    : QObject(parent), m_bus(std::move(bus)), m_path(std::move(path)), m_menu(menu) {
     registerDBusTrayTypes();
     new TDBusMenuAdaptor(this);
     watch(menu);

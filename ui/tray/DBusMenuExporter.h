@@ -20,8 +20,7 @@ class QMenu;
 class TDBusMenuExporter : public QObject, protected QDBusContext {
     Q_OBJECT
 public:
-    TDBusMenuExporter(QDBusConnection bus, const QString& path, QMenu* menu,
-                      QObject* parent = nullptr);
+    TDBusMenuExporter(QDBusConnection bus, QString path, QMenu* menu, QObject* parent = nullptr);
     ~TDBusMenuExporter() override;
 
     QString path() const { return m_path; }

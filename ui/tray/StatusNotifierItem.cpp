@@ -102,9 +102,9 @@ private:
     TStatusNotifierItem* m_item;
 };
 
-TStatusNotifierItem::TStatusNotifierItem(QDBusConnection bus, const QString& tip,
+TStatusNotifierItem::TStatusNotifierItem(QDBusConnection bus, QString tip,
                                          const QList<QImage>& images, QMenu* menu, QObject* parent)
-    : QObject(parent), m_bus(std::move(bus)), m_tip(tip) {
+    : QObject(parent), m_bus(std::move(bus)), m_tip(std::move(tip)) {
     registerDBusTrayTypes();
     static int count = 0;
     m_serviceName = QStringLiteral("org.kde.StatusNotifierItem-%1-%2")

@@ -20,8 +20,8 @@ class TDBusMenuExporter;
 class TStatusNotifierItem : public QObject {
     Q_OBJECT
 public:
-    TStatusNotifierItem(QDBusConnection bus, const QString& tip, const QList<QImage>& images,
-                        QMenu* menu, QObject* parent = nullptr);
+    TStatusNotifierItem(QDBusConnection bus, QString tip, const QList<QImage>& images, QMenu* menu,
+                        QObject* parent = nullptr);
     ~TStatusNotifierItem() override;
 
     QString serviceName() const { return m_serviceName; }

@@ -35,8 +35,8 @@ bool onXcb() {
 }
 } // namespace
 
-TTrayIcon::TTrayIcon(QObject* owner, const QString& tip, const QIcon& icon, QMenu* menu)
-    : QObject(owner), m_tip(trayTipText(tip)), m_icon(icon), m_menu(menu),
+TTrayIcon::TTrayIcon(QObject* owner, const QString& tip, QIcon icon, QMenu* menu)
+    : QObject(owner), m_tip(trayTipText(tip)), m_icon(std::move(icon)), m_menu(menu),
       m_bus(QDBusConnection::sessionBus()) {
     m_grace.setSingleShot(true);
     m_grace.setInterval(kGraceMs);

@@ -27,7 +27,7 @@ QString trayTipText(const QString& tip);
 class TTrayIcon : public QObject {
     Q_OBJECT
 public:
-    TTrayIcon(QObject* owner, const QString& tip, const QIcon& icon, QMenu* menu);
+    TTrayIcon(QObject* owner, const QString& tip, QIcon icon, QMenu* menu);
     ~TTrayIcon() override;
 
     // False once no tray has shown the icon for a while (or at all, at the

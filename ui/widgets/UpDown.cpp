@@ -85,7 +85,8 @@ void TUpDown::paintEvent(QPaintEvent*) {
 void TUpDown::mousePressEvent(QMouseEvent* event) {
     if (event->button() != Qt::LeftButton)
         return;
-    m_pressed = event->position().y() < height() / 2 ? 1 : -1;
+    const int half = height() / 2; // the middle row belongs to the lower arrow
+    m_pressed = event->position().y() < half ? 1 : -1;
     update();
     step(m_pressed);
     m_repeat->start(400);
