@@ -49,15 +49,15 @@ def test_counting_and_label_follow_every_change(binary):
         try:
             not_connected = settled(label.image)
             stays(lambda: label.image() == not_connected, 1)
-            assert d.total("Office") == 0, d.ledger()
+            assert d.total("Office") == 0, d.ini()
 
             ac, before = connect_through_the_states(d, dev, office, label, not_connected)
-            assert before == 0, "counted while connecting: %r" % d.ledger()
+            assert before == 0, "counted while connecting: %r" % d.ini()
             d.wait_for(lambda: label.image() != not_connected, what="the label to change")
             connected = label.image()
             d.wait_for(lambda: d.total("Office") == 3, timeout=30, what="three minutes")
             assert label.image() == connected
-            assert "Hours" not in d.ledger()["Office"], "no carry yet"
+            assert "Hours" not in d.ini()["Office"], "no carry yet"
 
             # Deactivating already stops the count.
             d.set_active_state(ac, d.AC_DEACTIVATING)
@@ -68,11 +68,11 @@ def test_counting_and_label_follow_every_change(binary):
             d.wait_for(lambda: label.image() == not_connected, what="Not connected.")
 
             ac, before = connect_through_the_states(d, dev, office, label, not_connected)
-            assert before == counted, "counted while connecting: %r" % d.ledger()
+            assert before == counted, "counted while connecting: %r" % d.ini()
             d.wait_for(lambda: label.image() == connected, what="Connected again")
             d.wait_for(lambda: d.total("Office") >= counted + 2, timeout=30,
                        what="counting again")
-            assert "Home" not in d.ledger(), d.ledger()
+            assert "Home" not in d.ini(), d.ini()
         finally:
             label.close()
 
@@ -83,7 +83,7 @@ def test_networkmanager_absent_leaving_and_returning(binary):
         label = Label(d, d.open_from_tray())
         try:
             not_connected = settled(label.image)
-            stays(lambda: d.program_running() and d.ledger() == {}, 2)
+            stays(lambda: d.program_running() and d.ini() == {}, 2)
             for _ in range(2):
                 d.start_mock()
                 office = d.add_profile("Office")
@@ -111,7 +111,7 @@ def test_carry_and_overtime(binary):
         d.wait_for(d.tray_icons, what="the tray icon")
         d.add_active([dev], office, state=d.AC_ACTIVATED)
         d.wait_for_window("^Brantle Vantrel - warning$", timeout=30)
-        ledger = d.ledger()["Office"]
+        ledger = d.ini()["Office"]
         # The warning opens in the tick that carries into the limit.
         assert (ledger["Hours"], ledger["Minutes"]) in (("2", "0"), ("2", "1")), ledger
 

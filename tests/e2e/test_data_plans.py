@@ -33,10 +33,6 @@ def seed(d, plans, history_lines):
         f.writelines(line + "\n" for line in history_lines)
 
 
-def plans_file(d):
-    return d.read_ini(os.path.join(d.data_dir(), "Vantrel Plans.ini"))
-
-
 def start_server(d):
     env = dict(os.environ, DBUS_SESSION_BUS_ADDRESS=d.session_bus_address)
     d._spawn("notify", ["/usr/bin/python3", "-m", "dbusmock", "--template", "notification_daemon",
@@ -95,7 +91,7 @@ def test_notices_once_per_period_and_level(binary):
         # Loopback's own traffic may add a few bytes to the 8 MB.
         assert re.fullmatch(r"Office: 8\.[01] MB of 10 MB used; the plan renews on 17 May\.", body), body
         assert actions == ["default", "History..."], actions
-        assert plans_file(d)["Office"]["WarnSentFor"] == "2010-04-17"
+        assert d.ini("Vantrel Plans.ini")["Office"]["WarnSentFor"] == "2010-04-17"
 
         # The action opens the history window.
         mock.EmitSignal(NOTIFY, "ActionInvoked", "us", [dbus.UInt32(1), "default"])
@@ -114,7 +110,7 @@ def test_notices_once_per_period_and_level(binary):
         summary, body, _ = notices(mock)[1]
         assert summary == "Data plan used up", summary
         assert body.startswith("Office: 1") and "of 10 MB used; the plan renews on 17 May." in body, body
-        assert plans_file(d)["Office"]["LimitSentFor"] == "2010-04-17"
+        assert d.ini("Vantrel Plans.ini")["Office"]["LimitSentFor"] == "2010-04-17"
         mark = d.total("Office")
         d.wait_for(lambda: d.total("Office") >= mark + 3, timeout=30, what="three more minutes")
         assert len(notices(mock)) == 2, notices(mock)
@@ -127,7 +123,7 @@ def test_notices_once_per_period_and_level(binary):
         d.start_program(binary)
         d.wait_for(lambda: len(notices(mock)) == 3, timeout=30, what="the next period's warning")
         assert notices(mock)[2][1].endswith("the plan renews on 17 Jun."), notices(mock)[2]
-        assert plans_file(d)["Office"]["WarnSentFor"] == "2010-05-17"
+        assert d.ini("Vantrel Plans.ini")["Office"]["WarnSentFor"] == "2010-05-17"
 
 
 def test_box_without_a_server(binary):

@@ -34,7 +34,7 @@ def test_notification_area_late_and_gone(binary):
         d._kill("trayer")
         d.start_program(binary)
         window = d.wait_for_window(MAIN)
-        d._start_trayer()
+        d.start_trayer()
         d.wait_for(d.tray_icons, timeout=30, what="the icon in the late tray")
         d.close_until(window, lambda: not d.find_windows(MAIN), "the window to hide")
         assert d.program_running()

@@ -128,7 +128,7 @@ def open_plans(sweep, proc):
 
 def set_allowance(sweep, proc):
     sweep.d.click_in(sweep.d.wait_for_window(PLANS_DIALOG, timeout=30), *ALLOWANCE)
-    sweep.d.type_text("2")
+    sweep.d.xdotool("type", "2")
 
 
 def wait_for_reminder(sweep, proc):
