@@ -544,8 +544,9 @@ class Desktop:
         return "".join(parts)
 
 
-def run_tests(*tests):
+def run_tests():  # the script's test_ functions, in their order
     binary = os.path.abspath(sys.argv[1] if len(sys.argv) > 1 else "build/brantle-vantrel")
+    tests = [f for n, f in vars(sys.modules["__main__"]).items() if n.startswith("test_")]
     for test in tests:
         print("==", test.__name__, flush=True)
         test(binary)

@@ -91,5 +91,4 @@ def test_ledger_folder_is_a_file(binary):
 
 
 if __name__ == "__main__":
-    run_tests(test_warning_open, test_reminder_open, test_error_box_open,
-              test_ledger_folder_is_a_file)
+    run_tests()

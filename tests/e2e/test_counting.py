@@ -117,5 +117,4 @@ def test_carry_and_overtime(binary):
 
 
 if __name__ == "__main__":
-    run_tests(test_counting_and_label_follow_every_change,
-              test_networkmanager_absent_leaving_and_returning, test_carry_and_overtime)
+    run_tests()

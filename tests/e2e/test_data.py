@@ -155,4 +155,4 @@ if __name__ == "__main__":
     if why:
         print("SKIPPED: network namespaces cannot be made here (%s)" % why)
         sys.exit(SKIP)
-    run_tests(test_bytes_through_a_veth_pair)
+    run_tests()

@@ -159,5 +159,4 @@ def test_dialog_from_the_tray_menu(binary):
 
 
 if __name__ == "__main__":
-    run_tests(test_notices_once_per_period_and_level, test_box_without_a_server,
-              test_dialog_from_the_tray_menu)
+    run_tests()

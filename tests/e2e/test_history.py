@@ -128,4 +128,4 @@ def test_history_window(binary):
 
 
 if __name__ == "__main__":
-    run_tests(test_counting_report_and_reset, test_history_window)
+    run_tests()

@@ -309,7 +309,4 @@ def test_login_start_waits_for_a_host_behind_a_watcher(binary):
 
 
 if __name__ == "__main__":
-    run_tests(test_item_activate_menu_and_close, test_watcher_late_restarted_and_gone,
-              test_login_start_waits_for_the_panel,
-              test_session_bus_lost_and_back, test_panel_dies_while_its_watcher_lives,
-              test_login_start_waits_for_a_host_behind_a_watcher)
+    run_tests()

@@ -70,5 +70,4 @@ def test_menu_opens_as_the_right_button_comes_up(binary):
 
 
 if __name__ == "__main__":
-    run_tests(test_tray_icon_window_and_close, test_notification_area_late_and_gone,
-              test_menu_opens_as_the_right_button_comes_up)
+    run_tests()

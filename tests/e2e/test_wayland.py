@@ -168,4 +168,4 @@ def frames_left_to_cage(d, binary):
 
 
 if __name__ == "__main__":
-    run_tests(test_wayland_client, test_frames_drawn_by_the_compositor)
+    run_tests()

@@ -131,4 +131,4 @@ def menu_geometry(d):  # a mapped window of the plug-in below the panel
 
 
 if __name__ == "__main__":
-    run_tests(test_left_and_right_click_in_xfce_panel)
+    run_tests()

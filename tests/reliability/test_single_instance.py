@@ -151,6 +151,4 @@ def test_strangers_in_place_of_the_lock_are_moved_aside(binary):
 
 
 if __name__ == "__main__":
-    run_tests(test_second_start_shows_the_first, test_other_folder_runs_its_own_copy,
-              test_stranger_holding_the_lock_is_not_signalled,
-              test_strangers_in_place_of_the_lock_are_moved_aside)
+    run_tests()
