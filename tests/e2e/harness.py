@@ -26,6 +26,10 @@ DEVICE_IFACE = NM + ".Device"
 FAKETIME_LIB = "/usr/lib/x86_64-linux-gnu/faketime/libfaketime.so.1"
 LEDGER = "Vantrel Data.ini"
 MAIN = "^Brantle Vantrel$"
+WARNING = "^Brantle Vantrel - warning$"
+REMINDER = "^Brantle Vantrel - notification$"
+PLANS_DIALOG = "^Brantle Vantrel - data plans$"
+HISTORY_WINDOW = "^Brantle Vantrel - history$"
 
 
 class HarnessError(RuntimeError):

@@ -7,10 +7,8 @@ import re
 import sys
 
 sys.path.insert(0, os.path.dirname(os.path.abspath(__file__)))
-from harness import MAIN, Desktop, run_tests  # noqa: E402
+from harness import MAIN, REMINDER, WARNING, Desktop, run_tests  # noqa: E402
 
-WARNING = "^Brantle Vantrel - warning$"
-REMINDER = "^Brantle Vantrel - notification$"
 
 
 def without_counts(data):

@@ -11,13 +11,11 @@ import threading
 import dbus
 
 sys.path.insert(0, os.path.dirname(os.path.abspath(__file__)))
-from harness import DEVICE_IFACE, Desktop, run_tests  # noqa: E402
+from harness import DEVICE_IFACE, HISTORY_WINDOW, PLANS_DIALOG, Desktop, run_tests  # noqa: E402
 
 NOTIFY = "org.freedesktop.Notifications"
 NOTIFY_PATH = "/org/freedesktop/Notifications"
-HISTORY_WINDOW = "^Brantle Vantrel - history$"
 BOX = "^Brantle Vantrel - data plan$"
-DIALOG = "^Brantle Vantrel - data plans$"
 MB = 1000 * 1000
 
 
@@ -150,12 +148,12 @@ def test_dialog_from_the_tray_menu(binary):
         d.add_profile("Phone", number="*99#")
         d.add_profile("Home", number="555-0199")
         d.start_program(binary)
-        window = d.open_from_menu("d", DIALOG)
+        window = d.open_from_menu("d", PLANS_DIALOG)
         if "--shot" in sys.argv:
             d.wait_for(lambda: d.window_geometry(window)[2] > 300, what="the dialog laid out")
             d.screenshot(sys.argv[sys.argv.index("--shot") + 1])
         d.key("Escape", window=window)
-        d.wait_for(lambda: not d.find_windows(DIALOG), what="Escape to close the dialog")
+        d.wait_for(lambda: not d.find_windows(PLANS_DIALOG), what="Escape to close the dialog")
 
 
 if __name__ == "__main__":

@@ -10,13 +10,12 @@ import time
 import dbus
 
 sys.path.insert(0, os.path.dirname(os.path.abspath(__file__)))
-from harness import MAIN, Desktop, run_tests  # noqa: E402
+from harness import MAIN, PLANS_DIALOG, Desktop, run_tests  # noqa: E402
 
 WATCHER = "org.kde.StatusNotifierWatcher"
 ITEM = "org.kde.StatusNotifierItem"
 MENU = "com.canonical.dbusmenu"
 PROPS = "org.freedesktop.DBus.Properties"
-PLANS_DIALOG = "^Brantle Vantrel - data plans$"
 WATCHER_SCRIPT = os.path.join(os.path.dirname(os.path.abspath(__file__)), "sni_watcher.py")
 
 
