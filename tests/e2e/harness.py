@@ -93,8 +93,10 @@ class Desktop:
     # NMDeviceType
     DEVICE_ETHERNET, DEVICE_WIFI, DEVICE_MODEM, DEVICE_PPP = 1, 2, 8, 23
 
-    def __init__(self, faketime="@2010-05-12 10:00:00 x60", env=None, start_mock=True):
+    def __init__(self, faketime="@2010-05-12 10:00:00 x60", env=None, start_mock=True,
+                 trayer=True):
         self.faketime = faketime
+        self.trayer = trayer
         self.extra_env = dict(env or {})
         self.start_mock_at_entry = start_mock
         self.tmp = self.display = self.bus_address = self.session_bus_address = self.bus = None
@@ -110,7 +112,8 @@ class Desktop:
             self.runtime_dir = os.path.join(self.tmp, "runtime")
             os.makedirs(self.runtime_dir, mode=0o700)
             self._start_xvfb()
-            self.start_trayer()
+            if self.trayer:
+                self.start_trayer()
             # A private session bus too: libdbus would otherwise autolaunch one
             # for the display, outside every process group.
             self.session_bus_address = self._spawn_bus("session-bus")
@@ -204,7 +207,8 @@ class Desktop:
         raise HarnessError("Xvfb did not start:\n" + self.log("xvfb"))
 
     def start_trayer(self):
-        self._spawn("trayer", ["trayer", "--edge", "bottom", "--widthtype", "pixel", "--width", "200"])
+        self._spawn("trayer", ["trayer", "--edge", "bottom", "--widthtype", "pixel",
+                               "--width", "200"])
         self.wait_for(lambda: '"panel"' in self._tree(), timeout=15, what="trayer's panel")
 
     def _spawn_bus(self, name, address=None):

@@ -30,8 +30,7 @@ def test_tray_icon_window_and_close(binary):
 
 
 def test_notification_area_late_and_gone(binary):
-    with Desktop(faketime=None) as d:  # the grace period is measured in real time
-        d._kill("trayer")
+    with Desktop(faketime=None, trayer=False) as d:  # the grace period is measured in real time
         d.start_program(binary)
         window = d.wait_for_window(MAIN)
         d.start_trayer()

@@ -49,11 +49,9 @@ def test_wayland_client(binary):
         return
     env = {"QT_QPA_PLATFORM": "wayland", "WAYLAND_DISPLAY": SOCKET, "WAYLAND_DEBUG": "client",
            "DISPLAY": ""}
-    with Desktop(faketime="@2010-06-02 10:00:00 x60", env=env) as d:
-        d._kill("trayer")
+    with Desktop(faketime="@2010-06-02 10:00:00 x60", env=env, trayer=False) as d:
         start_weston(d)
-        panel = Panel(d)
-        panel.start_watcher()
+        panel = Panel(d).start_watcher()
         d.start_program(binary)
         item = panel.wait_for_item()
         assert not mapped(d, "Brantle Vantrel"), "with a tray the window starts hidden"
@@ -141,8 +139,7 @@ def test_frames_drawn_by_the_compositor(binary):
         print("cage or Xwayland is not installed: skipped")
         return
     env = {"QT_QPA_PLATFORM": "wayland", "WAYLAND_DEBUG": "client", "DISPLAY": ""}
-    with Desktop(faketime=None, env=env) as d:
-        d._kill("trayer")
+    with Desktop(faketime=None, env=env, trayer=False) as d:
         try:
             d.extra_env["WAYLAND_DISPLAY"] = start_cage(d)
             frames_left_to_cage(d, binary)
@@ -152,8 +149,7 @@ def test_frames_drawn_by_the_compositor(binary):
 
 
 def frames_left_to_cage(d, binary):
-    panel = Panel(d)
-    panel.start_watcher()
+    panel = Panel(d).start_watcher()
     d.start_program(binary)
     item = panel.wait_for_item()
     panel.call(item, "Activate", 0, 0)

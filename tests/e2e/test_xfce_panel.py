@@ -90,8 +90,7 @@ def icon_position(d, shot):
 
 
 def test_left_and_right_click_in_xfce_panel(binary):
-    with Desktop(faketime=None) as d:
-        d._kill("trayer")  # the panel's own notification area is the one here
+    with Desktop(faketime=None, trayer=False) as d:
         panel = start_panel(d)
         shot = os.path.join(d.tmp, "panel.png")
         empty = icon_position(d, shot)

@@ -190,10 +190,8 @@ def main():
     print("seed", args.seed, flush=True)
     rng = random.Random(args.seed)
     fuzz = Fuzzer(rng)
-    with Desktop() as d:
-        d._kill("trayer")
-        panel = Panel(d)
-        panel.start_watcher()
+    with Desktop(trayer=False) as d:
+        panel = Panel(d).start_watcher()
         proc = d.start_program(os.path.abspath(args.binary))
         item = panel.wait_for_item()
         layout = panel.layout(item)
