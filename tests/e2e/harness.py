@@ -364,7 +364,7 @@ class Desktop:
         assert out.returncode == 0, (out.returncode, out.stderr)
         return out.stdout
 
-    def total(self, entry):
+    def total(self, entry="Office"):
         return counted(self.ledger_bytes(), entry)
 
     def ini(self, name=LEDGER):
