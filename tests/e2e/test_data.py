@@ -92,13 +92,9 @@ def can_make_namespaces():
     return None
 
 
-def data_lines(d):
-    out = []
-    for line in d.history_lines()[1:]:
-        fields = line.split(",")
-        if len(fields) == 4:
-            out.append((int(fields[2]), int(fields[3])))
-    return out
+def data_lines(d):  # (received, sent) of the lines with bytes
+    rows = [line.split(",") for line in d.history_lines()[1:]]
+    return [(int(f[2]), int(f[3])) for f in rows if len(f) == 4]
 
 
 def test_bytes_through_a_veth_pair(binary):
