@@ -91,7 +91,7 @@ class Desktop:
     DEV_DISCONNECTED, DEV_PREPARE, DEV_CONFIG, DEV_NEED_AUTH = 30, 40, 50, 60
     DEV_IP_CONFIG, DEV_IP_CHECK, DEV_ACTIVATED, DEV_FAILED = 70, 80, 100, 120
     # NMDeviceType
-    DEVICE_ETHERNET, DEVICE_WIFI, DEVICE_MODEM, DEVICE_PPP = 1, 2, 8, 23
+    DEVICE_ETHERNET, DEVICE_MODEM = 1, 8
 
     def __init__(self, faketime="@2010-05-12 10:00:00 x60", env=None, start_mock=True,
                  trayer=True):
@@ -242,26 +242,20 @@ class Desktop:
         return "%s%d" % (prefix, self._counter)
 
     def add_device(self, name, interface, device_type=DEVICE_ETHERNET, state=DEV_DISCONNECTED):
-        if device_type == self.DEVICE_WIFI:
-            path = self._mock().AddWiFiDevice(name, interface, state)
-        else:
-            path = self._mock().AddEthernetDevice(name, interface, state)
-            if device_type != self.DEVICE_ETHERNET:
-                self.set_property(path, DEVICE_IFACE, "DeviceType", dbus.UInt32(device_type))
+        path = self._mock().AddEthernetDevice(name, interface, state)
+        if device_type != self.DEVICE_ETHERNET:
+            self.set_property(path, DEVICE_IFACE, "DeviceType", dbus.UInt32(device_type))
         return str(path)
 
-    def add_profile(self, name, conn_type="gsm", number=None, settings=None):
-        s = {"connection": {"id": name, "type": conn_type, "uuid": self._name("uuid-")}}
+    def add_profile(self, name, number=None):
+        s = {"connection": {"id": name, "type": "gsm", "uuid": self._name("uuid-")}}
         if number is not None:
-            s["gsm" if conn_type != "cdma" else "cdma"] = {"number": number}
-        for group, values in (settings or {}).items():
-            s.setdefault(group, {}).update(values)
-        settings_iface = dbus.Interface(self._obj(SETTINGS_PATH), NM + ".Settings")
-        return str(settings_iface.AddConnection(s))
+            s["gsm"] = {"number": number}
+        return str(dbus.Interface(self._obj(SETTINGS_PATH), NM + ".Settings").AddConnection(s))
 
-    def add_active(self, devices, profile, state=AC_ACTIVATING, name=None):
+    def add_active(self, devices, profile, state=AC_ACTIVATING):
         return str(self._mock().AddActiveConnection(
-            dbus.Array(devices, signature="s"), profile, "/", name or self._name("ac"), state))
+            dbus.Array(devices, signature="s"), profile, "/", self._name("ac"), state))
 
     def remove_active(self, device, active):
         if device:
