@@ -14,8 +14,7 @@ import sys
 import time
 import types
 
-HERE = os.path.dirname(os.path.abspath(__file__))
-sys.path.insert(0, os.path.join(HERE, "..", "e2e"))
+sys.path.insert(0, os.path.join(os.path.dirname(os.path.abspath(__file__)), "..", "e2e"))
 from harness import (DEVICE_IFACE, FAKETIME_LIB, LEDGER, MAIN, PLANS_DIALOG,  # noqa: E402
                      REMINDER, WARNING, Desktop, HarnessError, counted, parse_strict, settled)
 from crash_test import ledger  # noqa: E402

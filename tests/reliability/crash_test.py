@@ -9,8 +9,7 @@ import re
 import sys
 import time
 
-HERE = os.path.dirname(os.path.abspath(__file__))
-sys.path.insert(0, os.path.join(HERE, "..", "e2e"))
+sys.path.insert(0, os.path.join(os.path.dirname(os.path.abspath(__file__)), "..", "e2e"))
 from harness import DEVICE_IFACE, LEDGER, Desktop, counted  # noqa: E402
 
 ENTRY = "Office"

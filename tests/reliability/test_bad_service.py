@@ -10,8 +10,7 @@ import time
 
 import dbus
 
-HERE = os.path.dirname(os.path.abspath(__file__))
-sys.path.insert(0, os.path.join(HERE, "..", "e2e"))
+sys.path.insert(0, os.path.join(os.path.dirname(os.path.abspath(__file__)), "..", "e2e"))
 from harness import (ACTIVE_IFACE, MOCK_IFACE, NM, NM_PATH, SETTINGS_PATH, Desktop,  # noqa: E402
                      parse_strict, run_tests)
 

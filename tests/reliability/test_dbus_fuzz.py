@@ -13,8 +13,7 @@ import time
 import dbus
 import dbus.lowlevel
 
-HERE = os.path.dirname(os.path.abspath(__file__))
-sys.path.insert(0, os.path.join(HERE, "..", "e2e"))
+sys.path.insert(0, os.path.join(os.path.dirname(os.path.abspath(__file__)), "..", "e2e"))
 from harness import Desktop  # noqa: E402
 from test_status_notifier import ITEM, MENU, PROPS, Panel, item_id, no_warnings  # noqa: E402
 
