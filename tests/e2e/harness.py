@@ -452,27 +452,20 @@ class Desktop:
                 if time.monotonic() >= deadline:
                     raise
 
-    def from_menu(self, key, done, what):
-        """Opens the tray icon's menu and presses an item's key until done()."""
+    def open_from_menu(self, key, title, timeout=40):
+        """Opens the tray icon's menu and presses an item's key until a window
+        titled `title` shows; returns its id."""
         x, y, w, h = self.wait_for(self.tray_icons, timeout=30, what="the tray icon")[0]
 
-        def chosen():
+        def opened():
             # The key goes to the menu the click of the round before opened.
             self.key(key)
-            if not done():
+            if not self.find_windows(title):
                 self.click(x + w // 2, y + h // 2, button=3)
-            return done()
+            return self.find_windows(title)
 
-        return self.wait_for(chosen, timeout=40, interval=2, what=what)
-
-    def open_from_menu(self, key, title):
-        return self.from_menu(key, lambda: self.find_windows(title),
-                              "a window titled %r from the menu" % title)[0]
-
-    def close_from_menu(self):  # "Close program"; returns the exit status
-        proc = self._procs["program"]
-        self.from_menu("c", lambda: proc.poll() is not None, "the menu's Close program")
-        return proc.returncode
+        return self.wait_for(opened, timeout=timeout, interval=2,
+                             what="a window titled %r from the menu" % title)[0]
 
     def close_until(self, window, done, what):
         """Sends WM_DELETE_WINDOW, as a window manager's close box does, until
@@ -497,6 +490,26 @@ class Desktop:
                 return False
 
         self.wait_for(closed, timeout=25, interval=0, what=what)
+
+    def close_from_menu(self):
+        """Chooses the tray menu's "Close program" (key C) until the program
+        ends; returns its exit status."""
+        proc = self._procs["program"]
+        x, y, w, h = self.wait_for(self.tray_icons, timeout=30, what="the tray icon")[0]
+        deadline = time.monotonic() + 40
+        while proc.poll() is None:
+            assert time.monotonic() < deadline, "the tray menu's Close program did not end it"
+            self.click(x + w // 2, y + h // 2, button=3)
+
+            def chosen():
+                self.key("c")  # pressed until the menu, once open, takes it
+                return proc.poll() is not None
+
+            try:
+                self.wait_for(chosen, timeout=8, interval=0.3, what="the program to end")
+            except HarnessError:
+                pass  # the click came too early or the menu missed the key: again
+        return proc.returncode
 
     def x_property(self, window, name):
         from Xlib import display
