@@ -525,6 +525,15 @@ class Desktop:
         finally:
             disp.close()
 
+    def image(self, window, x, y, w, h):  # the window's pixels in that rectangle
+        from Xlib import X, display
+        disp = display.Display(self.display)
+        try:
+            return disp.create_resource_object("window", window).get_image(
+                x, y, w, h, X.ZPixmap, 0xFFFFFFFF).data
+        finally:
+            disp.close()
+
     def screenshot(self, path):
         subprocess.run(["import", "-window", "root", path], env=self._base_env(),
                        capture_output=True, timeout=30)

@@ -9,7 +9,6 @@ import os
 import re
 import signal
 import socket
-import subprocess
 import sys
 import time
 import types
@@ -77,11 +76,9 @@ def clicker(point, window=MAIN):
     return trigger
 
 
-def pixels(sweep, window, x, y, size=10):  # around (x, y), the pointer away
+def pixels(sweep, window, x, y):  # around (x, y), the pointer away
     sweep.d.xdotool("mousemove", 0, 0)
-    return subprocess.run(["import", "-window", str(window), "-crop",
-                           "%dx%d+%d+%d" % (size, size, x - size // 2, y - size // 2), "rgb:-"],
-                          env=sweep.d._base_env(), capture_output=True, timeout=30).stdout
+    return sweep.d.image(window, x - 5, y - 5, 10, 10)
 
 
 def overtime_warning(sweep, proc):
