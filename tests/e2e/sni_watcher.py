@@ -1,9 +1,6 @@
 #!/usr/bin/python3
-"""A StatusNotifierWatcher and host for tests, on the session bus. Its
-introspection lists the properties, which Qt reads through it.
-
-    sni_watcher.py [--no-host] [--queue] [--sticky-host] | --host-only
-
+"""A StatusNotifierWatcher and host for tests, on the session bus; Qt reads
+the properties through its introspection.
 --queue waits in line for the name (a panel replaced without a gap);
 --sticky-host hosts nothing but says a host is registered from the first
 RegisterStatusNotifierHost on, also after it left; --host-only is that host."""
@@ -21,34 +18,9 @@ IFACE = "org.kde.StatusNotifierWatcher"
 PATH = "/StatusNotifierWatcher"
 PROPS = "org.freedesktop.DBus.Properties"
 
-INTROSPECTION = """<!DOCTYPE node PUBLIC "-//freedesktop//DTD D-BUS Object Introspection 1.0//EN"
- "http://www.freedesktop.org/standards/dbus/1.0/introspect.dtd">
-<node>
-  <interface name="org.freedesktop.DBus.Introspectable">
-    <method name="Introspect"><arg name="xml" type="s" direction="out"/></method>
-  </interface>
-  <interface name="org.freedesktop.DBus.Properties">
-    <method name="Get">
-      <arg name="interface" type="s" direction="in"/><arg name="name" type="s" direction="in"/>
-      <arg name="value" type="v" direction="out"/>
-    </method>
-    <method name="GetAll">
-      <arg name="interface" type="s" direction="in"/>
-      <arg name="values" type="a{sv}" direction="out"/>
-    </method>
-  </interface>
-  <interface name="org.kde.StatusNotifierWatcher">
-    <method name="RegisterStatusNotifierItem"><arg name="service" type="s" direction="in"/></method>
-    <method name="RegisterStatusNotifierHost"><arg name="service" type="s" direction="in"/></method>
-    <property name="RegisteredStatusNotifierItems" type="as" access="read"/>
+PROPERTIES = """    <property name="RegisteredStatusNotifierItems" type="as" access="read"/>
     <property name="IsStatusNotifierHostRegistered" type="b" access="read"/>
     <property name="ProtocolVersion" type="i" access="read"/>
-    <signal name="StatusNotifierItemRegistered"><arg type="s"/></signal>
-    <signal name="StatusNotifierItemUnregistered"><arg type="s"/></signal>
-    <signal name="StatusNotifierHostRegistered"/>
-    <signal name="StatusNotifierHostUnregistered"/>
-  </interface>
-</node>
 """
 
 
@@ -69,9 +41,12 @@ class Watcher(dbus.service.Object):
                 self.items.remove((owner, item))
                 self.StatusNotifierItemUnregistered(item)
 
-    @dbus.service.method("org.freedesktop.DBus.Introspectable", out_signature="s")
-    def Introspect(self):
-        return INTROSPECTION
+    @dbus.service.method("org.freedesktop.DBus.Introspectable", out_signature="s",
+                         path_keyword="object_path", connection_keyword="connection")
+    def Introspect(self, object_path, connection):
+        # The generated description lacks the properties, which Qt reads from it.
+        tag = '<interface name="%s">\n' % IFACE
+        return super().Introspect(object_path, connection).replace(tag, tag + PROPERTIES)
 
     @dbus.service.method(IFACE, in_signature="s", sender_keyword="sender")
     def RegisterStatusNotifierItem(self, service, sender=None):
@@ -120,34 +95,24 @@ class Watcher(dbus.service.Object):
         return self._props()
 
 
-def host_only(bus):
-    name = "org.kde.StatusNotifierHost-%d" % os.getpid()
-    owned = dbus.service.BusName(name, bus)
-    bus.get_object(IFACE, PATH).RegisterStatusNotifierHost(name, dbus_interface=IFACE)
-    return owned
-
-
 def main():
     DBusGMainLoop(set_as_default=True)
     bus = dbus.SessionBus()
+    host = "org.kde.StatusNotifierHost-%d" % os.getpid()
+    if "--host-only" in sys.argv:
+        kept = [dbus.service.BusName(host, bus)]
+        bus.get_object(IFACE, PATH).RegisterStatusNotifierHost(host, dbus_interface=IFACE)
+    else:
+        sticky = "--sticky-host" in sys.argv
+        kept = [Watcher(bus, not sticky)]
+        # The name last: a client that sees it can use the watcher at once.
+        kept.append(dbus.service.BusName(IFACE, bus, do_not_queue="--queue" not in sys.argv))
+        if not sticky:
+            kept.append(dbus.service.BusName(host, bus))
     loop = GLib.MainLoop()
     GLib.unix_signal_add(GLib.PRIORITY_DEFAULT, signal.SIGTERM, loop.quit)
-    if "--host-only" in sys.argv:
-        owned = host_only(bus)
-        print("host ready", flush=True)
-        loop.run()
-        del owned
-        return
-    sticky = "--sticky-host" in sys.argv
-    host = "--no-host" not in sys.argv and not sticky
-    watcher = Watcher(bus, host)
-    # The name last: a client that sees it can use the watcher at once.
-    names = [dbus.service.BusName(IFACE, bus, do_not_queue="--queue" not in sys.argv)]
-    if host:
-        names.append(dbus.service.BusName("org.kde.StatusNotifierHost-%d" % os.getpid(), bus))
-    print("watcher ready", flush=True)
     loop.run()
-    del watcher, names
+    del kept
 
 
 if __name__ == "__main__":

@@ -170,4 +170,4 @@ def test_screen_reader_and_keyboard(binary):
 
 
 if __name__ == "__main__":
-    run_tests(test_screen_reader_and_keyboard)
+    run_tests()

@@ -50,4 +50,4 @@ def test_answers_without_display(binary):
 
 
 if __name__ == "__main__":
-    run_tests(test_answers_without_display)
+    run_tests()

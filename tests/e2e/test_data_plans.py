@@ -11,13 +11,11 @@ import threading
 import dbus
 
 sys.path.insert(0, os.path.dirname(os.path.abspath(__file__)))
-from harness import DEVICE_IFACE, Desktop, run_tests  # noqa: E402
+from harness import DEVICE_IFACE, HISTORY_WINDOW, PLANS_DIALOG, Desktop, run_tests  # noqa: E402
 
 NOTIFY = "org.freedesktop.Notifications"
 NOTIFY_PATH = "/org/freedesktop/Notifications"
-HISTORY_WINDOW = "^Brantle Vantrel - history$"
 BOX = "^Brantle Vantrel - data plan$"
-DIALOG = "^Brantle Vantrel - data plans$"
 MB = 1000 * 1000
 
 
@@ -31,10 +29,6 @@ def seed(d, plans, history_lines):
         if new:
             f.write("time,entry,received,sent\n")
         f.writelines(line + "\n" for line in history_lines)
-
-
-def plans_file(d):
-    return d.read_ini(os.path.join(d.data_dir(), "Vantrel Plans.ini"))
 
 
 def start_server(d):
@@ -95,7 +89,7 @@ def test_notices_once_per_period_and_level(binary):
         # Loopback's own traffic may add a few bytes to the 8 MB.
         assert re.fullmatch(r"Office: 8\.[01] MB of 10 MB used; the plan renews on 17 May\.", body), body
         assert actions == ["default", "History..."], actions
-        assert plans_file(d)["Office"]["WarnSentFor"] == "2010-04-17"
+        assert d.ini("Vantrel Plans.ini")["Office"]["WarnSentFor"] == "2010-04-17"
 
         # The action opens the history window.
         mock.EmitSignal(NOTIFY, "ActionInvoked", "us", [dbus.UInt32(1), "default"])
@@ -114,7 +108,7 @@ def test_notices_once_per_period_and_level(binary):
         summary, body, _ = notices(mock)[1]
         assert summary == "Data plan used up", summary
         assert body.startswith("Office: 1") and "of 10 MB used; the plan renews on 17 May." in body, body
-        assert plans_file(d)["Office"]["LimitSentFor"] == "2010-04-17"
+        assert d.ini("Vantrel Plans.ini")["Office"]["LimitSentFor"] == "2010-04-17"
         mark = d.total("Office")
         d.wait_for(lambda: d.total("Office") >= mark + 3, timeout=30, what="three more minutes")
         assert len(notices(mock)) == 2, notices(mock)
@@ -127,7 +121,7 @@ def test_notices_once_per_period_and_level(binary):
         d.start_program(binary)
         d.wait_for(lambda: len(notices(mock)) == 3, timeout=30, what="the next period's warning")
         assert notices(mock)[2][1].endswith("the plan renews on 17 Jun."), notices(mock)[2]
-        assert plans_file(d)["Office"]["WarnSentFor"] == "2010-05-17"
+        assert d.ini("Vantrel Plans.ini")["Office"]["WarnSentFor"] == "2010-05-17"
 
 
 def test_box_without_a_server(binary):
@@ -154,14 +148,13 @@ def test_dialog_from_the_tray_menu(binary):
         d.add_profile("Phone", number="*99#")
         d.add_profile("Home", number="555-0199")
         d.start_program(binary)
-        window = d.open_from_menu("d", DIALOG)
+        window = d.open_from_menu("d", PLANS_DIALOG)
         if "--shot" in sys.argv:
             d.wait_for(lambda: d.window_geometry(window)[2] > 300, what="the dialog laid out")
             d.screenshot(sys.argv[sys.argv.index("--shot") + 1])
         d.key("Escape", window=window)
-        d.wait_for(lambda: not d.find_windows(DIALOG), what="Escape to close the dialog")
+        d.wait_for(lambda: not d.find_windows(PLANS_DIALOG), what="Escape to close the dialog")
 
 
 if __name__ == "__main__":
-    run_tests(test_notices_once_per_period_and_level, test_box_without_a_server,
-              test_dialog_from_the_tray_menu)
+    run_tests()

@@ -12,11 +12,9 @@ import time
 from datetime import datetime, timedelta
 
 sys.path.insert(0, os.path.dirname(os.path.abspath(__file__)))
-from harness import Desktop, run_tests, settled  # noqa: E402
+from harness import HISTORY_WINDOW, REMINDER, Desktop, run_tests, settled  # noqa: E402
 
 HISTORY = "Vantrel History.csv"
-REMINDER = "^Brantle Vantrel - notification$"
-WINDOW = "^Brantle Vantrel - history$"
 YES = (18 + 65 // 2, 80 + 23 // 2)
 
 
@@ -108,7 +106,7 @@ def test_history_window(binary):
         total, data_bytes = seed_month(os.path.join(d.data_dir(), HISTORY), random.Random(5))
         d.add_profile("Office", number="555-0100")
         d.start_program(binary)
-        window = d.open_from_menu("h", WINDOW)
+        window = d.open_from_menu("h", HISTORY_WINDOW)
         time.sleep(1)  # let it paint before the picture
         data = json.loads(d.report(binary, "--json"))
         assert data["month"] == "2010-05" and data["month_minutes"] == total, data["month_minutes"]
@@ -128,4 +126,4 @@ def test_history_window(binary):
 
 
 if __name__ == "__main__":
-    run_tests(test_counting_report_and_reset, test_history_window)
+    run_tests()

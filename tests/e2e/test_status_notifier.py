@@ -10,13 +10,12 @@ import time
 import dbus
 
 sys.path.insert(0, os.path.dirname(os.path.abspath(__file__)))
-from harness import MAIN, Desktop, run_tests  # noqa: E402
+from harness import MAIN, PLANS_DIALOG, Desktop, run_tests  # noqa: E402
 
 WATCHER = "org.kde.StatusNotifierWatcher"
 ITEM = "org.kde.StatusNotifierItem"
 MENU = "com.canonical.dbusmenu"
 PROPS = "org.freedesktop.DBus.Properties"
-PLANS_DIALOG = "^Brantle Vantrel - data plans$"
 WATCHER_SCRIPT = os.path.join(os.path.dirname(os.path.abspath(__file__)), "sni_watcher.py")
 
 
@@ -31,6 +30,7 @@ class Panel:
         self.d._spawn("watcher", ["/usr/bin/python3", WATCHER_SCRIPT, *args])
         self.d.wait_for(lambda: self.bus.name_has_owner(WATCHER), timeout=20,
                         what="the watcher on the bus")
+        return self
 
     def start_host(self):  # apart from a --sticky-host watcher
         self.d._spawn("host", ["/usr/bin/python3", WATCHER_SCRIPT, "--host-only"])
@@ -103,10 +103,8 @@ def no_warnings(d):
 
 
 def test_item_activate_menu_and_close(binary):
-    with Desktop() as d:
-        d._kill("trayer")  # the bus is the only way to a tray here
-        panel = Panel(d)
-        panel.start_watcher()
+    with Desktop(trayer=False) as d:
+        panel = Panel(d).start_watcher()
         d.add_profile("Office", number="555-0100")
         d.seed_ledger(b"[Office]\r\nMinutes=7\r\nHours=2\r\nWarnOverTime=1\r\n")
         before = d.ledger_bytes()
@@ -170,8 +168,8 @@ def test_item_activate_menu_and_close(binary):
 
 def test_watcher_late_restarted_and_gone(binary):
     # The real clock: the grace period is measured here.
-    with Desktop(faketime=None, env={"QT_LOGGING_RULES": "bv.tray.debug=true"}) as d:
-        d._kill("trayer")
+    with Desktop(faketime=None, env={"QT_LOGGING_RULES": "bv.tray.debug=true"},
+                 trayer=False) as d:
         panel = Panel(d)
         started = time.monotonic()
         d.start_program(binary)
@@ -218,8 +216,7 @@ def test_watcher_late_restarted_and_gone(binary):
 
 def test_login_start_waits_for_the_panel(binary):
     # The real clock: the panel comes 3 s after the login start.
-    with Desktop(faketime=None) as d:
-        d._kill("trayer")
+    with Desktop(faketime=None, trayer=False) as d:
         panel = Panel(d)
         started = time.monotonic()
         d.start_program(binary, args=["--autostart"])
@@ -231,16 +228,14 @@ def test_login_start_waits_for_the_panel(binary):
         assert not d.find_windows(MAIN), "a login start shows no window once the panel is up"
         assert d.program_running()
     # No panel ever (the clock sped up): the window comes after the wait.
-    with Desktop() as d:
-        d._kill("trayer")
+    with Desktop(trayer=False) as d:
         d.start_program(binary, args=["--autostart"])
         d.wait_for_window(MAIN, timeout=30)
 
 
 def test_session_bus_lost_and_back(binary):
     # The real clock: the program tries again after seconds.
-    with Desktop(faketime=None) as d:
-        d._kill("trayer")
+    with Desktop(faketime=None, trayer=False) as d:
         # A real session bus's address names no server GUID; a restarted
         # test bus has a new one.
         address = re.sub(r",guid=[0-9a-f]+", "", d.session_bus_address)
@@ -254,8 +249,7 @@ def test_session_bus_lost_and_back(binary):
         assert proc.poll() is None
 
         d.session_bus_address = d._spawn_bus("session-bus", address)
-        panel = Panel(d)
-        panel.start_watcher()
+        panel = Panel(d).start_watcher()
         panel.wait_for_item(timeout=90)
         assert proc.poll() is None
 
@@ -266,10 +260,9 @@ def shown_reports(d):
 
 def test_panel_dies_while_its_watcher_lives(binary):
     # The real clock: the grace period is measured here.
-    with Desktop(faketime=None, env={"QT_LOGGING_RULES": "bv.tray.debug=true"}) as d:
-        d._kill("trayer")
-        panel = Panel(d)
-        panel.start_watcher("--sticky-host")
+    with Desktop(faketime=None, env={"QT_LOGGING_RULES": "bv.tray.debug=true"},
+                 trayer=False) as d:
+        panel = Panel(d).start_watcher("--sticky-host")
         panel.start_host()
         d.start_program(binary)
         panel.wait_for_item()
@@ -296,10 +289,8 @@ def test_panel_dies_while_its_watcher_lives(binary):
 
 def test_login_start_waits_for_a_host_behind_a_watcher(binary):
     # A fifth of the real speed: 15 s of waiting are 3 s, 5 s are 1 s.
-    with Desktop(faketime="@2010-05-12 10:00:00 x5") as d:
-        d._kill("trayer")
-        panel = Panel(d)
-        panel.start_watcher("--sticky-host")  # the panel's host not up yet
+    with Desktop(faketime="@2010-05-12 10:00:00 x5", trayer=False) as d:
+        Panel(d).start_watcher("--sticky-host")  # the panel's host not up yet
         started = time.monotonic()
         d.start_program(binary, args=["--autostart"])
         while time.monotonic() - started < 2:  # 10 s on the program's clock
@@ -309,7 +300,4 @@ def test_login_start_waits_for_a_host_behind_a_watcher(binary):
 
 
 if __name__ == "__main__":
-    run_tests(test_item_activate_menu_and_close, test_watcher_late_restarted_and_gone,
-              test_login_start_waits_for_the_panel,
-              test_session_bus_lost_and_back, test_panel_dies_while_its_watcher_lives,
-              test_login_start_waits_for_a_host_behind_a_watcher)
+    run_tests()

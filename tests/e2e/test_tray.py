@@ -30,11 +30,10 @@ def test_tray_icon_window_and_close(binary):
 
 
 def test_notification_area_late_and_gone(binary):
-    with Desktop(faketime=None) as d:  # the grace period is measured in real time
-        d._kill("trayer")
+    with Desktop(faketime=None, trayer=False) as d:  # the grace period is measured in real time
         d.start_program(binary)
         window = d.wait_for_window(MAIN)
-        d._start_trayer()
+        d.start_trayer()
         d.wait_for(d.tray_icons, timeout=30, what="the icon in the late tray")
         d.close_until(window, lambda: not d.find_windows(MAIN), "the window to hide")
         assert d.program_running()
@@ -70,5 +69,4 @@ def test_menu_opens_as_the_right_button_comes_up(binary):
 
 
 if __name__ == "__main__":
-    run_tests(test_tray_icon_window_and_close, test_notification_area_late_and_gone,
-              test_menu_opens_as_the_right_button_comes_up)
+    run_tests()

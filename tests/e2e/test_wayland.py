@@ -49,11 +49,9 @@ def test_wayland_client(binary):
         return
     env = {"QT_QPA_PLATFORM": "wayland", "WAYLAND_DISPLAY": SOCKET, "WAYLAND_DEBUG": "client",
            "DISPLAY": ""}
-    with Desktop(faketime="@2010-06-02 10:00:00 x60", env=env) as d:
-        d._kill("trayer")
+    with Desktop(faketime="@2010-06-02 10:00:00 x60", env=env, trayer=False) as d:
         start_weston(d)
-        panel = Panel(d)
-        panel.start_watcher()
+        panel = Panel(d).start_watcher()
         d.start_program(binary)
         item = panel.wait_for_item()
         assert not mapped(d, "Brantle Vantrel"), "with a tray the window starts hidden"
@@ -117,10 +115,8 @@ def graphics_libraries(pid):
                        if re.search(r"EGL_mesa|_dri\.so|libLLVM", line)})
 
 
-def start_cage(d):
-    """cage, a compositor that draws the frames (-d). It will not run as root:
-    it runs as nobody, in a runtime folder of its own. Returns its socket."""
-    folder = tempfile.mkdtemp(prefix="bv-cage-")  # nobody cannot enter the harness's folder
+def start_cage(d):  # drawing the frames (-d); as nobody, which cannot enter the harness's folder
+    folder = tempfile.mkdtemp(prefix="bv-cage-")
     d.cage_folder = folder
     os.chmod(folder, 0o700)
     shutil.chown(folder, "nobody", "nogroup")
@@ -141,31 +137,25 @@ def test_frames_drawn_by_the_compositor(binary):
         print("cage or Xwayland is not installed: skipped")
         return
     env = {"QT_QPA_PLATFORM": "wayland", "WAYLAND_DEBUG": "client", "DISPLAY": ""}
-    with Desktop(faketime=None, env=env) as d:
-        d._kill("trayer")
+    with Desktop(faketime=None, env=env, trayer=False) as d:
         try:
             d.extra_env["WAYLAND_DISPLAY"] = start_cage(d)
-            frames_left_to_cage(d, binary)
+            panel = Panel(d).start_watcher()
+            d.start_program(binary)
+            item = panel.wait_for_item()
+            panel.call(item, "Activate", 0, 0)
+            d.wait_for(lambda: mapped(d, "Brantle Vantrel"), timeout=20, what="the window")
+            d.wait_for(lambda: re.search(r"zxdg_toplevel_decoration_v1@\d+\.configure\(2\)",
+                                         d.log("program")), what="the frame left to cage")
+            # Drawn and shown: no EGL came with the first show.
+            d.wait_for(lambda: "create_buffer" in d.log("program"), what="the window's buffer")
+            loaded = graphics_libraries(d._procs["program"].pid)
+            assert not loaded, loaded
+            assert not stderr_lines(d), "\n".join(stderr_lines(d))
         finally:
             d._kill("cage")
             shutil.rmtree(d.cage_folder, ignore_errors=True)
 
 
-def frames_left_to_cage(d, binary):
-    panel = Panel(d)
-    panel.start_watcher()
-    d.start_program(binary)
-    item = panel.wait_for_item()
-    panel.call(item, "Activate", 0, 0)
-    d.wait_for(lambda: mapped(d, "Brantle Vantrel"), timeout=20, what="the window")
-    d.wait_for(lambda: re.search(r"zxdg_toplevel_decoration_v1@\d+\.configure\(2\)",
-                                 d.log("program")), what="the frame left to cage")
-    # Drawn and shown: no EGL came with the first show.
-    d.wait_for(lambda: "create_buffer" in d.log("program"), what="the window's buffer")
-    assert not graphics_libraries(d._procs["program"].pid), graphics_libraries(
-        d._procs["program"].pid)
-    assert not stderr_lines(d), "\n".join(stderr_lines(d))
-
-
 if __name__ == "__main__":
-    run_tests(test_wayland_client, test_frames_drawn_by_the_compositor)
+    run_tests()

@@ -8,7 +8,7 @@ import sys
 
 sys.path.insert(0, os.path.dirname(os.path.abspath(__file__)))
 from harness import MAIN, Desktop, run_tests  # noqa: E402
-from test_status_notifier import WATCHER, Panel, no_warnings  # noqa: E402
+from test_status_notifier import Panel, no_warnings  # noqa: E402
 
 XFCONFD = "/usr/lib/x86_64-linux-gnu/xfce4/xfconf/xfconfd"
 PANEL_HEIGHT = 30
@@ -58,9 +58,7 @@ def start_panel(d):
                what="xfconfd on the bus")
     d._spawn("panel", ["xfce4-panel", "--disable-wm-check"], env=env)
     # The watcher's name comes first; the host registers seconds later.
-    d.wait_for(lambda: panel.bus.get_object(WATCHER, "/StatusNotifierWatcher").Get(
-        WATCHER, "IsStatusNotifierHostRegistered",
-        dbus_interface="org.freedesktop.DBus.Properties"), timeout=60, what="the panel's host")
+    d.wait_for(panel.host_registered, timeout=60, what="the panel's host")
     return panel
 
 
@@ -90,8 +88,7 @@ def icon_position(d, shot):
 
 
 def test_left_and_right_click_in_xfce_panel(binary):
-    with Desktop(faketime=None) as d:
-        d._kill("trayer")  # the panel's own notification area is the one here
+    with Desktop(faketime=None, trayer=False) as d:
         panel = start_panel(d)
         shot = os.path.join(d.tmp, "panel.png")
         empty = icon_position(d, shot)
@@ -131,4 +128,4 @@ def menu_geometry(d):  # a mapped window of the plug-in below the panel
 
 
 if __name__ == "__main__":
-    run_tests(test_left_and_right_click_in_xfce_panel)
+    run_tests()

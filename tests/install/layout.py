@@ -24,11 +24,8 @@ PACKAGED = sorted(
 
 def files_under(root):
     import os
-    found = []
-    for folder, _, names in os.walk(root):
-        for name in names:
-            found.append(os.path.relpath(os.path.join(folder, name), root))
-    return sorted(found)
+    return sorted(os.path.relpath(os.path.join(folder, name), root)
+                  for folder, _, names in os.walk(root) for name in names)
 
 
 def png_size(path):

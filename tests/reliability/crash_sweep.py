@@ -1,43 +1,29 @@
 #!/usr/bin/python3
-"""Crashes the program at every step of every write, one step per start, and
-checks what a restart finds. faultinject.c (LD_PRELOAD) numbers the system
-calls of the writes and SIGKILLs before call N; a dry run counts them.
-
-    /usr/bin/python3 tests/reliability/crash_sweep.py build/brantle-vantrel \\
-        build/tests/reliability/bv_faultinject.so [--torn] [--repeat N] [--path NAME]
-
-Each file must be byte for byte its old content until its replacement's
-rename, and the dry run's after it; a temporary file is left only by a kill
-between its creation and its rename; a restart counts on and clears it. The
-dry runs' calls must come in the order a power cut needs.
---torn makes a chosen write() write half its bytes first."""
+"""Kills the program at every step of every write, one step per start: each
+file is its old bytes until its replacement's rename, the dry run's after it; a
+temporary file is left only between its creation and its rename; a restart
+counts on and clears it. faultinject.c numbers the calls, a dry run counts them."""
 
 import argparse
 import os
 import re
 import signal
 import socket
-import subprocess
 import sys
 import time
 import types
 
-HERE = os.path.dirname(os.path.abspath(__file__))
-sys.path.insert(0, os.path.join(HERE, "..", "e2e"))
-from harness import DEVICE_IFACE, FAKETIME_LIB, Desktop, HarnessError, counted, parse_strict  # noqa: E402
+sys.path.insert(0, os.path.join(os.path.dirname(os.path.abspath(__file__)), "..", "e2e"))
+from harness import (DEVICE_IFACE, FAKETIME_LIB, LEDGER, MAIN, PLANS_DIALOG,  # noqa: E402
+                     REMINDER, WARNING, Desktop, HarnessError, counted, parse_strict, settled)
 from crash_test import ledger  # noqa: E402
 
 ENTRY = "Office"
-LEDGER = "Vantrel Data.ini"
 OPTIONS = "Vantrel Options.ini"
 HISTORY = "Vantrel History.csv"  # appended, not replaced
 PLANS = "Vantrel Plans.ini"
 FILES = (LEDGER, OPTIONS, HISTORY, PLANS)
 LOCK = ".Vantrel.lock"
-MAIN = "^Brantle Vantrel$"
-WARNING = "^Brantle Vantrel - warning$"
-REMINDER = "^Brantle Vantrel - notification$"
-PLANS_DIALOG = "^Brantle Vantrel - data plans$"
 FIRST_OF_MONTH = "@2004-03-01 10:00:00"
 
 # Client coordinates of what the paths click, from the windows' layouts.
@@ -58,8 +44,6 @@ HISTORY_SEED = b"time,entry\n2010-05-12T09:59+00:00,Office\n"
 PLAN_HISTORY_SEED = b"time,entry,received,sent\n2010-05-10T09:59+00:00,Office,2000000,0\n"
 PLANS_SEED = b"[Home]\nDataAllowanceMB=5\n[Office]\nDataAllowanceMB=1\nBillingDay=1\n"
 
-
-# ---- the paths ------------------------------------------------------------
 
 def Path(name, seed, **given):
     """`prepare` brings the program to just before the write, `trigger` makes
@@ -92,11 +76,9 @@ def clicker(point, window=MAIN):
     return trigger
 
 
-def pixels(sweep, window, x, y, size=10):  # around (x, y), the pointer away
+def pixels(sweep, window, x, y):  # around (x, y), the pointer away
     sweep.d.xdotool("mousemove", 0, 0)
-    return subprocess.run(["import", "-window", str(window), "-crop",
-                           "%dx%d+%d+%d" % (size, size, x - size // 2, y - size // 2), "rgb:-"],
-                          env=sweep.d._base_env(), capture_output=True, timeout=30).stdout
+    return sweep.d.image(window, x - 5, y - 5, 10, 10)
 
 
 def overtime_warning(sweep, proc):
@@ -122,13 +104,9 @@ def close_warning(sweep, proc):
     sweep.d.click_in(warning, *CLOSE_WARNING)
 
 
-def open_plans(sweep, proc):
-    sweep.d.open_from_menu("d", PLANS_DIALOG)
-
-
 def set_allowance(sweep, proc):
     sweep.d.click_in(sweep.d.wait_for_window(PLANS_DIALOG, timeout=30), *ALLOWANCE)
-    sweep.d.type_text("2")
+    sweep.d.xdotool("type", "2")
 
 
 def wait_for_reminder(sweep, proc):
@@ -146,7 +124,8 @@ PATHS = [
     Path("data plan notice", ledger(b"Minutes=50\nHours=7\nWarnOverTime=0\n"),
          history=PLAN_HISTORY_SEED, plans=PLANS_SEED, trigger=connect_for_one_tick),
     Path("set an allowance", ledger(b"Minutes=5\nWarnOverTime=0\n"), plans=PLANS_SEED,
-         prepare=open_plans, trigger=set_allowance, speed=60),
+         prepare=lambda sweep, proc: sweep.d.open_from_menu("d", PLANS_DIALOG),
+         trigger=set_allowance, speed=60),
     Path("carry", ledger(b"Minutes=59\nHours=7\nWarnOverTime=0\n"),
          trigger=connect_for_one_tick),
     Path("limit edit", ledger(b"Minutes=5\nWarnHourCount=0\nWarnOverTime=0\n"),
@@ -167,8 +146,6 @@ PATHS = [
 ]
 
 
-# ---- checks -----------------------------------------------------------------
-
 class Calls:
     """The injector's log: [(n, call, path)]."""
 
@@ -178,10 +155,7 @@ class Calls:
             with open(path) as f:
                 for line in f:
                     n, call, rest = line.rstrip("\n").split(" ", 2)
-                    for mark in (" kill", " torn"):
-                        if rest.endswith(mark):
-                            rest = rest[:-len(mark)]
-                    self.entries.append((int(n), call, rest))
+                    self.entries.append((int(n), call, re.sub(r" (kill|torn)$", "", rest)))
         except FileNotFoundError:
             pass
 
@@ -298,17 +272,9 @@ class Sweep:
         self.d.stop_program()
         self.disconnect()
 
-    def stable_log(self, quiet=1.0, timeout=30):  # no call logged for `quiet` s
-        deadline = time.monotonic() + timeout
-        last, since = -1, time.monotonic()
-        while time.monotonic() < deadline:
-            size = os.path.getsize(self.log) if os.path.exists(self.log) else 0
-            if size != last:
-                last, since = size, time.monotonic()
-            elif time.monotonic() - since >= quiet:
-                return Calls(self.log)
-            time.sleep(0.05)
-        raise AssertionError("the program keeps writing")
+    def stable_log(self):  # no call logged for a second
+        settled(lambda: os.path.getsize(self.log) if os.path.exists(self.log) else 0, 1.0, 30)
+        return Calls(self.log)
 
     def run_path(self, path, kill_at):  # returns (proc, the files before)
         self.seed(path)
@@ -352,11 +318,9 @@ class Sweep:
     def point(self, path, n, calls, old, new):
         proc, before = self.run_path(path, n)
         if before != old:
-            print("    (the preparation raced)", flush=True)
             return False  # the preparation raced a tick; the caller tries again
         if proc.poll() is None and not Calls(self.log).entries:
-            print("    (the click did not take)", flush=True)
-            return False  # e.g. the profile list came up empty: again
+            return False  # the click did not take, e.g. the profile list came up empty
         try:
             proc.wait(30)
         except Exception:

@@ -1,9 +1,6 @@
 #!/usr/bin/python3
 """SIGKILLs the counting program at random instants, half of them aimed at a
-write, and checks the ledger and the history after every kill.
-
-    /usr/bin/python3 tests/reliability/crash_test.py build/brantle-vantrel --kills 200 [--seed N]
-"""
+write, and checks the ledger and the history after every kill."""
 
 import argparse
 import os
@@ -12,12 +9,10 @@ import re
 import sys
 import time
 
-HERE = os.path.dirname(os.path.abspath(__file__))
-sys.path.insert(0, os.path.join(HERE, "..", "e2e"))
-from harness import DEVICE_IFACE, Desktop, counted  # noqa: E402
+sys.path.insert(0, os.path.join(os.path.dirname(os.path.abspath(__file__)), "..", "e2e"))
+from harness import DEVICE_IFACE, LEDGER, Desktop, counted  # noqa: E402
 
 ENTRY = "Office"
-LEDGER = "Vantrel Data.ini"
 TEMP_PREFIX = "." + LEDGER + ".tmp-"
 HISTORY = "Vantrel History.csv"
 # With the bytes of the minute: the modem's IP interface is the loopback.
@@ -80,17 +75,9 @@ def temp_files(folder):
 
 def next_tick(path, started, rng):
     """Just around the next write: a second after the one seen (a tick a second)."""
-    deadline = started + 4.0
-    try:
-        first = os.stat(path).st_mtime_ns
-    except FileNotFoundError:
-        first = None
-    while time.monotonic() < deadline:
-        try:
-            now = os.stat(path).st_mtime_ns
-        except FileNotFoundError:
-            now = None
-        if now != first:
+    first = os.stat(path).st_mtime_ns
+    while time.monotonic() < started + 4.0:
+        if os.stat(path).st_mtime_ns != first:
             return time.monotonic() + 1.0 + rng.uniform(-0.02, 0.02)
         time.sleep(0.002)
     return time.monotonic()
@@ -100,11 +87,8 @@ def run(binary, kills, seed):
     rng = random.Random(seed)
     print("crash test: %d kills, seed %d" % (kills, seed), flush=True)
     with Desktop() as d:
-        folder = d.data_dir()
-        path = os.path.join(folder, LEDGER)
-        os.makedirs(folder)
-        with open(path, "wb") as f:
-            f.write(SEED_LEDGER)
+        folder, path = d.data_dir(), d.data_file()
+        d.seed_ledger(SEED_LEDGER)
         fixed = {k: v for k, v in chunks(SEED_LEDGER).items() if k != ENTRY.encode()}
         profile = d.add_profile(ENTRY, number="555-0100")
         device = d.add_device("modem0", "ttyUSB0", d.DEVICE_MODEM)

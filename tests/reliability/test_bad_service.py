@@ -4,13 +4,13 @@ wrong types, missing objects) or not at all: the program runs on, counts the
 good connection, and the ledger stays well-formed."""
 
 import os
+import signal
 import sys
 import time
 
 import dbus
 
-HERE = os.path.dirname(os.path.abspath(__file__))
-sys.path.insert(0, os.path.join(HERE, "..", "e2e"))
+sys.path.insert(0, os.path.join(os.path.dirname(os.path.abspath(__file__)), "..", "e2e"))
 from harness import (ACTIVE_IFACE, MOCK_IFACE, NM, NM_PATH, SETTINGS_PATH, Desktop,  # noqa: E402
                      parse_strict, run_tests)
 
@@ -92,18 +92,18 @@ def test_hung_at_start(binary):
         dev = d.add_device("modem0", "ttyUSB0", d.DEVICE_MODEM)
         office = d.add_profile("Office", number="555-0100")
         d.add_active([dev], office, state=d.AC_ACTIVATED)
-        d.pause_mock()
+        os.killpg(d._procs["mock"].pid, signal.SIGSTOP)  # keeps its name, answers nothing
         try:
             d.start_program(binary)
             d.wait_for(d.tray_icons, timeout=60, what="the tray icon")
             # Its first questions time out meanwhile (ten seconds of its clock).
             time.sleep(2)
         finally:
-            d.resume_mock()
+            os.killpg(d._procs["mock"].pid, signal.SIGCONT)
         d.wait_for(lambda: d.total("Office") >= 2, timeout=60,
                    what="the connection counted after the daemon came back")
         assert d.program_running()
 
 
 if __name__ == "__main__":
-    run_tests(test_bad_answers, test_hung_at_start)
+    run_tests()

@@ -2,9 +2,7 @@
 """Calls to the program's bus interfaces as any neighbour may make them: the
 known attacks, each with its expected answer, then random calls with
 arguments of every type, mixed with the attacks. Each must be answered well
-before the bus's timeout, and the item stays registered.
-
-    test_dbus_fuzz.py build/brantle-vantrel [--seconds 600] [--seed N]"""
+before the bus's timeout, and the item stays registered."""
 
 import argparse
 import os
@@ -15,10 +13,9 @@ import time
 import dbus
 import dbus.lowlevel
 
-HERE = os.path.dirname(os.path.abspath(__file__))
-sys.path.insert(0, os.path.join(HERE, "..", "e2e"))
+sys.path.insert(0, os.path.join(os.path.dirname(os.path.abspath(__file__)), "..", "e2e"))
 from harness import Desktop  # noqa: E402
-from test_status_notifier import ITEM, MENU, PROPS, Panel, no_warnings  # noqa: E402
+from test_status_notifier import ITEM, MENU, PROPS, Panel, item_id, no_warnings  # noqa: E402
 
 INTERFACES = [ITEM, MENU, PROPS, "org.freedesktop.DBus.Introspectable",
               "org.freedesktop.DBus.Peer", "org.example.Nothing"]
@@ -190,15 +187,13 @@ def main():
     print("seed", args.seed, flush=True)
     rng = random.Random(args.seed)
     fuzz = Fuzzer(rng)
-    with Desktop() as d:
-        d._kill("trayer")
-        panel = Panel(d)
-        panel.start_watcher()
+    with Desktop(trayer=False) as d:
+        panel = Panel(d).start_watcher()
         proc = d.start_program(os.path.abspath(args.binary))
         item = panel.wait_for_item()
         layout = panel.layout(item)
         ids = [i for i, _ in layout]
-        close_id = next(i for i, p in layout if str(p.get("label", "")) == "_Close program")
+        close_id = item_id(layout, "_Close program")
         attacks = hostile_calls(ids)
         known_attacks(d, proc, panel, item, attacks)
         calls = dropped = 0
