@@ -10,8 +10,6 @@
 #include <QSpinBox>
 #include <QTableWidget>
 
-#include <fstream>
-
 namespace {
 
 class DataPlansTest : public MainWindowTest {
@@ -26,8 +24,7 @@ protected:
     static std::string plansText() { return fileBytes(PlansFileName()).toStdString(); }
     TfrmDataPlans* open() {
         window->TrayPop_DataPlans->trigger();
-        const auto found = openDialogs<TfrmDataPlans>();
-        return found.size() == 1 ? found[0] : nullptr;
+        return theOnly<TfrmDataPlans>();
     }
     template <class W> static W* cell(TfrmDataPlans* d, int row, int col) {
         return qobject_cast<W*>(d->tblPlans->cellWidget(row, col));
@@ -45,8 +42,7 @@ protected:
 // Below "History..." in the tray menu, and from the history window; every
 // phonebook entry listed, and the plans file's other sections after them.
 TEST_F(DataPlansTest, OpenedFromTheTrayMenuAndTheHistoryWindow) {
-    QDir().mkpath(WindowsDirectory());
-    std::ofstream(PlansFileName().toStdString()) << "[Old]\nDataAllowanceMB=2500\nBillingDay=31\n";
+    writeFile(PlansFileName(), "[Old]\nDataAllowanceMB=2500\nBillingDay=31\n");
     create();
     TfrmDataPlans* d = open();
     ASSERT_TRUE(d);
@@ -61,19 +57,18 @@ TEST_F(DataPlansTest, OpenedFromTheTrayMenuAndTheHistoryWindow) {
     EXPECT_TRUE(openDialogs<TfrmDataPlans>().empty());
 
     window->TrayPop_History->trigger();
-    const auto histories = openDialogs<TfrmHistory>();
-    ASSERT_EQ(histories.size(), 1u);
-    QTest::mouseClick(histories[0]->btnDataPlans, Qt::LeftButton);
+    TfrmHistory* history = theOnly<TfrmHistory>();
+    ASSERT_NE(history, nullptr);
+    QTest::mouseClick(history->btnDataPlans, Qt::LeftButton);
     EXPECT_EQ(openDialogs<TfrmDataPlans>().size(), 1u);
 }
 
 // Each edit is in the file as soon as it is made, and the usage follows.
 TEST_F(DataPlansTest, EditsAreStoredAtOnce) {
-    QDir().mkpath(WindowsDirectory());
     history::Traffic t;
     t.add(6'080'000'000, 0);
-    std::ofstream(HistoryFileName().toStdString())
-        << history::kHeader << history::formatRecord(history::localNow(), "Office", &t);
+    const std::string record = history::formatRecord(history::localNow(), "Office", &t);
+    writeFile(HistoryFileName(), QByteArray::fromStdString(std::string(history::kHeader) + record));
     create();
     TfrmDataPlans* d = open();
     ASSERT_TRUE(d);

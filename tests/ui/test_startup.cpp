@@ -62,7 +62,6 @@ TEST_F(StartupTest, TrayTipIsCutAt63Characters) {
     AddTrayIcon(&owner, longTip, Artwork::windowIcon());
     ASSERT_NE(TrayIcon(), nullptr);
     EXPECT_EQ(TrayIcon()->toolTip(), longTip.left(63));
-    EXPECT_EQ(TrayIcon()->toolTip().size(), 63);
     RemoveTrayIcon();
     AddTrayIcon(&owner, "Brantle Vantrel", Artwork::windowIcon());
     EXPECT_EQ(TrayIcon()->toolTip(), "Brantle Vantrel");
