@@ -41,7 +41,7 @@ protected:
 
 // Below "History..." in the tray menu, and from the history window; every
 // phonebook entry listed, and the plans file's other sections after them.
-TEST_F(DataPlansTest, OpenedFromTheTrayMenuAndTheHistoryWindow) {
+TEST_F(DataPlansTest, OpenedFromTheTrayMenuAndTheHistoryWindowAndBadInputIsRefused) {
     writeFile(PlansFileName(), "[Old]\nDataAllowanceMB=2500\nBillingDay=31\n");
     create();
     TfrmDataPlans* d = open();
@@ -53,6 +53,43 @@ TEST_F(DataPlansTest, OpenedFromTheTrayMenuAndTheHistoryWindow) {
     EXPECT_EQ(cell<QComboBox>(d, 2, TfrmDataPlans::colUnit)->currentText(), "GB");
     EXPECT_EQ(cell<QSpinBox>(d, 2, TfrmDataPlans::colDay)->value(), 31);
     EXPECT_EQ(d->tblPlans->item(0, TfrmDataPlans::colUsage)->text(), "no plan");
+    // A sign, letters, a day of 0 or 32, a level of 100: refused as typed, and
+    // the file stays as it was.
+    auto* amount = cell<QLineEdit>(d, 0, TfrmDataPlans::colAllowance);
+    QTest::keyClicks(amount, "5");
+    const std::string stored = plansText();
+    ASSERT_NE(stored.find("DataAllowanceMB=5000"), std::string::npos) << stored;
+    for (const char* typed : {"-", "x", "e", " GB", ",", "+"})
+        QTest::keyClicks(amount, typed);
+    EXPECT_EQ(amount->text(), "5");
+    struct Case {
+        int col;
+        const char* typed;
+        int lo, hi;
+    } cases[] = {{TfrmDataPlans::colDay, "0", 1, 31},
+                 {TfrmDataPlans::colDay, "32", 1, 31},
+                 {TfrmDataPlans::colDay, "-1", 1, 31},
+                 {TfrmDataPlans::colWarn, "100", 1, 99},
+                 {TfrmDataPlans::colWarn, "abc", 1, 99}};
+    for (const Case& c : cases) {
+        auto* spin = cell<QSpinBox>(d, 0, c.col);
+        const int before = spin->value();
+        spin->selectAll();
+        QTest::keyClicks(spin, c.typed);
+        QTest::keyClick(spin, Qt::Key_Return);
+        EXPECT_TRUE(spin->value() == before || (spin->value() >= c.lo && spin->value() <= c.hi))
+            << c.typed;
+        const std::string now = plansText();
+        EXPECT_EQ(now.find("BillingDay=0\n"), std::string::npos) << c.typed;
+        EXPECT_EQ(now.find("BillingDay=32"), std::string::npos) << c.typed;
+        EXPECT_EQ(now.find("WarnPercent=100"), std::string::npos) << c.typed;
+        EXPECT_EQ(now.find('-'), std::string::npos) << c.typed;
+    }
+    // The largest allowance the field takes is one the file reads back.
+    QTest::keyClicks(amount, "123456.0005");
+    EXPECT_EQ(amount->text(), "512345.000");
+    EXPECT_EQ(plans::loadPlan(IniFile(filePath(PlansFileName())), "Office").allowanceMB,
+              512'345'000);
     QTest::keyClick(d, Qt::Key_Escape);
     EXPECT_TRUE(openDialogs<TfrmDataPlans>().empty());
 
@@ -93,47 +130,4 @@ TEST_F(DataPlansTest, EditsAreStoredAtOnce) {
     QTest::keyClick(amount, Qt::Key_Delete);
     EXPECT_FALSE(plans::loadPlan(ini, "Office").active());
     EXPECT_EQ(d->tblPlans->item(row, TfrmDataPlans::colUsage)->text(), "no plan");
-}
-
-// A sign, letters, a day of 0 or 32, a level of 100: refused as typed, and
-// the file stays as it was.
-TEST_F(DataPlansTest, BadInputIsRefusedAndNothingWritten) {
-    create();
-    TfrmDataPlans* d = open();
-    ASSERT_TRUE(d);
-    auto* amount = cell<QLineEdit>(d, 0, TfrmDataPlans::colAllowance);
-    QTest::keyClicks(amount, "5");
-    const std::string stored = plansText();
-    ASSERT_NE(stored.find("DataAllowanceMB=5000"), std::string::npos) << stored;
-    for (const char* typed : {"-", "x", "e", " GB", ",", "+"})
-        QTest::keyClicks(amount, typed);
-    EXPECT_EQ(amount->text(), "5");
-    struct Case {
-        int col;
-        const char* typed;
-        int lo, hi;
-    } cases[] = {{TfrmDataPlans::colDay, "0", 1, 31},
-                 {TfrmDataPlans::colDay, "32", 1, 31},
-                 {TfrmDataPlans::colDay, "-1", 1, 31},
-                 {TfrmDataPlans::colWarn, "100", 1, 99},
-                 {TfrmDataPlans::colWarn, "abc", 1, 99}};
-    for (const Case& c : cases) {
-        auto* spin = cell<QSpinBox>(d, 0, c.col);
-        const int before = spin->value();
-        spin->selectAll();
-        QTest::keyClicks(spin, c.typed);
-        QTest::keyClick(spin, Qt::Key_Return);
-        EXPECT_TRUE(spin->value() == before || (spin->value() >= c.lo && spin->value() <= c.hi))
-            << c.typed;
-        const std::string now = plansText();
-        EXPECT_EQ(now.find("BillingDay=0\n"), std::string::npos) << c.typed;
-        EXPECT_EQ(now.find("BillingDay=32"), std::string::npos) << c.typed;
-        EXPECT_EQ(now.find("WarnPercent=100"), std::string::npos) << c.typed;
-        EXPECT_EQ(now.find('-'), std::string::npos) << c.typed;
-    }
-    // The largest allowance the field takes is one the file reads back.
-    QTest::keyClicks(amount, "123456.0005");
-    EXPECT_EQ(amount->text(), "512345.000");
-    EXPECT_EQ(plans::loadPlan(IniFile(filePath(PlansFileName())), "Office").allowanceMB,
-              512'345'000);
 }

@@ -77,7 +77,7 @@ TEST_F(MainWindowTest, HandlersStoreTheSelectedEntrysSettings) {
     EXPECT_EQ(clicks.count(), 1) << "nothing at the end of the range";
 }
 
-TEST_F(MainWindowTest, RefreshStoresOnlyWhatChangesTheLedgersMeaning) {
+TEST_F(MainWindowTest, RefreshStoresOnlyWhatChangesTheLedgersMeaningAndResetClearsOneEntry) {
     TfrmMain& w = create();
     ini().StoreTexts("Home", {{"WarnHourCount", "9"}, {"Hours", "3"}, {"Minutes", "12"}});
     select(1);
@@ -106,6 +106,13 @@ TEST_F(MainWindowTest, RefreshStoresOnlyWhatChangesTheLedgersMeaning) {
     select(1);
     EXPECT_EQ(w.edtWarnLimit->text(), "32000");
     EXPECT_EQ(value("Home", "WarnHourCount"), "32000");
+
+    // Reset count clears the selected entry only.
+    w.btnResetCountClick();
+    EXPECT_EQ(value("Home", "Hours"), "0");
+    EXPECT_EQ(value("Office", "Minutes"), "abc");
+    EXPECT_EQ(w.lblTotalTime->text(), "0 H., 0 Min");
+    EXPECT_TRUE(boxes.empty());
 }
 
 // The program starts without the limit's edit; it comes with the first show.
@@ -172,17 +179,6 @@ TEST_F(MainWindowTest, ConnectingSelectsTheConnectedEntryAndShowsTheState) {
 
     connect("Unknown");
     EXPECT_EQ(w.cboDialups->currentText(), "Home") << "an unlisted entry moves nothing";
-}
-
-TEST_F(MainWindowTest, ResetCountClearsTheSelectedEntryOnly) {
-    TfrmMain& w = create();
-    ini().StoreTexts("Office", {{"Hours", "5"}, {"Minutes", "7"}});
-    ini().StoreText("Home", "Hours", "2");
-    w.btnResetCountClick();
-    EXPECT_EQ(value("Office", "Hours"), "0");
-    EXPECT_EQ(value("Home", "Hours"), "2");
-    EXPECT_EQ(w.lblTotalTime->text(), "0 H., 0 Min");
-    EXPECT_TRUE(boxes.empty());
 }
 
 TEST_F(MainWindowTest, CountingTickCarriesAndWarnsInTheTickThatReachesTheLimit) {

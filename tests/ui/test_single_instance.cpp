@@ -34,6 +34,8 @@ void leaveStaleSocket(const QString& path) {
 
 TEST(SingleInstance, SecondClaimantAsksTheFirstToShowItselfAndBacksOff) {
     QTemporaryDir dir;
+    writeFile(dir.path() + "/file", "x"); // where a folder should be: runs unguarded
+    EXPECT_EQ(SingleInstance(dir.path() + "/file").start(), SingleInstance::Start::Unguarded);
     // A folder too deep for a socket's address takes another way to it.
     const QString folders[] = {dir.path() + "/not/yet/there",
                                dir.path() + "/" + QString(120, 'd') + "/brantle-vantrel"};
@@ -129,11 +131,4 @@ TEST(SingleInstance, LeftoversAndStrangersAtTheLockAreTakenOver) {
         QDir(aside).removeRecursively();
         QFile::remove(ledger);
     }
-}
-
-TEST(SingleInstance, UnwritableFolderRunsUnguarded) {
-    QTemporaryDir dir;
-    writeFile(dir.path() + "/file", "x"); // a file where the folder should be
-    SingleInstance instance(dir.path() + "/file");
-    EXPECT_EQ(instance.start(), SingleInstance::Start::Unguarded);
 }
