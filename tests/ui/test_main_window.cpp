@@ -225,7 +225,7 @@ TEST_F(MainWindowTest, WarningsFollowTheConnectedEntryNotTheShownOne) {
     EXPECT_TRUE(openDialogs<TfrmOverTimeWarning>().empty());
 }
 
-TEST_F(MainWindowTest, ClosingOnlyHidesWhileATrayExistsAndEscapeDoesNothing) {
+TEST_F(MainWindowTest, TrayClicksShowAndClosingOnlyHidesWhileATrayExists) {
     setNotificationAreaProbe([] { return true; });
     TfrmMain& w = create();
     ASSERT_NE(TrayIcon(), nullptr);
@@ -239,6 +239,13 @@ TEST_F(MainWindowTest, ClosingOnlyHidesWhileATrayExistsAndEscapeDoesNothing) {
     w.TrayPop_ShowWindowClick();
     w.btnHideClick();
     EXPECT_FALSE(w.isVisible());
+    // The icon's clicks: only a double click shows the window.
+    TfrmStartup startup;
+    startup.trayActivated(QSystemTrayIcon::Trigger);
+    startup.trayActivated(QSystemTrayIcon::MiddleClick);
+    EXPECT_FALSE(w.isVisible());
+    startup.trayActivated(QSystemTrayIcon::DoubleClick);
+    EXPECT_TRUE(w.isVisible());
 
     // Without a notification area, or without the icon in it, the window is
     // the only way out.
