@@ -17,6 +17,7 @@
 #include <QComboBox>
 #include <QDir>
 #include <QFile>
+#include <QFileInfo>
 #include <QLabel>
 #include <QLineEdit>
 #include <QPointer>
@@ -35,6 +36,14 @@
 inline QByteArray fileBytes(const QString& path) {
     QFile file(path);
     return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray();
+}
+
+// Writes `bytes` as the whole file, making its folder first.
+inline void writeFile(const QString& path, const QByteArray& bytes) {
+    QDir().mkpath(QFileInfo(path).path());
+    QFile file(path);
+    ASSERT_TRUE(file.open(QIODevice::WriteOnly | QIODevice::Truncate));
+    file.write(bytes);
 }
 
 // The widgets that Tab visits, in order, starting after `from`.
@@ -136,6 +145,11 @@ protected:
             if (auto* d = qobject_cast<T*>(w); d && d->isVisible())
                 found.push_back(d);
         return found;
+    }
+    // The one open dialog of its kind, or nullptr.
+    template <class T> T* theOnly() {
+        const auto found = openDialogs<T>();
+        return found.size() == 1 ? found[0] : nullptr;
     }
     void closeDialogs() {
         for (QWidget* w : QApplication::topLevelWidgets())

@@ -10,8 +10,6 @@
 #include <QSpinBox>
 #include <QTableWidget>
 
-#include <fstream>
-
 namespace {
 
 class DataPlansTest : public MainWindowTest {
@@ -26,8 +24,7 @@ protected:
     static std::string plansText() { return fileBytes(PlansFileName()).toStdString(); }
     TfrmDataPlans* open() {
         window->TrayPop_DataPlans->trigger();
-        const auto found = openDialogs<TfrmDataPlans>();
-        return found.size() == 1 ? found[0] : nullptr;
+        return theOnly<TfrmDataPlans>();
     }
     template <class W> static W* cell(TfrmDataPlans* d, int row, int col) {
         return qobject_cast<W*>(d->tblPlans->cellWidget(row, col));
@@ -44,9 +41,8 @@ protected:
 
 // Below "History..." in the tray menu, and from the history window; every
 // phonebook entry listed, and the plans file's other sections after them.
-TEST_F(DataPlansTest, OpenedFromTheTrayMenuAndTheHistoryWindow) {
-    QDir().mkpath(WindowsDirectory());
-    std::ofstream(PlansFileName().toStdString()) << "[Old]\nDataAllowanceMB=2500\nBillingDay=31\n";
+TEST_F(DataPlansTest, OpenedFromTheTrayMenuAndTheHistoryWindowAndBadInputIsRefused) {
+    writeFile(PlansFileName(), "[Old]\nDataAllowanceMB=2500\nBillingDay=31\n");
     create();
     TfrmDataPlans* d = open();
     ASSERT_TRUE(d);
@@ -57,55 +53,8 @@ TEST_F(DataPlansTest, OpenedFromTheTrayMenuAndTheHistoryWindow) {
     EXPECT_EQ(cell<QComboBox>(d, 2, TfrmDataPlans::colUnit)->currentText(), "GB");
     EXPECT_EQ(cell<QSpinBox>(d, 2, TfrmDataPlans::colDay)->value(), 31);
     EXPECT_EQ(d->tblPlans->item(0, TfrmDataPlans::colUsage)->text(), "no plan");
-    QTest::keyClick(d, Qt::Key_Escape);
-    EXPECT_TRUE(openDialogs<TfrmDataPlans>().empty());
-
-    window->TrayPop_History->trigger();
-    const auto histories = openDialogs<TfrmHistory>();
-    ASSERT_EQ(histories.size(), 1u);
-    QTest::mouseClick(histories[0]->btnDataPlans, Qt::LeftButton);
-    EXPECT_EQ(openDialogs<TfrmDataPlans>().size(), 1u);
-}
-
-// Each edit is in the file as soon as it is made, and the usage follows.
-TEST_F(DataPlansTest, EditsAreStoredAtOnce) {
-    QDir().mkpath(WindowsDirectory());
-    history::Traffic t;
-    t.add(6'080'000'000, 0);
-    std::ofstream(HistoryFileName().toStdString())
-        << history::kHeader << history::formatRecord(history::localNow(), "Office", &t);
-    create();
-    TfrmDataPlans* d = open();
-    ASSERT_TRUE(d);
-    const int row = rowOf(d, "Office");
-    auto* amount = cell<QLineEdit>(d, row, TfrmDataPlans::colAllowance);
-    QTest::keyClicks(amount, "10");
-    IniFile ini(filePath(PlansFileName()));
-    EXPECT_EQ(plans::loadPlan(ini, "Office").allowanceMB, 10000);
-    const history::Stamp now = history::localNow();
-    auto* day = cell<QSpinBox>(d, row, TfrmDataPlans::colDay);
-    day->setValue(now.day);
-    EXPECT_EQ(plans::loadPlan(ini, "Office").billingDay, now.day);
-    const plans::Period p = plans::periodFor(QDate(now.year, now.month, now.day), now.day);
-    EXPECT_EQ(d->tblPlans->item(row, TfrmDataPlans::colUsage)->text(),
-              "6.1 GB of 10 GB, renews " + plans::shortDate(p.next));
-    cell<QComboBox>(d, row, TfrmDataPlans::colUnit)->setCurrentIndex(0); // MB
-    EXPECT_EQ(plans::loadPlan(ini, "Office").allowanceMB, 10);
-    cell<QSpinBox>(d, row, TfrmDataPlans::colWarn)->setValue(90);
-    EXPECT_EQ(plans::loadPlan(ini, "Office").warnPercent, 90);
-    // Emptied: no plan, and no warning.
-    amount->selectAll();
-    QTest::keyClick(amount, Qt::Key_Delete);
-    EXPECT_FALSE(plans::loadPlan(ini, "Office").active());
-    EXPECT_EQ(d->tblPlans->item(row, TfrmDataPlans::colUsage)->text(), "no plan");
-}
-
-// A sign, letters, a day of 0 or 32, a level of 100: refused as typed, and
-// the file stays as it was.
-TEST_F(DataPlansTest, BadInputIsRefusedAndNothingWritten) {
-    create();
-    TfrmDataPlans* d = open();
-    ASSERT_TRUE(d);
+    // A sign, letters, a day of 0 or 32, a level of 100: refused as typed, and
+    // the file stays as it was.
     auto* amount = cell<QLineEdit>(d, 0, TfrmDataPlans::colAllowance);
     QTest::keyClicks(amount, "5");
     const std::string stored = plansText();
@@ -141,4 +90,44 @@ TEST_F(DataPlansTest, BadInputIsRefusedAndNothingWritten) {
     EXPECT_EQ(amount->text(), "512345.000");
     EXPECT_EQ(plans::loadPlan(IniFile(filePath(PlansFileName())), "Office").allowanceMB,
               512'345'000);
+    QTest::keyClick(d, Qt::Key_Escape);
+    EXPECT_TRUE(openDialogs<TfrmDataPlans>().empty());
+
+    window->TrayPop_History->trigger();
+    TfrmHistory* history = theOnly<TfrmHistory>();
+    ASSERT_NE(history, nullptr);
+    QTest::mouseClick(history->btnDataPlans, Qt::LeftButton);
+    EXPECT_EQ(openDialogs<TfrmDataPlans>().size(), 1u);
+}
+
+// Each edit is in the file as soon as it is made, and the usage follows.
+TEST_F(DataPlansTest, EditsAreStoredAtOnce) {
+    history::Traffic t;
+    t.add(6'080'000'000, 0);
+    const std::string record = history::formatRecord(history::localNow(), "Office", &t);
+    writeFile(HistoryFileName(), QByteArray::fromStdString(std::string(history::kHeader) + record));
+    create();
+    TfrmDataPlans* d = open();
+    ASSERT_TRUE(d);
+    const int row = rowOf(d, "Office");
+    auto* amount = cell<QLineEdit>(d, row, TfrmDataPlans::colAllowance);
+    QTest::keyClicks(amount, "10");
+    IniFile ini(filePath(PlansFileName()));
+    EXPECT_EQ(plans::loadPlan(ini, "Office").allowanceMB, 10000);
+    const history::Stamp now = history::localNow();
+    auto* day = cell<QSpinBox>(d, row, TfrmDataPlans::colDay);
+    day->setValue(now.day);
+    EXPECT_EQ(plans::loadPlan(ini, "Office").billingDay, now.day);
+    const plans::Period p = plans::periodFor(QDate(now.year, now.month, now.day), now.day);
+    EXPECT_EQ(d->tblPlans->item(row, TfrmDataPlans::colUsage)->text(),
+              "6.1 GB of 10 GB, renews " + plans::shortDate(p.next));
+    cell<QComboBox>(d, row, TfrmDataPlans::colUnit)->setCurrentIndex(0); // MB
+    EXPECT_EQ(plans::loadPlan(ini, "Office").allowanceMB, 10);
+    cell<QSpinBox>(d, row, TfrmDataPlans::colWarn)->setValue(90);
+    EXPECT_EQ(plans::loadPlan(ini, "Office").warnPercent, 90);
+    // Emptied: no plan, and no warning.
+    amount->selectAll();
+    QTest::keyClick(amount, Qt::Key_Delete);
+    EXPECT_FALSE(plans::loadPlan(ini, "Office").active());
+    EXPECT_EQ(d->tblPlans->item(row, TfrmDataPlans::colUsage)->text(), "no plan");
 }

@@ -150,21 +150,18 @@ TEST_F(RyxTileTest, TransparentModeShowsParentAndSiblingsBeneathThroughKeyPixels
     allKey.fill(kKey);
     s.tile->setImage(allKey);
     EXPECT_EQ(countPixels(grab(s.parent.get()).copy(0, 0, 100, 100), kParent), 100 * 100);
-}
 
-TEST_F(RyxTileTest, KeyMatchesAtTheImagesOwnDepth) {
-    Scene s = makeScene(40, 40);
-    QImage img(40, 40, QImage::Format_RGB555);
-    img.fill(QColor(255, 0, 0));
+    // The key matches at the image's own depth: 5-5-5 white is the key.
+    QImage shallow(40, 40, QImage::Format_RGB555);
+    shallow.fill(QColor(255, 0, 0));
     for (int y = 20; y < 40; ++y)
         for (int x = 0; x < 40; ++x)
-            img.setPixelColor(x, y, QColor(248, 248, 248)); // stored as 5-5-5 white
-    s.tile->setImage(img);
+            shallow.setPixelColor(x, y, QColor(248, 248, 248));
+    s.tile->setImage(shallow);
     s.tile->setTranColor(0x02F8F8F8);
-    s.tile->setTileMode(tmTransparent);
-    const QImage shot = grab(s.parent.get());
-    EXPECT_EQ(shot.pixel(5, 5), qRgb(255, 0, 0));
-    EXPECT_EQ(shot.pixel(5, 30), kParent);
+    const QImage shot555 = grab(s.parent.get());
+    EXPECT_EQ(shot555.pixel(5, 5), qRgb(255, 0, 0));
+    EXPECT_EQ(shot555.pixel(5, 30), kParent);
 }
 
 TEST_F(RyxTileTest, FadedModeIsATwoColourSilhouette) {
@@ -224,6 +221,22 @@ TEST_F(RyxTileTest, PropertyWritesAndRebuilds) {
         EXPECT_EQ(s.tile->Transparent(), c.to == tmTransparent);
     }
     EXPECT_EQ(m_boxes, 0); // the running program never warns
+
+    // A null image blanks the tile until the next rebuild brings the old one back.
+    const QImage img = gradientTile(30, 30);
+    s.tile->setImage(img);
+    s.tile->setTileMode(tmNormal);
+    const int before = s.tile->rebuildCount();
+    s.tile->setImage(QImage());
+    EXPECT_EQ(s.tile->rebuildCount(), before);
+    EXPECT_EQ(s.tile->Image(), img);
+    EXPECT_EQ(countPixels(grab(s.parent.get()), kParent), 100 * 100);
+    s.tile->setTileMode(tmTransparent);
+    s.tile->setTileMode(tmNormal);
+    expectTiled(grab(s.parent.get()), img);
+    s.tile->setImage(QImage());
+    s.tile->setTranColor(0);
+    expectTiled(grab(s.parent.get()), img);
 }
 
 TEST_F(RyxTileTest, ImageTakesItsSeeThroughColour) {
@@ -243,25 +256,6 @@ TEST_F(RyxTileTest, ImageTakesItsSeeThroughColour) {
 
     s.tile->setImage(Artwork::backgroundTile());
     EXPECT_EQ(s.tile->TranColor(), 0x02F8F8F8u);
-}
-
-TEST_F(RyxTileTest, NullImageBlanksUntilTheNextRebuild) {
-    Scene s = makeScene(100, 80);
-    const QImage img = gradientTile(30, 30);
-    s.tile->setImage(img);
-    s.tile->setTileMode(tmNormal);
-    const int rebuilds = s.tile->rebuildCount();
-    s.tile->setImage(QImage());
-    EXPECT_EQ(s.tile->rebuildCount(), rebuilds);
-    EXPECT_EQ(s.tile->Image(), img);
-    EXPECT_EQ(countPixels(grab(s.parent.get()), kParent), 100 * 80);
-
-    s.tile->setTileMode(tmTransparent);
-    s.tile->setTileMode(tmNormal);
-    expectTiled(grab(s.parent.get()), img);
-    s.tile->setImage(QImage());
-    s.tile->setTranColor(0);
-    expectTiled(grab(s.parent.get()), img);
 }
 
 TEST(TColorTest, ResolvesRgbAndSystemColours) {

@@ -3,16 +3,10 @@
 // and hostile neighbours. The two-process cases run end to end in
 // tests/reliability.
 
+#include "MainWindowFixture.h"
 #include "ui/app/SingleInstance.h"
 
-#include <QDir>
 #include <QElapsedTimer>
-#include <QFile>
-#include <QFileInfo>
-#include <QTemporaryDir>
-#include <QTest>
-
-#include <gtest/gtest.h>
 
 #include <cstring>
 #include <fcntl.h>
@@ -23,17 +17,6 @@
 #include <unistd.h>
 
 namespace {
-
-void writeFile(const QString& path, const QByteArray& bytes) {
-    QFile f(path);
-    ASSERT_TRUE(f.open(QIODevice::WriteOnly | QIODevice::Truncate));
-    f.write(bytes);
-}
-
-QByteArray readFile(const QString& path) {
-    QFile f(path);
-    return f.open(QIODevice::ReadOnly) ? f.readAll() : QByteArray();
-}
 
 // A socket file as a killed copy leaves it: bound, then closed.
 void leaveStaleSocket(const QString& path) {
@@ -51,6 +34,8 @@ void leaveStaleSocket(const QString& path) {
 
 TEST(SingleInstance, SecondClaimantAsksTheFirstToShowItselfAndBacksOff) {
     QTemporaryDir dir;
+    writeFile(dir.path() + "/file", "x"); // where a folder should be: runs unguarded
+    EXPECT_EQ(SingleInstance(dir.path() + "/file").start(), SingleInstance::Start::Unguarded);
     // A folder too deep for a socket's address takes another way to it.
     const QString folders[] = {dir.path() + "/not/yet/there",
                                dir.path() + "/" + QString(120, 'd') + "/brantle-vantrel"};
@@ -60,7 +45,7 @@ TEST(SingleInstance, SecondClaimantAsksTheFirstToShowItselfAndBacksOff) {
             SingleInstance first(folder);
             QObject::connect(&first, &SingleInstance::showRequested, [&] { ++shown; });
             ASSERT_EQ(first.start(), SingleInstance::Start::First);
-            EXPECT_EQ(readFile(first.lockFileName()).split('\n').value(0),
+            EXPECT_EQ(fileBytes(first.lockFileName()).split('\n').value(0),
                       QByteArray::number(QCoreApplication::applicationPid()));
             EXPECT_EQ(QFile::permissions(folder) & 0x0777, QFileDevice::Permissions(0x0700));
 
@@ -140,17 +125,10 @@ TEST(SingleInstance, LeftoversAndStrangersAtTheLockAreTakenOver) {
             EXPECT_TRUE(QTest::qWaitFor([&] { return shown == 1; }, 5000));
         }
         if (QFile::exists(ledger)) {
-            EXPECT_EQ(readFile(ledger), "[Office]\nMinutes=5\n");
+            EXPECT_EQ(fileBytes(ledger), "[Office]\nMinutes=5\n");
         }
         QFile::remove(aside);
         QDir(aside).removeRecursively();
         QFile::remove(ledger);
     }
-}
-
-TEST(SingleInstance, UnwritableFolderRunsUnguarded) {
-    QTemporaryDir dir;
-    writeFile(dir.path() + "/file", "x"); // a file where the folder should be
-    SingleInstance instance(dir.path() + "/file");
-    EXPECT_EQ(instance.start(), SingleInstance::Start::Unguarded);
 }

@@ -6,7 +6,6 @@
 #include "MainWindowFixture.h"
 
 #include <algorithm>
-#include <fstream>
 
 namespace {
 
@@ -54,7 +53,7 @@ TEST_F(WriteFailureTest, FolderReplacedOrRemovedWhileCounting) {
 
     // The folder is moved away and a file takes its place.
     ASSERT_TRUE(QDir().rename(folder(), folder() + ".away"));
-    { std::ofstream(folder().toStdString()) << "not a folder"; }
+    writeFile(folder(), "not a folder");
     tick();
     tick();
     ASSERT_EQ(boxes.size(), 2u) << "one box for each failed tick";
@@ -131,11 +130,7 @@ TEST_F(WriteFailureTest, FailedStartIsStillReachable) {
         window.reset();
         ReleaseDataIni();
         RemoveTrayIcon();
-        QDir().mkpath(folder());
-        {
-            std::ofstream out(DataFileName().toStdString());
-            out << "[Office]\nWarnHourCount=70000\n";
-        }
+        writeFile(DataFileName(), "[Office]\nWarnHourCount=70000\n");
         auto disk = std::make_shared<FullDisk>();
         setDataFileSystem(disk);
         setNotificationAreaProbe([notificationArea] { return notificationArea; });
