@@ -8,6 +8,7 @@ import random
 import re
 import shutil
 import signal
+import socket
 import stat
 import subprocess
 import sys
@@ -82,6 +83,37 @@ def counted(raw, entry="Office"):
         raise AssertionError("counts are not numbers: %r" % values)
     assert 0 <= minutes <= 59, "Minutes out of range: %r" % values
     return hours * 60 + minutes
+
+
+SINK = """import socket, sys
+s = socket.socket()
+s.bind((sys.argv[1], 0))
+s.listen(1)
+print(s.getsockname()[1], flush=True)
+c, _ = s.accept()
+n = 0
+while b := c.recv(65536):
+    n += len(b)
+print(n, flush=True)
+"""
+
+
+def push_bytes(count, address="127.0.0.1", netns=None):
+    """Sends count bytes to a sink at address (in netns, if given); returns
+    once the sink has them all, so the kernel has counted them."""
+    sink = subprocess.Popen((["ip", "netns", "exec", netns] if netns else []) +
+                            ["/usr/bin/python3", "-c", SINK, address], stdout=subprocess.PIPE,
+                            text=True)
+    try:
+        port = int(sink.stdout.readline())
+        with socket.create_connection((address, port), timeout=20) as c:
+            c.sendall(b"\x5a" * count)
+            c.shutdown(socket.SHUT_WR)
+            c.recv(1)  # the sink's close
+        got = int(sink.stdout.readline())
+        assert got == count, (got, count)
+    finally:
+        sink.wait(20)
 
 
 class Desktop:
@@ -258,13 +290,7 @@ class Desktop:
             dbus.Array(devices, signature="s"), profile, "/", self._name("ac"), state))
 
     def remove_active(self, device, active):
-        if device:
-            self._mock().RemoveActiveConnection(device, active)
-            return
-        props = dbus.Interface(self._obj(NM_PATH), "org.freedesktop.DBus.Properties")
-        paths = [p for p in props.Get(NM, "ActiveConnections") if str(p) != active]
-        self.set_property(NM_PATH, NM, "ActiveConnections", dbus.Array(paths, signature="o"))
-        self._mock().RemoveObject(active)
+        self._mock().RemoveActiveConnection(device, active)
 
     def set_property(self, path, interface, name, value):
         self._mock().SetProperty(path, interface, name, value)
@@ -311,6 +337,11 @@ class Desktop:
     def program_running(self):
         proc = self._procs.get("program")
         return proc is not None and proc.poll() is None
+
+    def exit_status(self, timeout=30):  # of a program told to end
+        proc = self._procs["program"]
+        self.wait_for(lambda: proc.poll() is not None, timeout=timeout, what="the program to end")
+        return proc.returncode
 
     def run(self, argv, timeout=30):
         return subprocess.run(argv, env=self.program_env(), capture_output=True, text=True,
@@ -361,8 +392,7 @@ class Desktop:
     def total(self, entry="Office"):
         return counted(self.ledger_bytes(), entry)
 
-    def ini(self, name=LEDGER):
-        """{section: {key: value}} as text; a missing file reads as {}."""
+    def ini(self, name=LEDGER):  # {section: {key: value}} as text; no file reads as {}
         def text(b):
             return b.decode("utf-8", "surrogateescape")
 
@@ -383,6 +413,19 @@ class Desktop:
                 raise HarnessError("timed out waiting for %s%s" % (
                     what, "" if last_error is None else " (last error: %r)" % last_error))
             time.sleep(interval)
+
+    def retry(self, act, done, what, timeout, patience, interval=0.05):
+        """act(), then waits up to `patience` for done(), again until `timeout`:
+        under load a click, a key or a client message can be lost."""
+        deadline = time.monotonic() + timeout
+        while True:
+            act()
+            try:
+                return self.wait_for(done, min(patience, max(0.0, deadline - time.monotonic())),
+                                     interval, what)
+            except HarnessError:
+                if time.monotonic() >= deadline:
+                    raise
 
     def xdotool(self, *args):
         out = subprocess.run(["xdotool"] + [str(a) for a in args], env=self._base_env(),
@@ -436,25 +479,15 @@ class Desktop:
                         icons.append((x, y, w, h))
         return icons
 
-    def open_from_tray(self, title=MAIN, timeout=30, patience=5):
-        # Under load two clicks can miss the double-click time: a pair is
-        # tried again, but only after `patience`, lest a late window reappear
-        # after the test closed it.
+    def open_from_tray(self, title=MAIN, timeout=30):
+        # A pair of clicks lost to the double-click time is tried again, but only
+        # after a while, lest a late window reappear after the test closed it.
         x, y, w, h = self.wait_for(self.tray_icons, timeout=timeout, what="the tray icon")[0]
-        deadline = time.monotonic() + timeout
-        while True:
-            self.click(x + w // 2, y + h // 2, repeat=2)
-            try:
-                return self.wait_for(lambda: self.find_windows(title),
-                                     timeout=min(patience, max(0.0, deadline - time.monotonic())),
-                                     what="a double-click to open %r" % title)[0]
-            except HarnessError:
-                if time.monotonic() >= deadline:
-                    raise
+        return self.retry(lambda: self.click(x + w // 2, y + h // 2, repeat=2),
+                          lambda: self.find_windows(title), "a double-click to open %r" % title,
+                          timeout, patience=5)[0]
 
-    def open_from_menu(self, key, title, timeout=40):
-        """Opens the tray icon's menu and presses an item's key until a window
-        titled `title` shows; returns its id."""
+    def open_from_menu(self, key, title, timeout=40):  # an item's key in the tray menu
         x, y, w, h = self.wait_for(self.tray_icons, timeout=30, what="the tray icon")[0]
 
         def opened():
@@ -468,47 +501,30 @@ class Desktop:
                              what="a window titled %r from the menu" % title)[0]
 
     def close_until(self, window, done, what):
-        """Sends WM_DELETE_WINDOW, as a window manager's close box does, until
-        done() holds: under load Qt can miss one that comes as the window is
-        mapped, and a repeated one is harmless."""
+        # WM_DELETE_WINDOW, as a close box sends it: Qt can miss one that comes
+        # as the window is mapped, and a repeated one is harmless.
         from Xlib import X, display, protocol
-        deadline = time.monotonic() + 20
 
-        def closed():
+        def send():
             disp = display.Display(self.display)
             win = disp.create_resource_object("window", window)
             win.send_event(protocol.event.ClientMessage(
                 window=win, client_type=disp.intern_atom("WM_PROTOCOLS"),
                 data=(32, [disp.intern_atom("WM_DELETE_WINDOW"), X.CurrentTime, 0, 0, 0])))
             disp.close()
-            try:
-                return self.wait_for(done, timeout=min(3, max(0.0, deadline - time.monotonic())),
-                                     what=what)
-            except HarnessError:
-                if time.monotonic() >= deadline:
-                    raise
-                return False
 
-        self.wait_for(closed, timeout=25, interval=0, what=what)
+        self.retry(send, done, what, timeout=20, patience=3)
 
-    def close_from_menu(self):
-        """Chooses the tray menu's "Close program" (key C) until the program
-        ends; returns its exit status."""
+    def close_from_menu(self):  # the tray menu's "Close program" (key C); the exit status
         proc = self._procs["program"]
         x, y, w, h = self.wait_for(self.tray_icons, timeout=30, what="the tray icon")[0]
-        deadline = time.monotonic() + 40
-        while proc.poll() is None:
-            assert time.monotonic() < deadline, "the tray menu's Close program did not end it"
-            self.click(x + w // 2, y + h // 2, button=3)
 
-            def chosen():
-                self.key("c")  # pressed until the menu, once open, takes it
-                return proc.poll() is not None
+        def chosen():
+            self.key("c")  # pressed until the menu, once open, takes it
+            return proc.poll() is not None
 
-            try:
-                self.wait_for(chosen, timeout=8, interval=0.3, what="the program to end")
-            except HarnessError:
-                pass  # the click came too early or the menu missed the key: again
+        self.retry(lambda: self.click(x + w // 2, y + h // 2, button=3), chosen,
+                   "the tray menu's Close program to end it", timeout=40, patience=8, interval=0.3)
         return proc.returncode
 
     def x_property(self, window, name):

@@ -75,10 +75,6 @@ class Watcher(dbus.service.Object):
     def StatusNotifierHostRegistered(self):
         pass
 
-    @dbus.service.signal(IFACE)
-    def StatusNotifierHostUnregistered(self):
-        pass
-
     def _props(self):
         return {
             "RegisteredStatusNotifierItems": dbus.Array([i for _, i in self.items], signature="s"),

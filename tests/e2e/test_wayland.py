@@ -10,7 +10,7 @@ import tempfile
 
 sys.path.insert(0, os.path.dirname(os.path.abspath(__file__)))
 from harness import Desktop, run_tests  # noqa: E402
-from test_status_notifier import Panel, item_id, menu_entries  # noqa: E402
+from test_status_notifier import Panel, item_id  # noqa: E402
 
 SOCKET = "wl-test"
 
@@ -70,12 +70,8 @@ def test_wayland_client(binary):
         panel.layout(item)  # a round trip after the call
         assert popups(d) == before, "a menu of our own opened"
 
-        assert not stderr_lines(d), "\n".join(stderr_lines(d))
-        proc = d._procs["program"]
-        layout = panel.layout(item)
-        panel.click(item, layout[-1][0])
-        d.wait_for(lambda: proc.poll() is not None, timeout=30, what="the program to end")
-        assert proc.returncode == 0, proc.returncode
+        panel.click(item, panel.layout(item)[-1][0])  # "Close program"
+        assert d.exit_status() == 0
 
         # Again on the first of a month, with an entry connected past its
         # limit: the reminder and the warning come by themselves.
@@ -103,11 +99,11 @@ def test_wayland_client(binary):
         d.add_active([dev], office, state=d.AC_ACTIVATED)
         d.wait_for(lambda: mapped(d, "Brantle Vantrel - warning"), timeout=30,
                    what="the overtime warning")
-        layout = panel.layout(item)
-        assert menu_entries(layout)[:4] == ["_Show window", "_History...", "_Data plans...", "_About..."], menu_entries(layout)
-        panel.click(item, item_id(layout, "_About..."))
+        panel.click(item, item_id(panel.layout(item), "_About..."))
         d.wait_for(lambda: mapped(d, "About..."), timeout=20, what="the about box")
+        # The log holds both runs.
         assert not stderr_lines(d), "\n".join(stderr_lines(d))
+
 
 def graphics_libraries(pid):
     with open("/proc/%d/maps" % pid) as f:
