@@ -86,21 +86,16 @@ def counted(raw, entry="Office"):
 
 
 SINK = """import socket, sys
-s = socket.socket()
-s.bind((sys.argv[1], 0))
-s.listen(1)
+s = socket.create_server((sys.argv[1], 0))
 print(s.getsockname()[1], flush=True)
 c, _ = s.accept()
-n = 0
-while b := c.recv(65536):
-    n += len(b)
-print(n, flush=True)
+while c.recv(65536):
+    pass
 """
 
 
 def push_bytes(count, address="127.0.0.1", netns=None):
-    """Sends count bytes to a sink at address (in netns, if given); returns
-    once the sink has them all, so the kernel has counted them."""
+    # Returns once the sink (in netns, if given) has them all and closed.
     sink = subprocess.Popen((["ip", "netns", "exec", netns] if netns else []) +
                             ["/usr/bin/python3", "-c", SINK, address], stdout=subprocess.PIPE,
                             text=True)
@@ -109,9 +104,7 @@ def push_bytes(count, address="127.0.0.1", netns=None):
         with socket.create_connection((address, port), timeout=20) as c:
             c.sendall(b"\x5a" * count)
             c.shutdown(socket.SHUT_WR)
-            c.recv(1)  # the sink's close
-        got = int(sink.stdout.readline())
-        assert got == count, (got, count)
+            assert c.recv(1) == b""
     finally:
         sink.wait(20)
 
@@ -205,6 +198,7 @@ class Desktop:
         for key in ("DBUS_SESSION_BUS_ADDRESS", "WAYLAND_DISPLAY", "PYTHONPATH", "PYTHONHOME",
                     "LD_PRELOAD", "FAKETIME", "XDG_CONFIG_HOME"):
             env.pop(key, None)
+        env["XDG_RUNTIME_DIR"] = self.runtime_dir
         if self.display:
             env["DISPLAY"] = self.display
         if self.bus_address:
@@ -252,8 +246,6 @@ class Desktop:
         return address
 
     def start_mock(self):
-        if "mock" in self._procs:
-            return
         self._spawn("mock", ["/usr/bin/python3", "-m", "dbusmock", "--system", "--template",
                              "networkmanager"])
         self.wait_for(lambda: self.bus.name_has_owner(NM), timeout=20, what="the mock on the bus")
@@ -310,7 +302,6 @@ class Desktop:
     def program_env(self):
         env = self._base_env()
         env["XDG_CONFIG_HOME"] = self.config_home
-        env["XDG_RUNTIME_DIR"] = self.runtime_dir
         env["QT_QPA_PLATFORM"] = "xcb"
         if self.faketime:
             env["LD_PRELOAD"] = FAKETIME_LIB

@@ -28,9 +28,7 @@ PLANS_FIELDS = [((115, 44), ("text", "Office: allowance")),
 
 
 def start_accessibility_bus(d):  # and its registry; returns its address
-    env = d._base_env()
-    env["XDG_RUNTIME_DIR"] = d.runtime_dir
-    d._spawn("a11y", [LAUNCHER, "--launch-immediately"], env=env)
+    d._spawn("a11y", [LAUNCHER, "--launch-immediately"])
     bus = dbus.bus.BusConnection(d.session_bus_address)
     d.wait_for(lambda: bus.name_has_owner("org.a11y.Bus"), what="the accessibility bus")
     address = str(bus.get_object("org.a11y.Bus", "/org/a11y/bus").GetAddress(

@@ -1,6 +1,6 @@
 #!/usr/bin/python3
-"""Data plan notices through a test notification server, the box without
-one, and the dialog. --shot path.png keeps a picture (docs/data-plans.png)."""
+"""Data plan notices through a test notification server, and the box without
+one."""
 
 import os
 import re
@@ -9,8 +9,7 @@ import sys
 import dbus
 
 sys.path.insert(0, os.path.dirname(os.path.abspath(__file__)))
-from harness import (DEVICE_IFACE, HISTORY_WINDOW, PLANS_DIALOG, Desktop, push_bytes,  # noqa: E402
-                     run_tests)
+from harness import DEVICE_IFACE, HISTORY_WINDOW, Desktop, push_bytes, run_tests  # noqa: E402
 
 NOTIFY = "org.freedesktop.Notifications"
 NOTIFY_PATH = "/org/freedesktop/Notifications"
@@ -99,24 +98,6 @@ def test_box_without_a_server(binary):
         mark = d.total("Office")
         d.wait_for(lambda: d.total("Office") >= mark + 2, timeout=30, what="counting on")
         assert len(d.find_windows(BOX)) == 1
-
-
-def test_dialog_from_the_tray_menu(binary):
-    with Desktop(faketime="@2010-05-12 10:00:00 x60", env={"TZ": "UTC"}) as d:
-        seed(d, "[Office]\nDataAllowanceMB=10000\nBillingDay=17\n[Phone]\nDataAllowanceMB=2000\n"
-             "BillingDay=31\nWarnPercent=90\n",
-             ["2010-05-01T10:00+00:00,Office,5800000000,300000000",
-              "2010-05-03T10:00+00:00,Phone,150000000,20000000"])
-        d.add_profile("Office", number="555-0100")
-        d.add_profile("Phone", number="*99#")
-        d.add_profile("Home", number="555-0199")
-        d.start_program(binary)
-        window = d.open_from_menu("d", PLANS_DIALOG)
-        if "--shot" in sys.argv:
-            d.wait_for(lambda: d.window_geometry(window)[2] > 300, what="the dialog laid out")
-            d.screenshot(sys.argv[sys.argv.index("--shot") + 1])
-        d.key("Escape", window=window)
-        d.wait_for(lambda: not d.find_windows(PLANS_DIALOG), what="Escape to close the dialog")
 
 
 if __name__ == "__main__":

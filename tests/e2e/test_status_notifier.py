@@ -182,13 +182,9 @@ def test_watcher_late_restarted_and_gone(binary):
         # The panel gone for good: the window shows after a grace period.
         panel.stop_watcher()
         t = time.monotonic()
-        window = d.wait_for_window(MAIN, timeout=30)
+        d.wait_for_window(MAIN, timeout=30)
         waited = time.monotonic() - t
         assert waited > 4, waited
-        # And without a tray, closing it ends the program.
-        proc = d._procs["program"]
-        d.close_until(window, lambda: proc.poll() is not None, "the program to end")
-        assert proc.returncode == 0, proc.returncode
 
 
 def test_login_start_waits_for_the_panel(binary):

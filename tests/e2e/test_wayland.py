@@ -36,7 +36,6 @@ def stderr_lines(d):  # not the protocol log, not our debug
 def start_weston(d):
     env = d._base_env()
     env.pop("DISPLAY", None)
-    env["XDG_RUNTIME_DIR"] = d.runtime_dir
     d._spawn("weston", ["weston", "--backend=headless-backend.so", "--socket=" + SOCKET,
                         "--width=1024", "--height=768", "--idle-time=0"], env=env)
     d.wait_for(lambda: os.path.exists(os.path.join(d.runtime_dir, SOCKET)), timeout=30,

@@ -47,9 +47,7 @@ def start_panel(d):
     os.makedirs(folder)
     with open(os.path.join(folder, "xfce4-panel.xml"), "w") as f:
         f.write(PANEL_XML)
-    env = d._base_env()
-    env["XDG_CONFIG_HOME"] = config
-    env["XDG_RUNTIME_DIR"] = d.runtime_dir
+    env = dict(d._base_env(), XDG_CONFIG_HOME=config)
     panel = Panel(d)
     # Our own settings daemon: one started by the bus would not see the
     # configuration folder.
