@@ -155,7 +155,6 @@ class Desktop:
         if exc_type is not None:
             sys.stderr.write(self.diagnostics())
         self.close()
-        return False
 
     def close(self):
         for name in reversed(list(self._procs)):
@@ -406,8 +405,7 @@ class Desktop:
             time.sleep(interval)
 
     def retry(self, act, done, what, timeout, patience, interval=0.05):
-        """act(), then waits up to `patience` for done(), again until `timeout`:
-        under load a click, a key or a client message can be lost."""
+        # act(), then done() for `patience`, again until `timeout`: under load a click is lost.
         deadline = time.monotonic() + timeout
         while True:
             act()
@@ -464,8 +462,7 @@ class Desktop:
                 m = re.search(r"(\d+)x(\d+)\+-?\d+\+-?\d+\s+\+(-?\d+)\+(-?\d+)\s*$", child)
                 if m:
                     w, h, x, y = (int(v) for v in m.groups())
-                    # trayer's own 1x1 helper window is not an icon; an icon's
-                    # embedder and client share one rectangle.
+                    # Not trayer's 1x1 helper; an icon's embedder and client share one.
                     if w > 1 and h > 1 and (x, y, w, h) not in icons:
                         icons.append((x, y, w, h))
         return icons

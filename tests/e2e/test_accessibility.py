@@ -1,6 +1,6 @@
 #!/usr/bin/python3
 """What a screen reader finds over AT-SPI: the controls of the windows and
-dialogs, each with its role and name, and the main window's tab order."""
+dialogs, each with its role and name, and where the focus is."""
 
 import os
 import sys
@@ -12,7 +12,7 @@ from harness import MAIN, Desktop, run_tests  # noqa: E402
 
 LAUNCHER = "/usr/libexec/at-spi-bus-launcher"
 
-# (role, name) of the main window's controls, in the order of their tab chain.
+# (role, name) of the main window's controls; their tab order: test_main_window.cpp.
 MAIN_CONTROLS = [("combo box", "Choose dialup:"), ("push button", "Reset count"),
                  ("text", "Hour limit"), ("check box", "Warn me after"),
                  ("push button", "Hide"), ("push button", "About")]
@@ -77,8 +77,7 @@ class Reader:
             "object:state-changed:focused")
 
     def last_focus(self):
-        """What a reader speaks on a focus change; it also reaches controls
-        the tree leaves out, as the widgets in a table's cells."""
+        # What a reader speaks on a focus change, also of a table cell's editor.
         from gi.repository import GLib
         while GLib.MainContext.default().iteration(False):
             pass
@@ -134,15 +133,9 @@ def test_screen_reader_and_keyboard(binary):
         main = reader.window("Brantle Vantrel")
         expect_controls(reader, main, MAIN_CONTROLS)
 
-        # The tab order, walked: it opens on the list and comes round again.
         d.wait_for(lambda: reader.focused(main) == MAIN_CONTROLS[0], what="focus on the list")
-        for control in MAIN_CONTROLS[1:] + MAIN_CONTROLS[:1]:
-            d.key("Tab", window=xwindow)
-            d.wait_for(lambda: reader.focused(main) == control, timeout=5,
-                       what="the focus on %r (it is on %r)" % (control, reader.focused(main)))
 
-        # The about box, by keyboard alone: Alt+A opens it, Return closes it
-        # (its Close has the focus).
+        # The about box by keyboard alone: Alt+A opens it, Return on Close closes it.
         d.key("alt+a", window=xwindow)
         about = reader.window("About...")
         expect_controls(reader, about, ABOUT_CONTROLS)

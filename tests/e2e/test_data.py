@@ -1,7 +1,7 @@
 #!/usr/bin/python3
-"""The bytes a counted minute carries, on real kernel counters: a veth pair
-into a network namespace of the test's own, a known number of bytes pushed
-through. Needs root; exits 77 (skipped) where namespaces cannot be made."""
+"""The bytes a counted minute carries, on real kernel counters: a known number
+pushed through a veth pair into a network namespace of the test's own. Needs
+root; exits 77 (skipped) where namespaces cannot be made."""
 
 import json
 import os
@@ -60,8 +60,7 @@ def data_lines(d):  # (received, sent) of the lines with bytes
 
 
 def test_bytes_through_a_veth_pair(binary):
-    # Ten times real speed: a minute every six seconds, time enough for the
-    # pushes between two ticks.
+    # Ten times real speed: a minute every six seconds, time for the pushes between two ticks.
     with Veth() as veth, Desktop(faketime="@2010-05-12 10:00:00 x10") as d:
         profile = d.add_profile("Phone", number="*99#")
         device = d.add_device("modem0", "ttyUSB0", d.DEVICE_MODEM)
@@ -90,12 +89,10 @@ def test_bytes_through_a_veth_pair(binary):
         received = sum(r for r, _ in lines)
         sent = sum(s for _, s in lines)
         wire_rx, wire_tx = after[0] - before[0], after[1] - before[1]
-        # The history agrees with the kernel's own counters over the push,
-        # give or take stray packets in the rest of the counted minutes.
+        # The kernel's own counters over the push, give or take stray packets.
         assert wire_tx <= sent <= wire_tx + 20_000, (sent, wire_tx)
         assert wire_rx <= received <= wire_rx + 20_000, (received, wire_rx)
-        # The protocol's overhead: headers, the handshake, ACKs, and under
-        # load segments smaller than the offload's and retransmissions.
+        # Headers, handshake, ACKs, and under load smaller segments and retransmissions.
         assert PUSHED <= wire_tx <= PUSHED * 1.25, (wire_tx, PUSHED)
         assert sent + received < PUSHED + TAIL, "the tail after the last tick is not counted"
 

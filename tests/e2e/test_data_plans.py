@@ -21,12 +21,8 @@ def seed(d, plans, history_lines):
     os.makedirs(d.data_dir(), exist_ok=True)
     with open(os.path.join(d.data_dir(), "Vantrel Plans.ini"), "w") as f:
         f.write(plans)
-    path = os.path.join(d.data_dir(), "Vantrel History.csv")
-    new = not os.path.exists(path)
-    with open(path, "a") as f:
-        if new:
-            f.write("time,entry,received,sent\n")
-        f.writelines(line + "\n" for line in history_lines)
+    with open(os.path.join(d.data_dir(), "Vantrel History.csv"), "w") as f:
+        f.writelines(line + "\n" for line in ["time,entry,received,sent"] + history_lines)
 
 
 def start_server(d):

@@ -22,9 +22,8 @@ def test_notification_area_late_and_gone(binary):
         window = d.wait_for_window(MAIN, timeout=30)
         assert time.monotonic() - t > 4, "a tray that restarts would pop the window up"
         # Without a tray, closing the window ends the program.
-        proc = d._procs["program"]
-        d.close_until(window, lambda: proc.poll() is not None, "the program to end")
-        assert proc.returncode == 0, proc.returncode
+        d.close_until(window, lambda: not d.program_running(), "the program to end")
+        assert d.exit_status() == 0
 
 
 def test_menu_opens_as_the_right_button_comes_up(binary):

@@ -49,8 +49,7 @@ def start_panel(d):
         f.write(PANEL_XML)
     env = dict(d._base_env(), XDG_CONFIG_HOME=config)
     panel = Panel(d)
-    # Our own settings daemon: one started by the bus would not see the
-    # configuration folder.
+    # Our own settings daemon: one the bus starts would not see the folder.
     d._spawn("xfconfd", [XFCONFD], env=env)
     d.wait_for(lambda: panel.bus.name_has_owner("org.xfce.Xfconf"), timeout=30,
                what="xfconfd on the bus")
