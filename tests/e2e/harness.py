@@ -3,6 +3,7 @@
 NetworkManager, the program under libfaketime; every process in its own group."""
 
 import contextlib
+import itertools
 import os
 import random
 import re
@@ -127,7 +128,7 @@ class Desktop:
         self.tmp = self.display = self.bus_address = self.session_bus_address = self.bus = None
         self._procs = {}  # name -> Popen, each the leader of its own process group
         self._logs = {}
-        self._counter = 0
+        self._ids = itertools.count(1)  # of profiles and active connections
 
     def __enter__(self):
         try:
@@ -260,10 +261,6 @@ class Desktop:
     def _mock(self):
         return dbus.Interface(self._obj(NM_PATH), MOCK_IFACE)
 
-    def _name(self, prefix):
-        self._counter += 1
-        return "%s%d" % (prefix, self._counter)
-
     def add_device(self, name, interface, device_type=DEVICE_ETHERNET, state=DEV_DISCONNECTED):
         path = self._mock().AddEthernetDevice(name, interface, state)
         if device_type != self.DEVICE_ETHERNET:
@@ -271,14 +268,14 @@ class Desktop:
         return str(path)
 
     def add_profile(self, name, number=None):
-        s = {"connection": {"id": name, "type": "gsm", "uuid": self._name("uuid-")}}
+        s = {"connection": {"id": name, "type": "gsm", "uuid": "uuid-%d" % next(self._ids)}}
         if number is not None:
             s["gsm"] = {"number": number}
         return str(dbus.Interface(self._obj(SETTINGS_PATH), NM + ".Settings").AddConnection(s))
 
     def add_active(self, devices, profile, state=AC_ACTIVATING):
         return str(self._mock().AddActiveConnection(
-            dbus.Array(devices, signature="s"), profile, "/", self._name("ac"), state))
+            dbus.Array(devices, signature="s"), profile, "/", "ac%d" % next(self._ids), state))
 
     def remove_active(self, device, active):
         self._mock().RemoveActiveConnection(device, active)
@@ -550,13 +547,9 @@ class Desktop:
             return ""
 
     def diagnostics(self):
-        parts = []
-        for name in ("program", "mock", "trayer", "xvfb"):
-            text = self.log(name)
-            if text:
-                parts.append("---- %s log (last 40 lines) ----\n%s\n" % (
-                    name, "\n".join(text.splitlines()[-40:])))
-        return "".join(parts)
+        return "".join("---- %s log (last 40 lines) ----\n%s\n" % (
+            name, "\n".join(self.log(name).splitlines()[-40:]))
+            for name in ("program", "mock", "trayer", "xvfb") if self.log(name))
 
 
 def run_tests():  # the script's test_ functions, in their order

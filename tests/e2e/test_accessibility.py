@@ -16,7 +16,6 @@ LAUNCHER = "/usr/libexec/at-spi-bus-launcher"
 MAIN_CONTROLS = [("combo box", "Choose dialup:"), ("push button", "Reset count"),
                  ("text", "Hour limit"), ("check box", "Warn me after"),
                  ("push button", "Hide"), ("push button", "About")]
-ABOUT_CONTROLS = [("push button", "Close")]
 HISTORY_CONTROLS = [("combo box", "Month:"), ("table", "Per entry"),
                     ("table", "Sessions of the month, newest first"),
                     ("push button", "Export CSV..."), ("push button", "Close")]
@@ -138,7 +137,7 @@ def test_screen_reader_and_keyboard(binary):
         # The about box by keyboard alone: Alt+A opens it, Return on Close closes it.
         d.key("alt+a", window=xwindow)
         about = reader.window("About...")
-        expect_controls(reader, about, ABOUT_CONTROLS)
+        expect_controls(reader, about, [("push button", "Close")])
         box = d.wait_for_window("^About...$")
         d.xdotool("windowfocus", "--sync", box)  # what a window manager does on a click
         d.wait_for(lambda: reader.focused(about) == ("push button", "Close"),

@@ -3,7 +3,6 @@
 pushed through a veth pair into a network namespace of the test's own. Needs
 root; exits 77 (skipped) where namespaces cannot be made."""
 
-import json
 import os
 import subprocess
 import sys
@@ -54,11 +53,6 @@ class Veth:
             return int(rx.read()), int(tx.read())
 
 
-def data_lines(d):  # (received, sent) of the lines with bytes
-    rows = [line.split(",") for line in d.history_lines()[1:]]
-    return [(int(f[2]), int(f[3])) for f in rows if len(f) == 4]
-
-
 def test_bytes_through_a_veth_pair(binary):
     # Ten times real speed: a minute every six seconds, time for the pushes between two ticks.
     with Veth() as veth, Desktop(faketime="@2010-05-12 10:00:00 x10") as d:
@@ -84,7 +78,8 @@ def test_bytes_through_a_veth_pair(binary):
         # No line comes after the disconnect: one tick's time without a change.
         settled(lambda: len(d.history_lines()), window=7, timeout=30)
 
-        lines = data_lines(d)
+        rows = [line.split(",") for line in d.history_lines()[1:]]
+        lines = [(int(f[2]), int(f[3])) for f in rows if len(f) == 4]  # (received, sent)
         assert len(lines) == counted, (lines, counted)
         received = sum(r for r, _ in lines)
         sent = sum(s for _, s in lines)
@@ -95,11 +90,6 @@ def test_bytes_through_a_veth_pair(binary):
         # Headers, handshake, ACKs, and under load smaller segments and retransmissions.
         assert PUSHED <= wire_tx <= PUSHED * 1.25, (wire_tx, PUSHED)
         assert sent + received < PUSHED + TAIL, "the tail after the last tick is not counted"
-
-        data = json.loads(d.report(binary, "--json", "--month", "2010-05"))
-        entry = [e for e in data["entries"] if e["entry"] == "Phone"][0]
-        assert (entry["received"], entry["sent"]) == (received, sent), entry
-        assert entry["data_minutes"] == counted, entry
 
 
 if __name__ == "__main__":

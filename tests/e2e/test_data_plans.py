@@ -14,7 +14,6 @@ from harness import DEVICE_IFACE, HISTORY_WINDOW, Desktop, push_bytes, run_tests
 NOTIFY = "org.freedesktop.Notifications"
 NOTIFY_PATH = "/org/freedesktop/Notifications"
 BOX = "^Brantle Vantrel - data plan$"
-MB = 1000 * 1000
 
 
 def seed(d, plans, history_lines):
@@ -71,7 +70,7 @@ def test_notices_once_per_period_and_level(binary):
         d.wait_for_window(HISTORY_WINDOW)
 
         # Past the allowance, live: the next minute's bytes cross it.
-        push_bytes(2 * MB)
+        push_bytes(2_000_000)
         d.wait_for(lambda: len(notices(mock)) == 2, timeout=30, what="the notice at 100 %")
         summary, body, _ = notices(mock)[1]
         assert summary == "Data plan used up", summary

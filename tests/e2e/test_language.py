@@ -1,8 +1,6 @@
 #!/usr/bin/python3
-"""The monitor's status texts in the interface's language, end to end: with
-a Croatian locale the status label gets the monitor's own Croatian texts
-while the NetworkManager mock connects; with a German one (the monitor has
-no German) they stay English, while the window's own texts are German."""
+"""The monitor's status texts in the interface's language, end to end; German,
+which the monitor lacks, keeps them English beside the window's German."""
 
 import os
 import sys

@@ -76,9 +76,8 @@ def test_wayland_client(binary):
         panel.layout(item)  # a round trip after the call
         assert popups(d) == before, "a menu of our own opened"
 
-        # A second start while the window is shown. The headless backend has
-        # no seat, so the window is never active and no one could raise it:
-        # it is mapped anew.
+        # A second start while the window is shown: with no seat here, the window is
+        # never active and no one could raise it, so it is mapped anew.
         shown = titles(d).count("Brantle Vantrel")
         assert d.run([binary], timeout=60).returncode == 0
         d.wait_for(lambda: titles(d).count("Brantle Vantrel") > shown, timeout=20,
