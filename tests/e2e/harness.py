@@ -3,11 +3,13 @@
 NetworkManager, the program under libfaketime; every process in its own group."""
 
 import contextlib
+import itertools
 import os
 import random
 import re
 import shutil
 import signal
+import socket
 import stat
 import subprocess
 import sys
@@ -84,6 +86,30 @@ def counted(raw, entry="Office"):
     return hours * 60 + minutes
 
 
+SINK = """import socket, sys
+s = socket.create_server((sys.argv[1], 0))
+print(s.getsockname()[1], flush=True)
+c, _ = s.accept()
+while c.recv(65536):
+    pass
+"""
+
+
+def push_bytes(count, address="127.0.0.1", netns=None):
+    # Returns once the sink (in netns, if given) has them all and closed.
+    sink = subprocess.Popen((["ip", "netns", "exec", netns] if netns else []) +
+                            ["/usr/bin/python3", "-c", SINK, address], stdout=subprocess.PIPE,
+                            text=True)
+    try:
+        port = int(sink.stdout.readline())
+        with socket.create_connection((address, port), timeout=20) as c:
+            c.sendall(b"\x5a" * count)
+            c.shutdown(socket.SHUT_WR)
+            assert c.recv(1) == b""
+    finally:
+        sink.wait(20)
+
+
 class Desktop:
     # NMActiveConnectionState
     AC_UNKNOWN, AC_ACTIVATING, AC_ACTIVATED, AC_DEACTIVATING, AC_DEACTIVATED = range(5)
@@ -102,7 +128,7 @@ class Desktop:
         self.tmp = self.display = self.bus_address = self.session_bus_address = self.bus = None
         self._procs = {}  # name -> Popen, each the leader of its own process group
         self._logs = {}
-        self._counter = 0
+        self._ids = itertools.count(1)  # of profiles and active connections
 
     def __enter__(self):
         try:
@@ -130,7 +156,6 @@ class Desktop:
         if exc_type is not None:
             sys.stderr.write(self.diagnostics())
         self.close()
-        return False
 
     def close(self):
         for name in reversed(list(self._procs)):
@@ -173,6 +198,7 @@ class Desktop:
         for key in ("DBUS_SESSION_BUS_ADDRESS", "WAYLAND_DISPLAY", "PYTHONPATH", "PYTHONHOME",
                     "LD_PRELOAD", "FAKETIME", "XDG_CONFIG_HOME"):
             env.pop(key, None)
+        env["XDG_RUNTIME_DIR"] = self.runtime_dir
         if self.display:
             env["DISPLAY"] = self.display
         if self.bus_address:
@@ -220,8 +246,6 @@ class Desktop:
         return address
 
     def start_mock(self):
-        if "mock" in self._procs:
-            return
         self._spawn("mock", ["/usr/bin/python3", "-m", "dbusmock", "--system", "--template",
                              "networkmanager"])
         self.wait_for(lambda: self.bus.name_has_owner(NM), timeout=20, what="the mock on the bus")
@@ -237,10 +261,6 @@ class Desktop:
     def _mock(self):
         return dbus.Interface(self._obj(NM_PATH), MOCK_IFACE)
 
-    def _name(self, prefix):
-        self._counter += 1
-        return "%s%d" % (prefix, self._counter)
-
     def add_device(self, name, interface, device_type=DEVICE_ETHERNET, state=DEV_DISCONNECTED):
         path = self._mock().AddEthernetDevice(name, interface, state)
         if device_type != self.DEVICE_ETHERNET:
@@ -248,23 +268,17 @@ class Desktop:
         return str(path)
 
     def add_profile(self, name, number=None):
-        s = {"connection": {"id": name, "type": "gsm", "uuid": self._name("uuid-")}}
+        s = {"connection": {"id": name, "type": "gsm", "uuid": "uuid-%d" % next(self._ids)}}
         if number is not None:
             s["gsm"] = {"number": number}
         return str(dbus.Interface(self._obj(SETTINGS_PATH), NM + ".Settings").AddConnection(s))
 
     def add_active(self, devices, profile, state=AC_ACTIVATING):
         return str(self._mock().AddActiveConnection(
-            dbus.Array(devices, signature="s"), profile, "/", self._name("ac"), state))
+            dbus.Array(devices, signature="s"), profile, "/", "ac%d" % next(self._ids), state))
 
     def remove_active(self, device, active):
-        if device:
-            self._mock().RemoveActiveConnection(device, active)
-            return
-        props = dbus.Interface(self._obj(NM_PATH), "org.freedesktop.DBus.Properties")
-        paths = [p for p in props.Get(NM, "ActiveConnections") if str(p) != active]
-        self.set_property(NM_PATH, NM, "ActiveConnections", dbus.Array(paths, signature="o"))
-        self._mock().RemoveObject(active)
+        self._mock().RemoveActiveConnection(device, active)
 
     def set_property(self, path, interface, name, value):
         self._mock().SetProperty(path, interface, name, value)
@@ -284,7 +298,6 @@ class Desktop:
     def program_env(self):
         env = self._base_env()
         env["XDG_CONFIG_HOME"] = self.config_home
-        env["XDG_RUNTIME_DIR"] = self.runtime_dir
         env["QT_QPA_PLATFORM"] = "xcb"
         if self.faketime:
             env["LD_PRELOAD"] = FAKETIME_LIB
@@ -311,6 +324,11 @@ class Desktop:
     def program_running(self):
         proc = self._procs.get("program")
         return proc is not None and proc.poll() is None
+
+    def exit_status(self, timeout=30):  # of a program told to end
+        proc = self._procs["program"]
+        self.wait_for(lambda: proc.poll() is not None, timeout=timeout, what="the program to end")
+        return proc.returncode
 
     def run(self, argv, timeout=30):
         return subprocess.run(argv, env=self.program_env(), capture_output=True, text=True,
@@ -361,8 +379,7 @@ class Desktop:
     def total(self, entry="Office"):
         return counted(self.ledger_bytes(), entry)
 
-    def ini(self, name=LEDGER):
-        """{section: {key: value}} as text; a missing file reads as {}."""
+    def ini(self, name=LEDGER):  # {section: {key: value}} as text; no file reads as {}
         def text(b):
             return b.decode("utf-8", "surrogateescape")
 
@@ -383,6 +400,18 @@ class Desktop:
                 raise HarnessError("timed out waiting for %s%s" % (
                     what, "" if last_error is None else " (last error: %r)" % last_error))
             time.sleep(interval)
+
+    def retry(self, act, done, what, timeout, patience, interval=0.05):
+        # act(), then done() for `patience`, again until `timeout`: under load a click is lost.
+        deadline = time.monotonic() + timeout
+        while True:
+            act()
+            try:
+                return self.wait_for(done, min(patience, max(0.0, deadline - time.monotonic())),
+                                     interval, what)
+            except HarnessError:
+                if time.monotonic() >= deadline:
+                    raise
 
     def xdotool(self, *args):
         out = subprocess.run(["xdotool"] + [str(a) for a in args], env=self._base_env(),
@@ -430,31 +459,20 @@ class Desktop:
                 m = re.search(r"(\d+)x(\d+)\+-?\d+\+-?\d+\s+\+(-?\d+)\+(-?\d+)\s*$", child)
                 if m:
                     w, h, x, y = (int(v) for v in m.groups())
-                    # trayer's own 1x1 helper window is not an icon; an icon's
-                    # embedder and client share one rectangle.
+                    # Not trayer's 1x1 helper; an icon's embedder and client share one.
                     if w > 1 and h > 1 and (x, y, w, h) not in icons:
                         icons.append((x, y, w, h))
         return icons
 
-    def open_from_tray(self, title=MAIN, timeout=30, patience=5):
-        # Under load two clicks can miss the double-click time: a pair is
-        # tried again, but only after `patience`, lest a late window reappear
-        # after the test closed it.
+    def open_from_tray(self, title=MAIN, timeout=30):
+        # A pair of clicks lost to the double-click time is tried again, but only
+        # after a while, lest a late window reappear after the test closed it.
         x, y, w, h = self.wait_for(self.tray_icons, timeout=timeout, what="the tray icon")[0]
-        deadline = time.monotonic() + timeout
-        while True:
-            self.click(x + w // 2, y + h // 2, repeat=2)
-            try:
-                return self.wait_for(lambda: self.find_windows(title),
-                                     timeout=min(patience, max(0.0, deadline - time.monotonic())),
-                                     what="a double-click to open %r" % title)[0]
-            except HarnessError:
-                if time.monotonic() >= deadline:
-                    raise
+        return self.retry(lambda: self.click(x + w // 2, y + h // 2, repeat=2),
+                          lambda: self.find_windows(title), "a double-click to open %r" % title,
+                          timeout, patience=5)[0]
 
-    def open_from_menu(self, key, title, timeout=40):
-        """Opens the tray icon's menu and presses an item's key until a window
-        titled `title` shows; returns its id."""
+    def open_from_menu(self, key, title, timeout=40):  # an item's key in the tray menu
         x, y, w, h = self.wait_for(self.tray_icons, timeout=30, what="the tray icon")[0]
 
         def opened():
@@ -468,47 +486,30 @@ class Desktop:
                              what="a window titled %r from the menu" % title)[0]
 
     def close_until(self, window, done, what):
-        """Sends WM_DELETE_WINDOW, as a window manager's close box does, until
-        done() holds: under load Qt can miss one that comes as the window is
-        mapped, and a repeated one is harmless."""
+        # WM_DELETE_WINDOW, as a close box sends it: Qt can miss one that comes
+        # as the window is mapped, and a repeated one is harmless.
         from Xlib import X, display, protocol
-        deadline = time.monotonic() + 20
 
-        def closed():
+        def send():
             disp = display.Display(self.display)
             win = disp.create_resource_object("window", window)
             win.send_event(protocol.event.ClientMessage(
                 window=win, client_type=disp.intern_atom("WM_PROTOCOLS"),
                 data=(32, [disp.intern_atom("WM_DELETE_WINDOW"), X.CurrentTime, 0, 0, 0])))
             disp.close()
-            try:
-                return self.wait_for(done, timeout=min(3, max(0.0, deadline - time.monotonic())),
-                                     what=what)
-            except HarnessError:
-                if time.monotonic() >= deadline:
-                    raise
-                return False
 
-        self.wait_for(closed, timeout=25, interval=0, what=what)
+        self.retry(send, done, what, timeout=20, patience=3)
 
-    def close_from_menu(self):
-        """Chooses the tray menu's "Close program" (key C) until the program
-        ends; returns its exit status."""
+    def close_from_menu(self):  # the tray menu's "Close program" (key C); the exit status
         proc = self._procs["program"]
         x, y, w, h = self.wait_for(self.tray_icons, timeout=30, what="the tray icon")[0]
-        deadline = time.monotonic() + 40
-        while proc.poll() is None:
-            assert time.monotonic() < deadline, "the tray menu's Close program did not end it"
-            self.click(x + w // 2, y + h // 2, button=3)
 
-            def chosen():
-                self.key("c")  # pressed until the menu, once open, takes it
-                return proc.poll() is not None
+        def chosen():
+            self.key("c")  # pressed until the menu, once open, takes it
+            return proc.poll() is not None
 
-            try:
-                self.wait_for(chosen, timeout=8, interval=0.3, what="the program to end")
-            except HarnessError:
-                pass  # the click came too early or the menu missed the key: again
+        self.retry(lambda: self.click(x + w // 2, y + h // 2, button=3), chosen,
+                   "the tray menu's Close program to end it", timeout=40, patience=8, interval=0.3)
         return proc.returncode
 
     def x_property(self, window, name):
@@ -546,13 +547,9 @@ class Desktop:
             return ""
 
     def diagnostics(self):
-        parts = []
-        for name in ("program", "mock", "trayer", "xvfb"):
-            text = self.log(name)
-            if text:
-                parts.append("---- %s log (last 40 lines) ----\n%s\n" % (
-                    name, "\n".join(text.splitlines()[-40:])))
-        return "".join(parts)
+        return "".join("---- %s log (last 40 lines) ----\n%s\n" % (
+            name, "\n".join(self.log(name).splitlines()[-40:]))
+            for name in ("program", "mock", "trayer", "xvfb") if self.log(name))
 
 
 def run_tests():  # the script's test_ functions, in their order

@@ -1,9 +1,8 @@
 #!/usr/bin/python3
-"""A StatusNotifierWatcher and host for tests, on the session bus; Qt reads
-the properties through its introspection.
---queue waits in line for the name (a panel replaced without a gap);
---sticky-host hosts nothing but says a host is registered from the first
-RegisterStatusNotifierHost on, also after it left; --host-only is that host."""
+"""A StatusNotifierWatcher and host for tests, on the session bus. --queue
+waits in line for the name (a panel replaced without a gap); --sticky-host
+says a host is registered from the first one on, also after it left;
+--host-only is such a host."""
 
 import os
 import signal
@@ -73,10 +72,6 @@ class Watcher(dbus.service.Object):
 
     @dbus.service.signal(IFACE)
     def StatusNotifierHostRegistered(self):
-        pass
-
-    @dbus.service.signal(IFACE)
-    def StatusNotifierHostUnregistered(self):
         pass
 
     def _props(self):

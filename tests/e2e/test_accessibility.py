@@ -1,6 +1,6 @@
 #!/usr/bin/python3
 """What a screen reader finds over AT-SPI: the controls of the windows and
-dialogs, each with its role and name, and the main window's tab order."""
+dialogs, each with its role and name, and where the focus is."""
 
 import os
 import sys
@@ -12,11 +12,10 @@ from harness import MAIN, Desktop, run_tests  # noqa: E402
 
 LAUNCHER = "/usr/libexec/at-spi-bus-launcher"
 
-# (role, name) of the main window's controls, in the order of their tab chain.
+# (role, name) of the main window's controls; their tab order: test_main_window.cpp.
 MAIN_CONTROLS = [("combo box", "Choose dialup:"), ("push button", "Reset count"),
                  ("text", "Hour limit"), ("check box", "Warn me after"),
                  ("push button", "Hide"), ("push button", "About")]
-ABOUT_CONTROLS = [("push button", "Close")]
 HISTORY_CONTROLS = [("combo box", "Month:"), ("table", "Per entry"),
                     ("table", "Sessions of the month, newest first"),
                     ("push button", "Export CSV..."), ("push button", "Close")]
@@ -28,9 +27,7 @@ PLANS_FIELDS = [((115, 44), ("text", "Office: allowance")),
 
 
 def start_accessibility_bus(d):  # and its registry; returns its address
-    env = d._base_env()
-    env["XDG_RUNTIME_DIR"] = d.runtime_dir
-    d._spawn("a11y", [LAUNCHER, "--launch-immediately"], env=env)
+    d._spawn("a11y", [LAUNCHER, "--launch-immediately"])
     bus = dbus.bus.BusConnection(d.session_bus_address)
     d.wait_for(lambda: bus.name_has_owner("org.a11y.Bus"), what="the accessibility bus")
     address = str(bus.get_object("org.a11y.Bus", "/org/a11y/bus").GetAddress(
@@ -79,8 +76,7 @@ class Reader:
             "object:state-changed:focused")
 
     def last_focus(self):
-        """What a reader speaks on a focus change; it also reaches controls
-        the tree leaves out, as the widgets in a table's cells."""
+        # What a reader speaks on a focus change, also of a table cell's editor.
         from gi.repository import GLib
         while GLib.MainContext.default().iteration(False):
             pass
@@ -136,18 +132,12 @@ def test_screen_reader_and_keyboard(binary):
         main = reader.window("Brantle Vantrel")
         expect_controls(reader, main, MAIN_CONTROLS)
 
-        # The tab order, walked: it opens on the list and comes round again.
         d.wait_for(lambda: reader.focused(main) == MAIN_CONTROLS[0], what="focus on the list")
-        for control in MAIN_CONTROLS[1:] + MAIN_CONTROLS[:1]:
-            d.key("Tab", window=xwindow)
-            d.wait_for(lambda: reader.focused(main) == control, timeout=5,
-                       what="the focus on %r (it is on %r)" % (control, reader.focused(main)))
 
-        # The about box, by keyboard alone: Alt+A opens it, Return closes it
-        # (its Close has the focus).
+        # The about box by keyboard alone: Alt+A opens it, Return on Close closes it.
         d.key("alt+a", window=xwindow)
         about = reader.window("About...")
-        expect_controls(reader, about, ABOUT_CONTROLS)
+        expect_controls(reader, about, [("push button", "Close")])
         box = d.wait_for_window("^About...$")
         d.xdotool("windowfocus", "--sync", box)  # what a window manager does on a click
         d.wait_for(lambda: reader.focused(about) == ("push button", "Close"),
