@@ -28,7 +28,8 @@ std::string line(const char* stamp, const char* entry, std::uint64_t bytes) {
 } // namespace
 
 // Every billing day against every day from late 2025 to early 2029: months
-// of 28, 29, 30 and 31 days and three year ends.
+// of 28, 29, 30 and 31 days, a leap day and three year ends. Each period's
+// start is checked against the day clamped to its month's length.
 TEST(DataPlanPeriod, EveryBillingDayTilesTheCalendar) {
     for (int day = 1; day <= 31; ++day) {
         for (QDate today = d("2025-11-01"); today <= d("2029-03-31"); today = today.addDays(1)) {
@@ -46,57 +47,19 @@ TEST(DataPlanPeriod, EveryBillingDayTilesTheCalendar) {
     }
 }
 
-TEST(DataPlanPeriod, ShortMonthsAndYearEnds) {
-    struct Case {
-        const char* today;
-        int day;
-        const char* start;
-        const char* next;
-    } cases[] = {
-        {"2026-04-15", 31, "2026-03-31", "2026-04-30"},
-        {"2026-04-30", 31, "2026-04-30", "2026-05-31"},
-        {"2026-02-28", 29, "2026-02-28", "2026-03-29"},
-        {"2026-02-27", 30, "2026-01-30", "2026-02-28"},
-        {"2028-02-29", 30, "2028-02-29", "2028-03-30"},
-        {"2028-02-28", 29, "2028-01-29", "2028-02-29"},
-        {"2026-12-17", 17, "2026-12-17", "2027-01-17"},
-        {"2026-12-16", 17, "2026-11-17", "2026-12-17"},
-        {"2027-01-01", 1, "2027-01-01", "2027-02-01"},
-        {"2026-12-31", 31, "2026-12-31", "2027-01-31"},
-        {"2027-01-30", 31, "2026-12-31", "2027-01-31"},
-    };
-    for (const Case& c : cases) {
-        const Period p = periodFor(d(c.today), c.day);
-        EXPECT_EQ(p.start, d(c.start)) << c.today << " day " << c.day;
-        EXPECT_EQ(p.next, d(c.next)) << c.today << " day " << c.day;
-    }
-}
-
 // Local midnight in the zone: a period across the change to summer time is
 // an hour short, and one across the change back an hour long.
 TEST(DataPlanPeriod, AcrossDaylightSaving) {
-    struct Case {
-        const char* zone;
-        const char* today;
-        const char* start;
-        const char* end;
-        qint64 hours;
-    } cases[] = {
-        {"Europe/Zagreb", "2027-03-20", "2027-03-17T00:00:00+01:00", "2027-04-17T00:00:00+02:00",
-         31 * 24 - 1},
-        {"Europe/Zagreb", "2026-10-20", "2026-10-17T00:00:00+02:00", "2026-11-17T00:00:00+01:00",
-         31 * 24 + 1},
-        {"America/New_York", "2027-03-01", "2027-02-17T00:00:00-05:00", "2027-03-17T00:00:00-04:00",
-         28 * 24 - 1},
+    const QTimeZone zone("Europe/Zagreb");
+    ASSERT_TRUE(zone.isValid());
+    const char* cases[][3] = {
+        {"2027-03-20", "2027-03-17T00:00:00+01:00", "2027-04-17T00:00:00+02:00"},
+        {"2026-10-20", "2026-10-17T00:00:00+02:00", "2026-11-17T00:00:00+01:00"},
     };
-    for (const Case& c : cases) {
-        const QTimeZone zone(c.zone);
-        ASSERT_TRUE(zone.isValid()) << c.zone;
-        const Period p = periodFor(d(c.today), 17);
-        const QDateTime start = p.startTime(zone), end = p.endTime(zone);
-        EXPECT_EQ(start.toString(Qt::ISODate).toStdString(), c.start) << c.zone;
-        EXPECT_EQ(end.toString(Qt::ISODate).toStdString(), c.end) << c.zone;
-        EXPECT_EQ(start.secsTo(end) / 3600, c.hours) << c.zone;
+    for (const auto& [today, start, end] : cases) {
+        const Period p = periodFor(d(today), 17);
+        EXPECT_EQ(p.startTime(zone).toString(Qt::ISODate).toStdString(), start);
+        EXPECT_EQ(p.endTime(zone).toString(Qt::ISODate).toStdString(), end);
     }
 }
 

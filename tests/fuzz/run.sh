@@ -1,6 +1,6 @@
 #!/usr/bin/env bash
 # Builds the parser fuzzers with clang (libFuzzer, ASan, UBSan) and runs them.
-#   tests/fuzz/run.sh [seconds per target] [target...]   (default: 60, ini int history)
+#   tests/fuzz/run.sh [seconds per target] [target...]   (default: 60, ini history)
 # Each run starts from tests/fuzz/corpus/<target>/ and merges what it finds
 # back into it, minimised to what adds edge coverage. Findings are written to
 # build-fuzz/<target>-crash-*; the script then exits with status 1.
@@ -9,14 +9,14 @@ cd "$(dirname "$0")/../.."
 seconds=${1:-60}
 shift || true
 targets=("$@")
-[ ${#targets[@]} -gt 0 ] || targets=(ini int history)
+[ ${#targets[@]} -gt 0 ] || targets=(ini history)
 out=build-fuzz
 mkdir -p "$out"
 CXX=${CXX:-clang++}
 flags=(-std=c++17 -g -O1 -I. -fsanitize=fuzzer,address,undefined -fno-sanitize-recover=undefined)
 for t in "${targets[@]}"; do
     "$CXX" "${flags[@]}" -o "$out/fuzz_$t" "tests/fuzz/fuzz_$t.cpp" \
-        accounting/IniParser.cpp accounting/IniFile.cpp accounting/History.cpp
+        accounting/IniParser.cpp accounting/History.cpp
 done
 status=0
 for t in "${targets[@]}"; do
@@ -25,7 +25,6 @@ for t in "${targets[@]}"; do
     mkdir -p "$corpus" "$work"
     extra=()
     [ "$t" = ini ] && extra=(-max_len=4096 -dict=tests/fuzz/ini.dict)
-    [ "$t" = int ] && extra=(-max_len=64)
     [ "$t" = history ] && extra=(-max_len=8192 -dict=tests/fuzz/history.dict)
     echo "== fuzz_$t for ${seconds}s"
     seeds=("$corpus")
