@@ -16,7 +16,6 @@ import types
 sys.path.insert(0, os.path.join(os.path.dirname(os.path.abspath(__file__)), "..", "e2e"))
 from harness import (DEVICE_IFACE, FAKETIME_LIB, LEDGER, MAIN, PLANS_DIALOG,  # noqa: E402
                      REMINDER, WARNING, Desktop, HarnessError, counted, parse_strict, settled)
-from crash_test import ledger  # noqa: E402
 
 ENTRY = "Office"
 OPTIONS = "Vantrel Options.ini"
@@ -43,6 +42,15 @@ HISTORY_SEED = b"time,entry\n2010-05-12T09:59+00:00,Office\n"
 # 2 MB used of a 1 MB plan: the first counted minute records the notice.
 PLAN_HISTORY_SEED = b"time,entry,received,sent\n2010-05-10T09:59+00:00,Office,2000000,0\n"
 PLANS_SEED = b"[Home]\nDataAllowanceMB=5\n[Office]\nDataAllowanceMB=1\nBillingDay=1\n"
+
+
+def ledger(office):
+    """The swept entry's section among others varied on purpose: a comment
+    first, an encoded name, odd blanks, a blank line ending a section, and a
+    last line without a line break."""
+    return (b"; kept by hand\n[Home]\nMinutes = 12 \nHours=3\nWarnHourCount=10\n\n"
+            b"[%ENC%x%5D%0AMinutes%3D999]\nMinutes=7\n[" + ENTRY.encode() + b"]\n" + office +
+            b"\n[\xff\xfe bytes]\nMinutes=1\n[Last]\nHours=2")
 
 
 def Path(name, seed, **given):
