@@ -27,7 +27,6 @@ FIRST_OF_MONTH = "@2004-03-01 10:00:00"
 
 # Client coordinates of what the paths click, from the windows' layouts.
 UP_ARROW = (8 + 153 + 7, 48 + 78 + 5)  # the limit's up-down control, upper half
-WARN_BOX = (8 + 8 + 6, 48 + 80 + 8)  # "Warn me after"
 RESET = (8 + 216 + 40, 48 + 42 + 12)  # "Reset count"
 DISABLE_WARNING = (8 + 6, 96 + 8)  # the overtime warning's check box
 CLOSE_WARNING = (112 + 32, 128 + 11)
@@ -138,8 +137,6 @@ PATHS = [
          trigger=connect_for_one_tick),
     Path("limit edit", ledger(b"Minutes=5\nWarnHourCount=0\nWarnOverTime=0\n"),
          prepare=show_main, trigger=clicker(UP_ARROW), speed=60),
-    Path("warning switch", ledger(b"Minutes=5\nWarnOverTime=0\n"), prepare=show_main,
-         trigger=clicker(WARN_BOX), speed=60),
     Path("overtime warning's close",
          ledger(b"Minutes=0\nHours=2\nWarnHourCount=2\nWarnOverTime=1\n"),
          prepare=overtime_warning, trigger=close_warning, speed=60),
