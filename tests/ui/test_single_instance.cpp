@@ -1,7 +1,7 @@
 // The lock that keeps a second copy from counting, in one process: a second
 // claimant stands in for a second start, hand-made files for crashed copies
-// and hostile neighbours. The two-process cases run end to end in
-// tests/reliability.
+// and hostile neighbours. A start at login, a killed copy and a stranger
+// holding the lock run end to end in tests/reliability.
 
 #include "MainWindowFixture.h"
 #include "ui/app/SingleInstance.h"
@@ -49,11 +49,9 @@ TEST(SingleInstance, SecondClaimantAsksTheFirstToShowItselfAndBacksOff) {
                       QByteArray::number(QCoreApplication::applicationPid()));
             EXPECT_EQ(QFile::permissions(folder) & 0x0777, QFileDevice::Permissions(0x0700));
 
-            // A start at login leaves the running copy alone.
-            SingleInstance atLogin(folder);
-            EXPECT_EQ(atLogin.start(SingleInstance::OnRunning::StaySilent),
-                      SingleInstance::Start::AlreadyRunning);
-            EXPECT_FALSE(atLogin.reachedRunningCopy());
+            // Another folder is another copy's.
+            SingleInstance elsewhere(folder + "-other");
+            EXPECT_EQ(elsewhere.start(), SingleInstance::Start::First);
             for (int i = 0; i < 3; ++i) {
                 SingleInstance second(folder);
                 EXPECT_EQ(second.start(), SingleInstance::Start::AlreadyRunning);
