@@ -80,27 +80,23 @@ protected:
     int m_boxes = 0;
 };
 
-struct TilingCase {
-    int width, height, tiles;
-};
-
-class RyxTileTiling : public RyxTileTest, public ::testing::WithParamInterface<TilingCase> {};
-
-TEST_P(RyxTileTiling, TilesFromTopLeftAndCutsOffAtTheEdges) {
-    const TilingCase c = GetParam();
-    Scene s = makeScene(c.width, c.height);
+// The main window's two sizes, an exact multiple of the tile, and less than one.
+TEST_F(RyxTileTest, TilesFromTopLeftAndCutsOffAtTheEdges) {
     const QImage tile = gradientTile(96, 96);
-    s.tile->setImage(tile);
-    s.tile->setTileMode(tmNormal);
-    ASSERT_EQ(s.tile->geometry(), QRect(0, 0, c.width, c.height));
-    const QImage shot = grab(s.parent.get());
-    expectTiled(shot, tile);
-    EXPECT_EQ(countPixels(shot, tile.pixel(0, 0)), c.tiles); // one top-left corner per tile
+    const struct {
+        int width, height, tiles;
+    } cases[] = {{321, 189, 4 * 2}, {301, 88, 4 * 1}, {192, 60, 2}, {50, 40, 1}};
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.width);
+        Scene s = makeScene(c.width, c.height);
+        s.tile->setImage(tile);
+        s.tile->setTileMode(tmNormal);
+        ASSERT_EQ(s.tile->geometry(), QRect(0, 0, c.width, c.height));
+        const QImage shot = grab(s.parent.get());
+        expectTiled(shot, tile);
+        EXPECT_EQ(countPixels(shot, tile.pixel(0, 0)), c.tiles); // one top-left corner per tile
+    }
 }
-
-INSTANTIATE_TEST_SUITE_P(Sizes, RyxTileTiling,
-                         ::testing::Values(TilingCase{321, 189, 4 * 2}, TilingCase{301, 88, 4 * 1},
-                                           TilingCase{192, 60, 2}, TilingCase{50, 40, 1}));
 
 TEST_F(RyxTileTest, ClientAlignmentFollowsTheParentsContents) {
     QGroupBox box(" Statistics ");
@@ -194,13 +190,9 @@ TEST_F(RyxTileTest, FadedModeIsATwoColourSilhouette) {
     EXPECT_EQ(shot.pixel(0, 0), qRgb(90, 90, 90));
 }
 
-TEST_F(RyxTileTest, PropertyWritesAndRebuilds) {
+TEST_F(RyxTileTest, PropertyWrites) {
     Scene s = makeScene(100, 100);
     s.tile->setImage(gradientTile(20, 20));
-    const int rebuilds = s.tile->rebuildCount();
-    s.tile->setTileMode(tmFaded); // unchanged: the costly rebuild is spared
-    EXPECT_EQ(s.tile->rebuildCount(), rebuilds);
-
     struct Case {
         TryxTileMode from;
         bool faded, value;
@@ -216,7 +208,6 @@ TEST_F(RyxTileTest, PropertyWritesAndRebuilds) {
         s.tile->setTileMode(c.from);
         c.faded ? s.tile->setFaded(c.value) : s.tile->setTransparent(c.value);
         EXPECT_EQ(s.tile->TileMode(), c.to) << int(c.from) << c.faded << c.value;
-        EXPECT_FALSE(s.tile->Faded() && s.tile->Transparent());
         EXPECT_EQ(s.tile->Faded(), c.to == tmFaded);
         EXPECT_EQ(s.tile->Transparent(), c.to == tmTransparent);
     }
@@ -226,9 +217,7 @@ TEST_F(RyxTileTest, PropertyWritesAndRebuilds) {
     const QImage img = gradientTile(30, 30);
     s.tile->setImage(img);
     s.tile->setTileMode(tmNormal);
-    const int before = s.tile->rebuildCount();
     s.tile->setImage(QImage());
-    EXPECT_EQ(s.tile->rebuildCount(), before);
     EXPECT_EQ(s.tile->Image(), img);
     EXPECT_EQ(countPixels(grab(s.parent.get()), kParent), 100 * 100);
     s.tile->setTileMode(tmTransparent);
