@@ -159,33 +159,29 @@ TEST_F(DialogTest, DialogsShareTheirFrameAndKeyboardOrder) {
     TfrmAbout about;
     struct Case {
         QWidget* dialog;
-        const char* caption;
         QSize size;
         const char* family;
         QPushButton* defaultButton;
         std::vector<const QWidget*> tabs; // after the default button
     } cases[] = {
         {&reminder,
-         "Brantle Vantrel - notification",
          {292, 141},
          "Verdana",
          reminder.btnYes,
          {reminder.btnNo_remind, reminder.btnNo_NoRemind, reminder.btnYes}},
         {&warning,
-         "Brantle Vantrel - warning",
          {293, 154},
          "Verdana",
          warning.btnClose,
          {warning.chkDisableWarning, warning.btnClose}},
         {&about,
-         "About...",
          {249, 212},
          "Tahoma",
          about.btnClose,
          {about.lblWebPage, about.lblEmail, about.btnClose}},
     };
     for (Case& c : cases) {
-        SCOPED_TRACE(c.caption);
+        SCOPED_TRACE(c.dialog->windowTitle().toStdString());
         QWidget* d = c.dialog;
         d->show();
         EXPECT_EQ(d->size(), c.size);
@@ -200,9 +196,9 @@ TEST_F(DialogTest, DialogsShareTheirFrameAndKeyboardOrder) {
         EXPECT_TRUE(d->testAttribute(Qt::WA_DeleteOnClose));
         const QPoint screenCentre = d->screen()->availableGeometry().center();
         EXPECT_LE((d->frameGeometry().center() - screenCentre).manhattanLength(), 2);
-        EXPECT_TRUE(c.defaultButton->isDefault()) << c.caption;
-        EXPECT_EQ(c.dialog->focusWidget(), c.defaultButton) << c.caption;
-        EXPECT_EQ(tabChain(c.dialog, c.defaultButton, c.tabs.size()), c.tabs) << c.caption;
+        EXPECT_TRUE(c.defaultButton->isDefault());
+        EXPECT_EQ(c.dialog->focusWidget(), c.defaultButton);
+        EXPECT_EQ(tabChain(c.dialog, c.defaultButton, c.tabs.size()), c.tabs);
     }
     EXPECT_FALSE(warning.chkDisableWarning->isChecked());
     EXPECT_EQ(qAlpha(warning.imgIcon->pixmap().toImage().pixel(0, 31)), 0)
