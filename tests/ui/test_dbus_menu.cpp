@@ -77,13 +77,3 @@ TEST(DBusMenuTest, TheExportFollowsTheMenusActions) {
     EXPECT_EQ(entries(exporter.layout(0, -1, {})).size(), 4);
     EXPECT_EQ(shown, 0);
 }
-
-TEST(DBusMenuTest, IconPixelsGoOutAsArgbInNetworkOrder) {
-    QImage image(2, 1, QImage::Format_ARGB32);
-    image.setPixel(0, 0, qRgba(0x11, 0x22, 0x33, 0x80));
-    image.setPixel(1, 0, qRgba(0xAA, 0xBB, 0xCC, 0xFF));
-    const SniPixmap p = sniPixmap(image);
-    EXPECT_EQ(p.width, 2);
-    EXPECT_EQ(p.height, 1);
-    EXPECT_EQ(p.bytes, QByteArray::fromHex("80112233ffaabbcc"));
-}

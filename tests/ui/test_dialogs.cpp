@@ -23,7 +23,6 @@ class DialogTest : public MainWindowTest {
 protected:
     void TearDown() override {
         TfrmAbout::setUrlOpener({});
-        setOptionsFileSystem(nullptr);
         MainWindowTest::TearDown();
     }
 
@@ -41,25 +40,14 @@ protected:
 
 // ---- the first-of-month reminder ------------------------------------------------------
 
-TEST_F(DialogTest, NoReminderAndNoOptionsFileAccessOnOtherDays) {
-    auto fs = std::make_shared<MemoryIniFileSystem>();
-    setOptionsFileSystem(fs);
+TEST_F(DialogTest, OnlyTheFirstRemindsAndAnswersMoveTheMonthsKey) {
     create();
+    ini().StoreText("Office", "Hours", "5");
     for (int day : {2, 15, 31}) {
         today(2004, 3, day);
         startCheck();
     }
-    EXPECT_TRUE(fs->accesses.empty());
     EXPECT_TRUE(openDialogs<Tfrm1stOfMonthNotification>().empty());
-
-    today(2004, 3, 1); // the seam is the one the check uses
-    startCheck();
-    EXPECT_EQ(fs->accesses, std::vector<std::string>{"read"});
-}
-
-TEST_F(DialogTest, AnswersMoveTheMonthsKey) {
-    create();
-    ini().StoreText("Office", "Hours", "5");
     auto clock = today(2004, 3, 1);
     startCheck();
     QPointer<Tfrm1stOfMonthNotification> r = theReminder();

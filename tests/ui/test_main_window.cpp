@@ -171,7 +171,6 @@ TEST_F(MainWindowTest, CountingTickCarriesAndWarnsInTheTickThatReachesTheLimit) 
     EXPECT_EQ(w.lblTotalTime->text(), "5 H., 0 Min");
     auto warnings = openDialogs<TfrmOverTimeWarning>();
     ASSERT_EQ(warnings.size(), 1u);
-    EXPECT_EQ(warnings[0]->EntryName, "Office");
     EXPECT_EQ(warnings[0]->lblMsg->text(),
               "You're using the \"Office\" dialup account longer than you should. (The limit "
               "set by yourself is 5 hours.)");
