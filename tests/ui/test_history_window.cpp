@@ -175,7 +175,6 @@ TEST_F(HistoryWindowTest, ABigHistoryIsReadBesideTheLoopAndShownCapped) {
     ASSERT_NE(h, nullptr);
     // Back in the loop at once, the file still to be read.
     EXPECT_EQ(h->lblStatus->text(), QString("Reading…"));
-    EXPECT_EQ(h->tblEntries->rowCount(), 0);
     ASSERT_TRUE(read(h));
 
     ASSERT_EQ(h->tblEntries->rowCount(), names - 2);
