@@ -106,52 +106,38 @@ void expectAcceleratorsUnique(QWidget* window) {
 
 class TranslationTest : public MainWindowTest {};
 
-TEST_F(TranslationTest, WindowsSpeakTheLocalesLanguage) {
+TEST_F(TranslationTest, WindowsSpeakTheLocalesLanguageAndTheirTextsFit) {
     ASSERT_EQ(uiLanguage(), kLanguage);
     ASSERT_TRUE(kExpected.count(kLanguage));
     const std::vector<const char*>& e = kExpected.at(kLanguage);
-    TfrmMain& w = create();
-    EXPECT_EQ(w.ZorvRasConnect->Language(), kLanguage == "hr" ? croatian : english);
-    EXPECT_EQ(w.btnResetCount->text(), e[0]);
-    EXPECT_EQ(w.TrayPop_ShowWindow->text(), e[1]);
+    TfrmMain& w = create({{"Office", "555-0100"}});
     TfrmAbout about;
-    EXPECT_EQ(about.btnClose->text(), e[2]);
     TfrmOverTimeWarning warning;
-    EXPECT_EQ(warning.lblTitle->text(), e[3]);
     Tfrm1stOfMonthNotification reminder(QStringLiteral("Notify2040"));
-    EXPECT_EQ(reminder.btnYes->text(), e[4]);
+    TfrmStartup startup;
     w.TrayPop_HistoryClick();
     w.TrayPop_DataPlansClick();
-    ASSERT_EQ(openDialogs<TfrmHistory>().size(), 1u);
-    ASSERT_EQ(openDialogs<TfrmDataPlans>().size(), 1u);
-    EXPECT_EQ(openDialogs<TfrmHistory>()[0]->windowTitle(), e[5]);
-    EXPECT_EQ(openDialogs<TfrmDataPlans>()[0]->windowTitle(), e[6]);
-    TfrmStartup startup;
-    EXPECT_EQ(startup.windowTitle(), e[7]);
-}
+    QWidget* history = openDialogs<TfrmHistory>().at(0);
+    QWidget* plans = openDialogs<TfrmDataPlans>().at(0);
+    const QString texts[] = {w.btnResetCount->text(), w.TrayPop_ShowWindow->text(),
+                             about.btnClose->text(),  warning.lblTitle->text(),
+                             reminder.btnYes->text(), history->windowTitle(),
+                             plans->windowTitle(),    startup.windowTitle()};
+    for (std::size_t i = 0; i < e.size(); ++i)
+        EXPECT_EQ(texts[i], e[i]);
 
-TEST_F(TranslationTest, TextsFitTheirControlsAndAcceleratorsAreUnique) {
-    TfrmMain& w = create({{"Office", "555-0100"}});
     // The widest count the list shows in practice, and the message of a long limit.
     w.lblTotalTime->setText(
         QCoreApplication::translate("Statistics", "%1 H., %2 Min").arg(9999).arg(59));
-    TfrmAbout about;
-    TfrmOverTimeWarning warning;
     warning.lblMsg->setText(OverTimeMessage(QStringLiteral("Office dial-up"), 32000));
-    Tfrm1stOfMonthNotification reminder(QStringLiteral("Notify2040"));
-    TfrmStartup startup;
     for (QWidget* window : std::vector<QWidget*>{&w, &about, &warning, &reminder, &startup}) {
         window->show();
         QCoreApplication::processEvents();
         expectTextsFit(window);
         expectAcceleratorsUnique(window);
     }
-    startup.hide();
-    w.TrayPop_HistoryClick();
-    w.TrayPop_DataPlansClick();
-    expectAcceleratorsUnique(openDialogs<TfrmHistory>().at(0));
-    expectAcceleratorsUnique(openDialogs<TfrmDataPlans>().at(0));
-    expectAcceleratorsUnique(w.TrayPopup);
+    for (QWidget* window : {history, plans, static_cast<QWidget*>(w.TrayPopup)})
+        expectAcceleratorsUnique(window);
     // "<select dialup>" in the fixed total label, with no entry selected.
     TfrmMain& empty = create({});
     empty.show();

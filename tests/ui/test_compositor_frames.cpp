@@ -72,10 +72,8 @@ TEST(CompositorFrames, OfferIsReadFromTheRegistry) {
     const QByteArray done = event(3, 0, QByteArray(4, '\0'));
     const QByteArray desktop = global(1, "wl_compositor") + global(2, "xdg_wm_base");
     const Case cases[] = {
-        {"offered", desktop + global(3, "zxdg_decoration_manager_v1") + done, false, true},
         {"offered, in pieces", desktop + global(9, "zxdg_decoration_manager_v1") + done, true,
          true},
-        {"not offered", desktop + done, false, false},
         {"a longer name that starts alike", global(3, "zxdg_decoration_manager_v1x") + done, true,
          false},
         {"a protocol error", event(1, 0, QByteArray(12, '\0')), false, false},
