@@ -149,11 +149,14 @@ public:
     void removeActive(const QString& device, const QString& active) {
         call(kManager, kMockIface, "RemoveActiveConnection", {device, active});
     }
-    void setActiveConnections(const QStringList& paths) {
-        QList<QDBusObjectPath> list;
-        for (const QString& path : paths)
-            list.append(QDBusObjectPath(path));
-        setProperty(kManager, kManagerIface, "ActiveConnections", QVariant::fromValue(list));
+    static QVariant paths(const QStringList& list) {
+        QList<QDBusObjectPath> result;
+        for (const QString& path : list)
+            result.append(QDBusObjectPath(path));
+        return QVariant::fromValue(result);
+    }
+    void setActiveConnections(const QStringList& list) {
+        setProperty(kManager, kManagerIface, "ActiveConnections", paths(list));
     }
     // Stores the value; sends the interface's own PropertiesChanged and the standard one.
     void setProperty(const QString& path, const QString& interface, const QString& name,
