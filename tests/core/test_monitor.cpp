@@ -1,9 +1,17 @@
-#include "MonitorFixture.h"
+#include "connection/Ras.h"
+#include "connection/RasServiceProvider.h"
+#include "connection/ZorvRasConnect.h"
+#include "platform/fake/FakeRasService.h"
 
 #include <QCoreApplication>
+#include <QObject>
 #include <QTest>
 #include <QTimer>
+#include <QVariant>
 
+#include <gtest/gtest.h>
+
+#include <memory>
 #include <optional>
 #include <string>
 #include <utility>
@@ -12,6 +20,22 @@
 using namespace ras;
 
 namespace {
+// An owner that counts as a form: the core library has no widgets, so the
+// tests mark form objects with a property.
+bool testFormTest(const QObject* o) {
+    return o && o->property("form").toBool();
+}
+
+// The text of the RasError that f raises.
+template <class F> std::string rasErrorOf(F f) {
+    try {
+        f();
+    } catch (const RasError& e) {
+        return e.what();
+    }
+    return "<no error>";
+}
+
 DWORD callEntryProperties() {
     DWORD size = 0, devSize = 0;
     return RasGetEntryProperties(nullptr, "x", nullptr, &size, nullptr, &devSize);
@@ -38,7 +62,43 @@ std::string shown(const TZorvRasConnect& m) {
            m.ConnectedEntry().toStdString() + " #" + m.ConnectedNumber().toStdString() + " g" +
            std::to_string(m.ConnStatus()) + "x" + std::to_string(m.ConnStatusCount());
 }
+
+// What changes before one step of a parking script.
+struct Step {
+    std::vector<FakeRasService::Connection> connections;
+    std::optional<TLanguage> language;
+};
 } // namespace
+
+class MonitorTest : public ::testing::Test {
+protected:
+    void SetUp() override {
+        TZorvRasConnect::setFormTest(&testFormTest);
+        form.setProperty("form", true);
+        service = std::make_shared<FakeRasService>();
+        setRasService(service);
+        loader = std::make_shared<FakeLibraryLoader>(FakeLibraryLoader::withRasapi32());
+        setLibraryLoader(loader);
+    }
+    void TearDown() override {
+        setLibraryLoader(nullptr);
+        setRasService(nullptr);
+    }
+
+    FakeRasService::Connection conn(const std::string& entry, DWORD state, HRASCONN handle = 1) {
+        FakeRasService::Connection c;
+        c.handle = handle;
+        c.entryName = entry;
+        c.deviceType = "modem";
+        c.deviceName = "ttyS0";
+        c.state = state;
+        return c;
+    }
+
+    QObject form;
+    std::shared_ptr<FakeRasService> service;
+    std::shared_ptr<FakeLibraryLoader> loader;
+};
 
 using LoaderTest = MonitorTest;
 
@@ -352,17 +412,6 @@ TEST_F(LoaderTest, BuiltinLoaderServesTheInstalledService) {
 
 // With a service that reports its changes, the monitor stops polling while
 // nothing can change, and must still raise what it raises when it always polls.
-
-namespace {
-
-// What changes before one step of a script.
-struct Step {
-    std::vector<FakeRasService::Connection> connections;
-    std::optional<TLanguage> language;
-};
-
-} // namespace
-
 class ParkingTest : public MonitorTest {
 protected:
     // Stands in for the event loop: each call is the next 500 ms tick, which
@@ -429,11 +478,6 @@ TEST_F(ParkingTest, EveryTransitionRaisesWhatPlainPollingRaises) {
     const std::vector<Log> plain = play(false, script);
     const std::vector<Log> parking = play(true, script);
     ASSERT_EQ(plain.size(), parking.size());
-
-    EXPECT_EQ(plain[1], (Log{"connecting modem ttyS0 Opening comm port", "changed", "same", "same",
-                             "same", "same", "same"}));
-    EXPECT_EQ(plain[4].front(), "connected modem ttyS0 Connected succesfully");
-    EXPECT_EQ(plain[5].front(), "changed") << "the status text is now Croatian";
     for (std::size_t i = 0; i < plain.size(); ++i) {
         SCOPED_TRACE("step " + std::to_string(i));
         // The same events in the same order; parked, only OnStatusChange(false) is missing.
