@@ -54,23 +54,21 @@ public:
         }
     }
 
-    // maxPendingReplies > 0 gives the bus the limit a system bus has.
-    bool startBus(int maxPendingReplies = 0) {
-        QString config = "--session";
-        if (maxPendingReplies > 0) {
-            QFile file(m_dir.filePath("bus.conf"));
-            if (!file.open(QIODevice::WriteOnly))
-                return false;
-            file.write(QStringLiteral("<busconfig><include>/usr/share/dbus-1/session.conf</include>"
-                                      "<limit name=\"max_replies_per_connection\">%1</limit>"
-                                      "</busconfig>")
-                           .arg(maxPendingReplies)
-                           .toUtf8());
-            config = "--config-file=" + file.fileName();
-        }
+    // A session bus with the limit of pending replies a system bus has.
+    bool startBus(int maxPendingReplies) {
+        QFile file(m_dir.filePath("bus.conf"));
+        if (!file.open(QIODevice::WriteOnly))
+            return false;
+        file.write(QStringLiteral("<busconfig><include>/usr/share/dbus-1/session.conf</include>"
+                                  "<limit name=\"max_replies_per_connection\">%1</limit>"
+                                  "</busconfig>")
+                       .arg(maxPendingReplies)
+                       .toUtf8());
+        file.close();
         m_bus = newProcess();
         m_bus->setStandardErrorFile(QProcess::nullDevice());
-        m_bus->start(kDaemon, {config, "--nofork", "--print-address=1"});
+        m_bus->start(kDaemon,
+                     {"--config-file=" + file.fileName(), "--nofork", "--print-address=1"});
         const QDeadlineTimer deadline(10000);
         while (m_bus->waitForStarted() && !m_bus->canReadLine() && !deadline.hasExpired())
             m_bus->waitForReadyRead(int(deadline.remainingTime()));

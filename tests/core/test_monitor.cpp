@@ -230,32 +230,12 @@ TEST_F(MonitorTest, OneUnreadableEntryDoesNotStopTheProgram) {
     EXPECT_EQ(rasErrorOf([&] { m.GetEntryNumber("Fine"); }), "Error opening rasapi32.dll");
 }
 
-TEST_F(MonitorTest, StatusTextFollowsLanguageAndEmptyFields) {
-    TZorvRasConnect m(&form);
-    Log log;
-    record(m, log);
-    auto c = conn("Office", RASCS_Connected);
-    c.deviceType = "";
-    service->connections = {c};
-    m.TimerTick(nullptr);
-    EXPECT_EQ(m.Status(), " ttyS0 Spojeni smo");
-    m.setLanguage(english);
-    EXPECT_EQ(m.Status(), " ttyS0 Spojeni smo") << "a language switch alone changes nothing";
-    m.TimerTick(nullptr);
-    EXPECT_EQ(m.Status(), " ttyS0 Connected succesfully");
-    EXPECT_EQ(log, (Log{"connected  ttyS0 Spojeni smo", "changed", "changed"}));
-
-    m.setLanguage(croatian);
-    service->connections = {conn("Office", RASCS_ConnectDevice)};
-    m.TimerTick(nullptr);
-    EXPECT_EQ(m.Status(), QString::fromUtf8("modem ttyS0 Spajamo se na mrežu"));
-}
-
 // One monitor through a script of polls: no connection, one listed as
 // disconnected, a state without a row (it keeps the flags and leaves an empty
 // state text), the connect sequence with one event per group, the connection
 // vanishing, several connections, where the last one listed wins, numbers
-// found by exact names, and more than 20 connections.
+// found by exact names, more than 20 connections, and the texts of both
+// languages.
 TEST_F(MonitorTest, PollsRaiseOneEventPerGroupAndShowTheLastConnection) {
     service->entries = {{"Office", "555"}, {"Dup", "111"}, {"Other", "222"}, {"Dup", "333"}};
     TZorvRasConnect m(&form);
@@ -268,6 +248,8 @@ TEST_F(MonitorTest, PollsRaiseOneEventPerGroupAndShowTheLastConnection) {
     silent.writeState = false; // the query writes nothing: state 0, not A's
     auto failing = conn("B", RASCS_Connected, 2);
     failing.statusResult = ERROR_INVALID_HANDLE; // a failed query has no state
+    auto typeless = conn("Office", RASCS_Connected);
+    typeless.deviceType = "";
     std::vector<FakeRasService::Connection> many;
     for (HRASCONN h = 1; h <= 21; ++h)
         many.push_back(conn("E" + std::to_string(h), RASCS_Connected, h));
@@ -339,6 +321,16 @@ TEST_F(MonitorTest, PollsRaiseOneEventPerGroupAndShowTheLastConnection) {
         {{conn("A", RASCS_Disconnected, 1), failing},
          {"disconnected modem ttyS0 Disconnected or failed connection", "changed"},
          "modem ttyS0 Disconnected or failed connection | down B # g3x1"},
+        // No device type leaves its blank; a new language shows at the next poll.
+        {{typeless},
+         {"connected  ttyS0 Spojeni smo", "changed"},
+         " ttyS0 Spojeni smo | up Office #555 g2x1",
+         croatian},
+        {{typeless}, {"changed"}, " ttyS0 Connected succesfully | up Office #555 g2x2", english},
+        {office(RASCS_ConnectDevice),
+         {"connecting modem ttyS0 Spajamo se na mrežu", "changed"},
+         "modem ttyS0 Spajamo se na mrežu | up Office #555 g0x1",
+         croatian},
     };
     for (std::size_t i = 0; i < std::size(polls); ++i) {
         SCOPED_TRACE("poll " + std::to_string(i));

@@ -323,12 +323,16 @@ TEST_F(NetworkManagerTest, ConnectionsCarryNameDeviceKindAndAStableHandle) {
     EXPECT_NE(connections()[5].hrasconn, handle);
 }
 
-TEST_F(NetworkManagerTest, StatesFollowTheActiveConnectionAndItsDevice) {
+// The state of a connection from its own and its device's, through either
+// form of change signal; following them costs no calls.
+TEST_F(NetworkManagerTest, StatesFollowEitherFormOfChangeSignalAndIdleMeansNoCalls) {
     startMock();
     const QString dev = mock.addDevice("ppp", "ppp0", 23);
     createService();
     const QString ac = mock.addActive({dev}, mock.addProfile("Office", "gsm"), "a", 1);
-    ASSERT_TRUE(waitFor([&] { return connections().size() == 1; }));
+    ASSERT_TRUE(waitForDescribed({"Office|ppp|ppp0|21"}));
+    EXPECT_EQ(entries().size(), 1u);
+    const quint64 calls = nm().busCallCount();
 
     struct Row {
         uint active, device;
@@ -352,8 +356,36 @@ TEST_F(NetworkManagerTest, StatesFollowTheActiveConnectionAndItsDevice) {
     for (DWORD known : {0u, 1u, 2u, 3u, 4u, 5u, 14u, 19u, 21u, 8192u, 8193u})
         EXPECT_NE(nm::kNoRowState, known);
 
+    // Each form alone.
+    mock.setStandard(ac, NmMockBus::kActiveIface, "State", 2u); // current daemons
+    EXPECT_TRUE(waitForDescribed({"Office|ppp|ppp0|8192"}));
+    mock.emitSignal(ac, NmMockBus::kActiveIface, "StateChanged", "uu", {1u, 0u}); // older ones
+    mock.emitSignal(dev, NmMockBus::kDeviceIface, "StateChanged", "uuu", {50u, 100u, 0u});
+    EXPECT_TRUE(waitForDescribed({"Office|ppp|ppp0|2"}));
+    mock.emitSignal(dev, NmMockBus::kDeviceIface, "PropertiesChanged", "a{sv}",
+                    {QVariantMap{{"State", 60u}, {"Interface", "ttyACM0"}, {"DeviceType", 8u}}});
+    EXPECT_TRUE(waitForDescribed({"Office|modem|ttyACM0|5"}));
+    mock.emitSignal(ac, NmMockBus::kActiveIface, "PropertiesChanged", "a{sv}",
+                    {QVariantMap{{"State", 3u}, {"Id", "Renamed"}}});
+    EXPECT_TRUE(waitForDescribed({"Renamed|modem|ttyACM0|8193"}));
+    // The values travel in the signals: following them costs no calls, and
+    // neither do polls. Nothing changes, so nothing is reported.
+    const int quiet = reports;
+    QElapsedTimer idle;
+    idle.start();
+    while (idle.elapsed() < 500) {
+        described();
+        entries();
+        number("Office");
+        QTest::qWait(5);
+    }
+    EXPECT_EQ(nm().busCallCount(), calls);
+    EXPECT_EQ(reports, quiet);
+
+    mock.setStandard(NmMockBus::kManager, NmMockBus::kManagerIface, "ActiveConnections",
+                     NmMockBus::paths({}));
+    EXPECT_TRUE(waitForDescribed({}));
     // Without a device an activating connection is opening its port.
-    mock.removeActive(dev, ac);
     mock.addActive({}, mock.addProfile("Bare", "gsm"), "b", 1);
     EXPECT_TRUE(waitForDescribed({"Bare|modem||0"}));
 }
@@ -397,56 +429,6 @@ TEST_F(NetworkManagerTest, AnswersOlderThanASignalDoNotUndoIt) {
     mock.resumeMock();
     ASSERT_TRUE(settled());
     EXPECT_EQ(described(), Strings{"Office|ppp|ppp0|" + std::to_string(RASCS_Authenticated)});
-
-    // A list asked for again is dropped once a signal brings a newer one.
-    mock.pauseMock();
-    deliver("onPropertiesChanged", NmMockBus::kManager, "org.freedesktop.DBus.Properties",
-            "PropertiesChanged",
-            {NmMockBus::kManagerIface, QVariantMap{}, QStringList{"ActiveConnections"}});
-    deliver("onManagerOwnPropertiesChanged", NmMockBus::kManager, NmMockBus::kManagerIface,
-            "PropertiesChanged", {QVariantMap{{"ActiveConnections", NmMockBus::paths({ac})}}});
-    mock.resumeMock();
-    ASSERT_TRUE(settled());
-    EXPECT_EQ(connections().size(), 1u);
-}
-
-TEST_F(NetworkManagerTest, EitherFormOfChangeSignalIsFollowedAndIdleMeansNoCalls) {
-    startMock();
-    const QString dev = mock.addDevice("ppp", "ppp0", 23);
-    createService();
-    const QString ac = mock.addActive({dev}, mock.addProfile("Office", "gsm"), "a", 1);
-    ASSERT_TRUE(waitForDescribed({"Office|ppp|ppp0|21"}));
-    EXPECT_EQ(entries().size(), 1u);
-    const quint64 calls = nm().busCallCount();
-
-    mock.setStandard(ac, NmMockBus::kActiveIface, "State", 2u); // current daemons
-    EXPECT_TRUE(waitForDescribed({"Office|ppp|ppp0|8192"}));
-    mock.emitSignal(ac, NmMockBus::kActiveIface, "StateChanged", "uu", {1u, 0u}); // older ones
-    mock.emitSignal(dev, NmMockBus::kDeviceIface, "StateChanged", "uuu", {50u, 100u, 0u});
-    EXPECT_TRUE(waitForDescribed({"Office|ppp|ppp0|2"}));
-    mock.emitSignal(dev, NmMockBus::kDeviceIface, "PropertiesChanged", "a{sv}",
-                    {QVariantMap{{"State", 60u}, {"Interface", "ttyACM0"}, {"DeviceType", 8u}}});
-    EXPECT_TRUE(waitForDescribed({"Office|modem|ttyACM0|5"}));
-    mock.emitSignal(ac, NmMockBus::kActiveIface, "PropertiesChanged", "a{sv}",
-                    {QVariantMap{{"State", 3u}, {"Id", "Renamed"}}});
-    EXPECT_TRUE(waitForDescribed({"Renamed|modem|ttyACM0|8193"}));
-    // The values travel in the signals: following them costs no calls, and
-    // neither do polls. Nothing changes, so nothing is reported.
-    const int quiet = reports;
-    QElapsedTimer idle;
-    idle.start();
-    while (idle.elapsed() < 500) {
-        described();
-        entries();
-        number("Office");
-        QTest::qWait(5);
-    }
-    EXPECT_EQ(nm().busCallCount(), calls);
-    EXPECT_EQ(reports, quiet);
-
-    mock.setStandard(NmMockBus::kManager, NmMockBus::kManagerIface, "ActiveConnections",
-                     NmMockBus::paths({}));
-    EXPECT_TRUE(waitForDescribed({}));
 }
 
 TEST_F(NetworkManagerTest, PlatformServiceFollowsTheDaemonComingAndGoing) {
