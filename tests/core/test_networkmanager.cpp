@@ -255,6 +255,7 @@ TEST_F(NetworkManagerTest, HungDaemonHoldsUpTheStartOnlyUntilTheDeadlineAndIsAsk
     // connection is gone with its handle, the one already up is still found.
     const HRASCONN before = connections()[0].hrasconn;
     mock.stopMock();
+    EXPECT_TRUE(waitForDescribed({}));
     startMock();
     const QString eth = mock.addDevice("eth", "eth0");
     mock.addActive({eth}, mock.addProfile("Home", "802-3-ethernet"), "b", 2);
