@@ -54,23 +54,21 @@ public:
         }
     }
 
-    // maxPendingReplies > 0 gives the bus the limit a system bus has.
-    bool startBus(int maxPendingReplies = 0) {
-        QString config = "--session";
-        if (maxPendingReplies > 0) {
-            QFile file(m_dir.filePath("bus.conf"));
-            if (!file.open(QIODevice::WriteOnly))
-                return false;
-            file.write(QStringLiteral("<busconfig><include>/usr/share/dbus-1/session.conf</include>"
-                                      "<limit name=\"max_replies_per_connection\">%1</limit>"
-                                      "</busconfig>")
-                           .arg(maxPendingReplies)
-                           .toUtf8());
-            config = "--config-file=" + file.fileName();
-        }
+    // A session bus with the limit of pending replies a system bus has.
+    bool startBus(int maxPendingReplies) {
+        QFile file(m_dir.filePath("bus.conf"));
+        if (!file.open(QIODevice::WriteOnly))
+            return false;
+        file.write(QStringLiteral("<busconfig><include>/usr/share/dbus-1/session.conf</include>"
+                                  "<limit name=\"max_replies_per_connection\">%1</limit>"
+                                  "</busconfig>")
+                       .arg(maxPendingReplies)
+                       .toUtf8());
+        file.close();
         m_bus = newProcess();
         m_bus->setStandardErrorFile(QProcess::nullDevice());
-        m_bus->start(kDaemon, {config, "--nofork", "--print-address=1"});
+        m_bus->start(kDaemon,
+                     {"--config-file=" + file.fileName(), "--nofork", "--print-address=1"});
         const QDeadlineTimer deadline(10000);
         while (m_bus->waitForStarted() && !m_bus->canReadLine() && !deadline.hasExpired())
             m_bus->waitForReadyRead(int(deadline.remainingTime()));
@@ -149,11 +147,14 @@ public:
     void removeActive(const QString& device, const QString& active) {
         call(kManager, kMockIface, "RemoveActiveConnection", {device, active});
     }
-    void setActiveConnections(const QStringList& paths) {
-        QList<QDBusObjectPath> list;
-        for (const QString& path : paths)
-            list.append(QDBusObjectPath(path));
-        setProperty(kManager, kManagerIface, "ActiveConnections", QVariant::fromValue(list));
+    static QVariant paths(const QStringList& list) {
+        QList<QDBusObjectPath> result;
+        for (const QString& path : list)
+            result.append(QDBusObjectPath(path));
+        return QVariant::fromValue(result);
+    }
+    void setActiveConnections(const QStringList& list) {
+        setProperty(kManager, kManagerIface, "ActiveConnections", paths(list));
     }
     // Stores the value; sends the interface's own PropertiesChanged and the standard one.
     void setProperty(const QString& path, const QString& interface, const QString& name,

@@ -94,9 +94,8 @@ TEST(ByteSampler, SamplesTheListedConnectionOfTheEntry) {
 
     ByteSampler sampler;
     sampler.baseline(service, "Office");
-    sampler.baseline(service, "Office"); // the connection reported up again: the baseline stays
     service.connections[0].bytes = bytes(1'500, 2'100);
-    sampler.baseline(service, "Office");
+    sampler.baseline(service, "Office"); // the connection reported up again: the baseline stays
     service.connections[0].bytes = bytes(4'000, 3'000);
     ByteDelta d = sampler.sample(service, "Office");
     EXPECT_TRUE(d.known);
