@@ -15,6 +15,7 @@
 
 #include <gtest/gtest.h>
 
+#include <array>
 #include <cstring>
 #include <filesystem>
 #include <fstream>
@@ -314,9 +315,10 @@ TEST_F(NetworkManagerTest, ConnectionsCarryNameDeviceKindAndAStableHandle) {
     EXPECT_EQ(connections()[0].hrasconn, handle);
     std::memset(&status, 0xAB, sizeof status);
     status.dwSize = kConnStatusSize;
-    const RASCONNSTATUSA before = status;
+    std::array<unsigned char, sizeof status> before{};
+    std::memcpy(before.data(), &status, sizeof status);
     EXPECT_EQ(service->RasGetConnectStatusA(0xFFFF, &status), ERROR_INVALID_HANDLE);
-    EXPECT_EQ(std::memcmp(&status, &before, sizeof status), 0);
+    EXPECT_EQ(std::memcmp(before.data(), static_cast<const void*>(&status), sizeof status), 0);
 
     // Back at the same path is another connection.
     mock.removeActive(eth, first);
